@@ -1,0 +1,19 @@
+#include "samplebuffers.h"
+
+#include <algorithm>
+#include <iterator>
+
+std::int32_t g_bitLengthSel = BIT_LENGTH_12;
+
+void EmptyChannel(std::int32_t (&channel)[SAMPLE_CAPACITY])
+{
+    std::fill(std::begin(channel), std::end(channel), EMPTY_SAMPLE);
+}
+
+void EmptySamples(SampleBuffers &samples)
+{
+    EmptyChannel(samples.x);
+    EmptyChannel(samples.y);
+    EmptyChannel(samples.z);
+    samples.writeIndex = 0;
+}

@@ -1,0 +1,41 @@
+#include "messagebox.h"
+
+#include "strings.h"
+
+#include <QMessageBox>
+#include <QString>
+
+namespace {
+
+MessageBoxHandler &Handler()
+{
+    static MessageBoxHandler handler;
+    return handler;
+}
+
+MessageAnswer ShowRealBox(const QString &text, MessageButtons buttons)
+{
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(Strings::APP_NAME), text);
+    if (buttons == MessageButtons::Ok) {
+        box.setStandardButtons(QMessageBox::Ok);
+        box.exec();
+        return MessageAnswer::Ok;
+    }
+    box.setStandardButtons(QMessageBox::Retry | QMessageBox::Ignore);
+    box.setDefaultButton(QMessageBox::Retry);
+    return box.exec() == QMessageBox::Retry ? MessageAnswer::Retry : MessageAnswer::Ignore;
+}
+
+} // namespace
+
+MessageAnswer ShowMessageBox(const QString &text, MessageButtons buttons)
+{
+    if (Handler())
+        return Handler()(text, buttons);
+    return ShowRealBox(text, buttons);
+}
+
+void SetMessageBoxHandler(MessageBoxHandler handler)
+{
+    Handler() = std::move(handler);
+}

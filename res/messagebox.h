@@ -1,0 +1,19 @@
+#pragma once
+
+#include <functional>
+
+class QString;
+
+// Every message the program shows goes through ShowMessageBox: a modal box with the warning icon
+// and the executable's name as caption. Tests replace the box with SetMessageBoxHandler, so
+// that no test blocks on a modal window and each can see which texts were shown.
+
+enum class MessageButtons { Ok, RetryIgnore };
+enum class MessageAnswer { Ok, Retry, Ignore };
+
+using MessageBoxHandler = std::function<MessageAnswer(const QString &text, MessageButtons buttons)>;
+
+MessageAnswer ShowMessageBox(const QString &text, MessageButtons buttons = MessageButtons::Ok);
+
+// An empty handler restores the real box.
+void SetMessageBoxHandler(MessageBoxHandler handler);

@@ -1,0 +1,28 @@
+#pragma once
+
+// The program's own texts: captions, messages and status lines, exactly as the user sees them
+// (UTF-8 here; blanks, half-width and full-width letters are part of each text).
+
+namespace Strings {
+
+inline constexpr const char *APP_NAME = "orvanta";
+inline constexpr const char *MAIN_TITLE = "Orvanta (VER 3.00)   ";
+inline constexpr const char *ABOUT_MENU = "Orvanta のﾊﾞｰｼﾞｮﾝ情報(&A)...";
+
+inline constexpr const char *PORT_MISSING
+    = "指定COMポートが無いのでRS232の通信動作の設定ができません。\n"
+      "それ以外のCOMポートを指定してポート設定をしてください。";
+inline constexpr const char *PORT_STATE_UNREADABLE = " COMポートの制御設定情報が取得できません";
+inline constexpr const char *PORT_CONFIG_REFUSED = " COMポートの初期設定ができません";
+inline constexpr const char *STATUS_NO_PORT = "COMポートが設定されていません";
+inline constexpr const char *STATUS_STARTUP_PORT_SET = "起動時のCOMポートが設定されました";
+inline constexpr const char *STATUS_PORT_SET = "指定のCOMポートが設定されました";
+inline constexpr const char *STATUS_PORT_NOT_SET = "指定のCOMポートが設定されませんでした";
+inline constexpr const char *PORT_CANNOT_OPEN_SUFFIX = "　ポートがオープンできません。";
+inline constexpr const char *SETTINGS_FILE_UNWRITABLE = "初期化ファイルがオープンできません";
+inline constexpr const char *SEND_FAILED = "送信に失敗しました";
+inline constexpr const char *LOG_CANNOT_OPEN = "ログファイルがオープンできません";
+inline constexpr const char *LOG_CANNOT_WRITE = "ログファイルに書き込めません";
+inline constexpr const char *RECEIVE_ERROR_TEXT = "エラー";
+
+} // namespace Strings

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+
+// The line settings of the serial port: for each of six choices the value that configures the
+// port and the text of the chosen list entry. One process-wide instance, used on the main
+// window's thread only.
+
+inline constexpr int SETTING_TEXT_SIZE = 16;
+
+struct PortSettings
+{
+    std::uint32_t portIndex;
+    std::uint32_t baudRate;
+    std::uint8_t byteSize;
+    std::uint8_t parity;
+    std::uint8_t stopBits;
+    std::uint32_t outX;
+    std::uint32_t inX;
+    std::uint32_t outxCtsFlow;
+    std::uint32_t outxDsrFlow;
+    char portText[SETTING_TEXT_SIZE];
+    char speedText[SETTING_TEXT_SIZE];
+    char dataBitsText[SETTING_TEXT_SIZE];
+    char parityText[SETTING_TEXT_SIZE];
+    char stopBitsText[SETTING_TEXT_SIZE];
+    char flowText[SETTING_TEXT_SIZE];
+};
+
+extern PortSettings g_portSettings;
+extern std::int32_t g_settingsLoaded;
+extern std::int32_t g_settingsFileRead;
+
+// Sets every byte of the six texts to zero.
+void EmptyPortSettingTexts(PortSettings &settings);
+
+// Reads rs232c.ini from the working directory, or takes the defaults; shows no message.
+void LoadPortSettings();
+
+// Writes g_portSettings to rs232c.ini; shows a message when the file cannot be written.
+void SavePortSettings();
