@@ -1,0 +1,116 @@
+#include "logfile.h"
+
+#include "logdirectory.h"
+#include "logtimestamp.h"
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+template<typename Call> auto RetryOnEintr(Call call)
+{
+    decltype(call()) result;
+    do
+        result = call();
+    while (result == -1 && errno == EINTR);
+    return result;
+}
+
+// Past a file size limit the kernel sends SIGXFSZ, whose default action ends the process and
+// with it the received text. Ignored, the write fails with EFBIG instead and the append is
+// undone like any other failed write. A handler that the program installed stays in place.
+void IgnoreFileSizeSignal()
+{
+    struct sigaction current = {};
+    if (sigaction(SIGXFSZ, nullptr, &current) != 0)
+        return;
+    if (!(current.sa_flags & SA_SIGINFO) && current.sa_handler == SIG_DFL)
+        std::signal(SIGXFSZ, SIG_IGN);
+}
+
+// The descriptor of the file at `path`, opened for appending and locked against other writers,
+// and its length before anything is written; -1 if it cannot be had. O_NONBLOCK keeps a FIFO
+// in the file's place from holding the window; a log is a regular file, anything else is
+// refused.
+int OpenLocked(const std::string &path, off_t &length)
+{
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0644);
+    if (fd < 0)
+        return -1;
+    struct stat file;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || fstat(fd, &file) != 0 || !S_ISREG(file.st_mode)) {
+        close(fd);
+        return -1;
+    }
+    length = file.st_size;
+    return fd;
+}
+
+bool WriteAll(int fd, const char *data, std::size_t length)
+{
+    while (length > 0) {
+        const ssize_t written = RetryOnEintr([&] { return write(fd, data, length); });
+        if (written <= 0)
+            return false;
+        data += written;
+        length -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// Written means on the disk, not only in the page cache: the caller discards its copy next.
+bool WriteSegments(int fd, const SegmentVisitor &segments)
+{
+    bool ok = true;
+    if (segments) {
+        segments([&](const char *data, std::size_t length) {
+            ok = ok && WriteAll(fd, data, length);
+            return ok;
+        });
+    }
+    return ok && RetryOnEintr([&] { return fsync(fd); }) == 0;
+}
+
+} // namespace
+
+std::string LogPortName(std::uint32_t portIndex)
+{
+    return portIndex < LOG_PORT_COUNT ? "COM" + std::to_string(portIndex + 1) : std::string();
+}
+
+std::string LogFileName(std::uint32_t portIndex)
+{
+    std::string name = std::string(LOG_DIRECTORY) + '/' + LogPortName(portIndex) + '_';
+    MakeLogTimeStamp(name);
+    return name + LOG_FILE_SUFFIX;
+}
+
+LogWriteResult AppendToLogFile(const std::string &path, const SegmentVisitor &segments)
+{
+    IgnoreFileSizeSignal();
+    off_t earlierLength = 0;
+    const int fd = OpenLocked(path, earlierLength);
+    if (fd < 0)
+        return LogWriteResult::OpenFailed;
+    LogWriteResult result = LogWriteResult::Written;
+    if (!WriteSegments(fd, segments)) {
+        RetryOnEintr([&] { return ftruncate(fd, earlierLength); });
+        result = LogWriteResult::WriteFailed;
+    }
+    // fsync has reported every error of the writes; closing releases the lock.
+    close(fd);
+    return result;
+}
+
+LogWriteResult AppendToLog(std::uint32_t portIndex, const SegmentVisitor &segments)
+{
+    const std::string path = LogFileName(portIndex);
+    // A directory that cannot be made shows as a failed open of the file inside it.
+    EnsureDirectory(LOG_DIRECTORY);
+    return AppendToLogFile(path, segments);
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// The log files: the received bytes of a port, appended unchanged to one file per port and
+// minute in the DATALOG directory of the working directory, for example
+// "./DATALOG/COM3_2026_12_7_18_5_DataLogger.txt". A file is opened, locked, written and closed
+// within one call and never read back. Used on the main window's thread.
+
+inline constexpr const char *LOG_DIRECTORY = "./DATALOG";
+inline constexpr const char *LOG_FILE_SUFFIX = "_DataLogger.txt";
+inline constexpr std::uint32_t LOG_PORT_COUNT = 16;
+
+// Written: every byte is in the file and on the device. OpenFailed: nothing was written.
+// WriteFailed: the file has been cut back to its length before the append.
+enum class LogWriteResult { Written, OpenFailed, WriteFailed };
+
+// Takes one segment of the text; returns false once the file takes nothing more, so the caller
+// may stop visiting.
+using LogSegmentSink = std::function<bool(const char *data, std::size_t length)>;
+
+// Hands every segment of the text, in order, to the sink. The bytes are written from where they
+// lie, one write per segment.
+using SegmentVisitor = std::function<void(const LogSegmentSink &sink)>;
+
+// "COM1" to "COM16" for index 0 to 15; empty for any other index.
+std::string LogPortName(std::uint32_t portIndex);
+
+// The log file of port `portIndex` for the current minute of the log clock.
+std::string LogFileName(std::uint32_t portIndex);
+
+// Appends the segments' bytes to the file at `path`, creating it if needed, and nothing else:
+// an empty text still creates the file. Fails to open when another writer holds the file.
+LogWriteResult AppendToLogFile(const std::string &path, const SegmentVisitor &segments);
+
+// Appends the segments to the log file of port `portIndex` for the current minute, creating
+// the log directory first if it is missing.
+LogWriteResult AppendToLog(std::uint32_t portIndex, const SegmentVisitor &segments);
