@@ -1,6 +1,6 @@
 #include "messagebox.h"
 
-#include "strings.h"
+#include "texts.h"
 
 #include <QMessageBox>
 #include <QString>
