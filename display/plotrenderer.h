@@ -1,0 +1,36 @@
+#pragma once
+
+class QFont;
+class QPainter;
+class QPen;
+class QRect;
+class QStaticText;
+struct SampleBuffers;
+
+// The sweep graph drawn from scratch: a white area, a grey grid of 15 x 10 cells with six value
+// labels on its left and, once traces are shown, one line per channel from the sample buffers.
+// It keeps nothing between calls, so the plotting area paints it on screen and tests paint it
+// into an image. Painting uses fonts, so it runs on the GUI thread only.
+
+enum class TraceChannel { X, Y, Z };
+
+// The graph is laid out in pixels from the client's top-left corner and does not follow the
+// client's size: the whole grid needs a client of this size.
+inline constexpr int PLOT_CLIENT_MIN_WIDTH = 801;
+inline constexpr int PLOT_CLIENT_MIN_HEIGHT = 521;
+
+// Erases the client rectangle shrunk by 4 pixels, draws grid and labels and, when tracesShown,
+// the X, Y and Z traces over them in that order. Nothing is painted outside the client.
+void RenderPlot(QPainter &painter, const QRect &client, const SampleBuffers &samples,
+                bool tracesShown);
+
+// The pen of a channel's trace: X red, Y blue, Z black. The legends write in the same colours.
+const QPen &TracePen(TraceChannel channel);
+
+// The font of the value labels and the legends: a plain monospaced face, so that the labels'
+// leading blanks line them up, small enough that four characters fit left of the grid.
+const QFont &DrawingFont();
+
+// A fixed text in DrawingFont, laid out once; drawStaticText puts its top-left corner at the
+// given point.
+QStaticText DrawingText(const char *text);

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QFrame>
+
+struct SampleBuffers;
+
+// The plotting area of the main window: a black frame inside a sunken edge, and inside it the
+// sweep graph of the main window's samples, grid only or grid and traces. Every paint draws the
+// graph afresh from the samples, whether the program or the window system asked for it. Lives on
+// the main window's thread, which is also the only one that writes the samples.
+class CPlotView : public QFrame
+{
+    Q_OBJECT
+
+public:
+    explicit CPlotView(const SampleBuffers &samples, QWidget *parent = nullptr);
+
+    // From the next paint on, the empty grid (after a clear).
+    void ShowGrid();
+    // From the next paint on, the grid and the traces of the samples as they then stand.
+    void ShowTraces();
+
+    bool TracesShown() const { return m_bTracesShown; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    const SampleBuffers &m_samples;
+    bool m_bTracesShown = false;
+};
