@@ -2,6 +2,7 @@
 
 #include "texts.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QString>
 
@@ -10,6 +11,12 @@ namespace {
 MessageBoxHandler &Handler()
 {
     static MessageBoxHandler handler;
+    return handler;
+}
+
+std::function<void()> &BeepHandler()
+{
+    static std::function<void()> handler;
     return handler;
 }
 
@@ -38,4 +45,17 @@ MessageAnswer ShowMessageBox(const QString &text, MessageButtons buttons)
 void SetMessageBoxHandler(MessageBoxHandler handler)
 {
     Handler() = std::move(handler);
+}
+
+void MessageBeep()
+{
+    if (BeepHandler())
+        BeepHandler()();
+    else
+        QApplication::beep();
+}
+
+void SetBeepHandler(std::function<void()> handler)
+{
+    BeepHandler() = std::move(handler);
 }

@@ -17,3 +17,7 @@ MessageAnswer ShowMessageBox(const QString &text, MessageButtons buttons = Messa
 
 // An empty handler restores the real box.
 void SetMessageBoxHandler(MessageBoxHandler handler);
+
+// The default beep that answers a swallowed key; tests count beeps with SetBeepHandler.
+void MessageBeep();
+void SetBeepHandler(std::function<void()> handler);

@@ -8,6 +8,8 @@
 
 inline constexpr int SETTING_TEXT_SIZE = 16;
 
+using SettingText = char[SETTING_TEXT_SIZE];
+
 struct PortSettings
 {
     std::uint32_t portIndex;
@@ -19,12 +21,20 @@ struct PortSettings
     std::uint32_t inX;
     std::uint32_t outxCtsFlow;
     std::uint32_t outxDsrFlow;
-    char portText[SETTING_TEXT_SIZE];
-    char speedText[SETTING_TEXT_SIZE];
-    char dataBitsText[SETTING_TEXT_SIZE];
-    char parityText[SETTING_TEXT_SIZE];
-    char stopBitsText[SETTING_TEXT_SIZE];
-    char flowText[SETTING_TEXT_SIZE];
+    SettingText portText;
+    SettingText speedText;
+    SettingText dataBitsText;
+    SettingText parityText;
+    SettingText stopBitsText;
+    SettingText flowText;
+
+    bool operator==(const PortSettings &) const = default;
+};
+
+// The six texts in the order port, speed, data bits, parity, stop bits, flow control.
+inline constexpr SettingText PortSettings::*PORT_SETTING_TEXTS[] = {
+    &PortSettings::portText,   &PortSettings::speedText,    &PortSettings::dataBitsText,
+    &PortSettings::parityText, &PortSettings::stopBitsText, &PortSettings::flowText,
 };
 
 extern PortSettings g_portSettings;
@@ -34,7 +44,8 @@ extern std::int32_t g_settingsFileRead;
 // Sets every byte of the six texts to zero.
 void EmptyPortSettingTexts(PortSettings &settings);
 
-// Reads rs232c.ini from the working directory, or takes the defaults; shows no message.
+// Reads rs232c.ini from the working directory, or takes the defaults when there is no readable,
+// well-formed file; g_settingsFileRead then tells which. Shows no message.
 void LoadPortSettings();
 
 // Writes g_portSettings to rs232c.ini; shows a message when the file cannot be written.

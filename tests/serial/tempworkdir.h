@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <system_error>
+#include <vector>
+
+// A fresh, empty working directory for one test: entered on construction, left and removed on
+// destruction, so that files such as rs232c.ini never leak between tests.
+class CTempWorkDir
+{
+public:
+    CTempWorkDir()
+        : m_previous(std::filesystem::current_path())
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "orvanta-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            throw std::system_error(errno, std::generic_category(), "mkdtemp");
+        m_path = pattern;
+        std::filesystem::current_path(m_path);
+    }
+    ~CTempWorkDir()
+    {
+        std::filesystem::current_path(m_previous);
+        std::error_code ignored;
+        // Make everything writable again, so that a test's read-only entries are removed too.
+        std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    CTempWorkDir(const CTempWorkDir &) = delete;
+    CTempWorkDir &operator=(const CTempWorkDir &) = delete;
+
+    // The names of the directory's entries.
+    static std::set<std::string> Entries()
+    {
+        std::set<std::string> names;
+        for (const auto &entry : std::filesystem::directory_iterator("."))
+            names.insert(entry.path().filename().string());
+        return names;
+    }
+
+private:
+    std::filesystem::path m_previous;
+    std::filesystem::path m_path;
+};
+
+inline std::vector<unsigned char> ReadBytes(const std::string &name)
+{
+    std::ifstream in(name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void WriteBytes(const std::string &name, const std::vector<unsigned char> &bytes)
+{
+    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
