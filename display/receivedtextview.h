@@ -1,0 +1,78 @@
+#pragma once
+
+#include "shiftjisdecoder.h"
+
+#include <QAbstractScrollArea>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+class CReceivedText;
+
+// The received-data box: a read-only view of the byte store that paints only the lines in sight,
+// each decoded from the store as Shift_JIS, so a character that arrived split over two chunks
+// shows whole. Control bytes other than TAB show as their pictures. The view never owns or copies
+// the text; its owner calls TextChanged() after every Append or Clear, and new text never moves
+// what the user is looking at. The selection is a range of byte offsets into the store and is
+// copied by decoding those bytes. Lives on the main window's thread.
+class CReceivedTextView : public QAbstractScrollArea
+{
+    Q_OBJECT
+
+public:
+    explicit CReceivedTextView(const CReceivedText &text, QWidget *parent = nullptr);
+    ~CReceivedTextView() override;
+
+    // Costs what changed: the scroll ranges follow the line index, and the lines in sight are
+    // repainted only when the change reaches them. A clear drops the selection.
+    void TextChanged();
+
+    QString SelectedText() const;
+    void SelectAll();
+    // Puts the selected text on the clipboard; an empty selection leaves the clipboard alone.
+    void CopySelection() const;
+
+    // A line as it is painted: decoded, control bytes as pictures.
+    QString DisplayedLine(std::uint64_t line) const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    struct ShownLine;
+
+    const ShownLine &Show(std::uint64_t line) const;
+    void ForgetShownLinesFrom(std::uint64_t line);
+    void PaintLine(QPainter &painter, std::uint64_t line, int top);
+    std::uint64_t OffsetAt(QPoint position) const;
+    void ScrollTowards(QPoint position);
+    void UpdateMetrics();
+    void UpdateScrollRanges();
+    std::uint64_t LastLineInSight() const;
+    std::uint64_t SelectionBegin() const;
+    std::uint64_t SelectionEnd() const;
+
+    const CReceivedText &m_text;
+    mutable CShiftJisDecoder m_decoder;
+    mutable std::string m_bytes;
+    // The lines in sight, decoded and laid out; a line is kept until it changes or leaves sight.
+    mutable std::map<std::uint64_t, std::unique_ptr<ShownLine>> m_shownLines;
+    std::uint64_t m_shownClearCount;
+    std::uint64_t m_shownLineCount = 0;
+    std::uint64_t m_selectionAnchor = 0;
+    std::uint64_t m_selectionCursor = 0;
+    int m_lineHeight = 1;
+    int m_characterWidth = 1;
+    // The widest line painted so far; the line index gives lengths in bytes, and a line of wide
+    // glyphs (control pictures) may need more than its bytes promise.
+    int m_widestPaintedLine = 0;
+};

@@ -1,0 +1,337 @@
+#include "receivedtext.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <iostream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+void AppendString(CReceivedText &text, const std::string &bytes)
+{
+    text.Append(bytes.data(), bytes.size());
+}
+
+// Appends `bytes` in pieces of `chunkLength`.
+void AppendInChunks(CReceivedText &text, const std::string &bytes, std::size_t chunkLength)
+{
+    for (std::size_t at = 0; at < bytes.size(); at += chunkLength)
+        text.Append(bytes.data() + at, std::min(chunkLength, bytes.size() - at));
+}
+
+Lines LinesOf(const CReceivedText &text)
+{
+    Lines lines;
+    std::string bytes;
+    for (std::uint64_t line = 0; line < text.LineCount(); ++line) {
+        const CReceivedText::LineRange range = text.Line(line);
+        text.CopyRange(range.begin, range.end, bytes);
+        lines.push_back(bytes);
+    }
+    return lines;
+}
+
+std::string Everything(const CReceivedText &text)
+{
+    std::string bytes;
+    text.ForEachSegment([&](const char *data, std::size_t length) { bytes.append(data, length); });
+    return bytes;
+}
+
+std::string Bytes(std::initializer_list<int> values)
+{
+    std::string bytes;
+    for (int value : values)
+        bytes += static_cast<char>(value);
+    return bytes;
+}
+
+const std::string FRAME = "X07FFY0801Z0ABC\r\n";
+const std::string KATAKANA_E = Bytes({0x83, 0x47});
+
+struct LineCase
+{
+    const char *name;
+    std::vector<std::string> chunks;
+    Lines lines;
+};
+
+const LineCase LINE_CASES[] = {
+    {"NoText", {}, {""}},
+    {"LineFeed", {"ab\ncd"}, {"ab", "cd"}},
+    {"CarriageReturnLineFeed", {"ab\r\ncd"}, {"ab", "cd"}},
+    {"CarriageReturnLineFeedSplitOverChunks", {"ab\r", "\ncd"}, {"ab", "cd"}},
+    {"CarriageReturnAloneInTheMiddle", {"ab\rcd"}, {"ab", "cd"}},
+    {"CarriageReturnAloneAtTheEnd", {"ab\r"}, {"ab", ""}},
+    {"CarriageReturnAloneThenChunkWithoutLineFeed", {"ab\r", "cd"}, {"ab", "cd"}},
+    {"TwoCarriageReturnsThenLineFeed", {"a\r\r\nb"}, {"a", "", "b"}},
+    {"LineFeedThenCarriageReturn", {"a\n\rb"}, {"a", "", "b"}},
+    {"BreaksAlone", {"\r", "\n", "\r", "\n", "\n"}, {"", "", "", ""}},
+    {"BreakAtTheEnd", {"ab\n"}, {"ab", ""}},
+    {"BytesAfterANulAreKept",
+     {std::string("a\0b\n", 4), std::string("\0", 1)},
+     {std::string("a\0b", 3), std::string("\0", 1)}},
+    {"FramesSplitAnywhere",
+     {"X07FFY08", "01Z0ABC\r", "\nX0100\r\n"},
+     {"X07FFY0801Z0ABC", "X0100", ""}},
+    {"DoubleByteCharacterSplitOverChunks",
+     {"a" + KATAKANA_E.substr(0, 1), KATAKANA_E.substr(1)},
+     {"a" + KATAKANA_E}},
+    {"LeadByteBeforeLineFeed", {Bytes({0x83}), "\nb"}, {Bytes({0x83}), "b"}},
+};
+
+void PrintTo(const LineCase &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
+class LineIndex : public ::testing::TestWithParam<LineCase>
+{
+};
+
+TEST_P(LineIndex, EndsLinesAtEveryKindOfBreak)
+{
+    CReceivedText text;
+    for (const std::string &chunk : GetParam().chunks)
+        AppendString(text, chunk);
+    EXPECT_EQ(LinesOf(text), GetParam().lines);
+}
+
+TEST_P(LineIndex, GivesTheSameLinesWhenFedByteByByte)
+{
+    std::string all;
+    for (const std::string &chunk : GetParam().chunks)
+        all += chunk;
+    CReceivedText text;
+    AppendInChunks(text, all, 1);
+    EXPECT_EQ(LinesOf(text), GetParam().lines);
+    EXPECT_EQ(text.Size(), all.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Breaks, LineIndex, ::testing::ValuesIn(LINE_CASES),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+constexpr std::size_t LIMIT = CReceivedText::DISPLAY_LINE_LIMIT;
+
+std::string Repeat(const std::string &piece, std::size_t count)
+{
+    std::string out;
+    for (std::size_t i = 0; i < count; ++i)
+        out += piece;
+    return out;
+}
+
+struct LongLineCase
+{
+    const char *name;
+    std::string bytes;
+    Lines lines;
+};
+
+// 0x83 is both a lead and a trail byte, so a run of it reads as pairs from where the run starts.
+const std::string LEAD_AND_TRAIL = Bytes({0x83});
+
+const LongLineCase LONG_LINE_CASES[] = {
+    {"ExactlyTheLimit", std::string(LIMIT, 'a'), {std::string(LIMIT, 'a')}},
+    {"OneByteOver", std::string(LIMIT + 1, 'a'), {std::string(LIMIT, 'a'), "a"}},
+    {"LimitThenBreakMakesNoEmptyLine",
+     std::string(LIMIT, 'a') + "\r\nb",
+     {std::string(LIMIT, 'a'), "b"}},
+    {"PairEndsExactlyAtTheLimit",
+     std::string(LIMIT - 2, 'a') + KATAKANA_E + "b",
+     {std::string(LIMIT - 2, 'a') + KATAKANA_E, "b"}},
+    {"PairThatWouldStraddleTheLimitMovesOn",
+     std::string(LIMIT - 1, 'a') + KATAKANA_E,
+     {std::string(LIMIT - 1, 'a'), KATAKANA_E}},
+    {"RunOfPairsBreaksBetweenPairs",
+     Repeat(LEAD_AND_TRAIL, 2 * LIMIT),
+     {Repeat(LEAD_AND_TRAIL, LIMIT), Repeat(LEAD_AND_TRAIL, LIMIT)}},
+    {"RunOfPairsAfterOneByte",
+     "a" + Repeat(LEAD_AND_TRAIL, 2 * LIMIT),
+     {"a" + Repeat(LEAD_AND_TRAIL, LIMIT - 2), Repeat(LEAD_AND_TRAIL, LIMIT),
+      Repeat(LEAD_AND_TRAIL, 2)}},
+    {"HighLeadByte",
+     std::string(LIMIT - 1, 'a') + Bytes({0xE0, 0x40}),
+     {std::string(LIMIT - 1, 'a'), Bytes({0xE0, 0x40})}},
+    {"SingleByteKatakanaIsOneByteCharacter",
+     std::string(LIMIT - 1, 'a') + Bytes({0xB1, 0xB2}),
+     {std::string(LIMIT - 1, 'a') + Bytes({0xB1}), Bytes({0xB2})}},
+};
+
+void PrintTo(const LongLineCase &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
+class LongLines : public ::testing::TestWithParam<LongLineCase>
+{
+};
+
+TEST_P(LongLines, BreakAtCharacterBoundariesWhateverTheChunks)
+{
+    for (std::size_t chunkLength : {std::size_t {4095}, std::size_t {1}, std::size_t {7}}) {
+        SCOPED_TRACE(chunkLength);
+        CReceivedText text;
+        AppendInChunks(text, GetParam().bytes, chunkLength);
+        EXPECT_EQ(LinesOf(text), GetParam().lines);
+        EXPECT_LE(text.LongestLineLength(), LIMIT);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Limit, LongLines, ::testing::ValuesIn(LONG_LINE_CASES),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST(ReceivedText, KnowsItsLongestLine)
+{
+    CReceivedText text;
+    AppendString(text, "abc\r\nde");
+    EXPECT_EQ(text.LongestLineLength(), 3u);
+    AppendString(text, "fgh");
+    EXPECT_EQ(text.LongestLineLength(), 5u);
+    AppendString(text, std::string(5000, 'x'));
+    EXPECT_EQ(text.LongestLineLength(), LIMIT);
+}
+
+TEST(ReceivedText, FindsTheLineOfEveryOffset)
+{
+    // Offsets:            0 1 2  3  4 5 6  7 8 9 10
+    const std::string bytes = "ab\r\ncd\ref\n";
+    CReceivedText text;
+    AppendString(text, bytes);
+    const std::uint64_t expected[] = {0, 0, 0, 0, 1, 1, 1, 2, 2, 2, 3};
+    for (std::uint64_t offset = 0; offset <= bytes.size(); ++offset)
+        EXPECT_EQ(text.LineAt(offset), expected[offset]) << offset;
+}
+
+TEST(ReceivedText, IndexesManyLinesAcrossItsBlocks)
+{
+    // Lines of varied length past several index blocks and segments.
+    CReceivedText text;
+    std::string expected;
+    for (int i = 0; i < 20000; ++i) {
+        const std::string line
+            = std::string(static_cast<std::size_t>(i % 40), static_cast<char>('a' + i % 26));
+        const std::string lineBreak = i % 3 == 0 ? "\r\n" : (i % 3 == 1 ? "\n" : "\r");
+        expected += line + lineBreak;
+    }
+    AppendInChunks(text, expected, 4095);
+    ASSERT_EQ(text.LineCount(), 20001u);
+    std::uint64_t previousEnd = 0;
+    for (std::uint64_t line = 0; line + 1 < text.LineCount(); ++line) {
+        const CReceivedText::LineRange range = text.Line(line);
+        ASSERT_EQ(range.end - range.begin, line % 40) << line;
+        ASSERT_GE(range.begin, previousEnd) << line;
+        ASSERT_EQ(text.LineAt(range.begin), line);
+        ASSERT_EQ(text.LineAt(range.end), line);
+        previousEnd = range.end;
+    }
+    EXPECT_EQ(text.LineAt(text.Size()), 20000u);
+}
+
+std::string Pattern(std::size_t length)
+{
+    std::string bytes(length, '\0');
+    for (std::size_t i = 0; i < length; ++i)
+        bytes[i] = static_cast<char>(i * 7 % 251);
+    return bytes;
+}
+
+TEST(ReceivedText, CopiesRangesAcrossSegments)
+{
+    const std::size_t segment = CReceivedText::SEGMENT_SIZE;
+    const std::string bytes = Pattern(3 * segment + 100);
+    CReceivedText text;
+    AppendInChunks(text, bytes, 4095);
+    ASSERT_EQ(text.Size(), bytes.size());
+
+    struct Range
+    {
+        std::uint64_t from, to;
+    };
+    const Range ranges[] = {
+        {segment - 6, segment + 10},
+        {0, 3 * segment + 100},
+        {segment, 2 * segment},
+        {segment - 1, segment},
+        {2 * segment - 1, 2 * segment + 1},
+        {3 * segment, 3 * segment},
+        {3 * segment + 90, 10 * segment},
+    };
+    std::string copied;
+    for (const Range &range : ranges) {
+        text.CopyRange(range.from, range.to, copied);
+        const std::size_t to = std::min<std::size_t>(range.to, bytes.size());
+        EXPECT_EQ(copied, bytes.substr(range.from, to - range.from)) << range.from;
+    }
+}
+
+TEST(ReceivedText, VisitsEverySegmentInOrder)
+{
+    const std::size_t segment = CReceivedText::SEGMENT_SIZE;
+    const std::string bytes = Pattern(2 * segment + 5);
+    CReceivedText text;
+    AppendInChunks(text, bytes, 4095);
+    std::vector<std::size_t> lengths;
+    std::string visited;
+    text.ForEachSegment([&](const char *data, std::size_t length) {
+        lengths.push_back(length);
+        visited.append(data, length);
+    });
+    EXPECT_EQ(lengths, (std::vector<std::size_t> {segment, segment, 5}));
+    EXPECT_EQ(visited, bytes);
+}
+
+TEST(ReceivedText, ClearForgetsTextIndexAndPendingBreak)
+{
+    CReceivedText fresh;
+    CReceivedText text;
+    AppendInChunks(text, Pattern(200000), 4095);
+    AppendString(text, std::string(LIMIT - 1, 'a') + Bytes({0x83}) + "\r");
+    const std::uint64_t clearsBefore = text.ClearCount();
+
+    text.Clear();
+    EXPECT_TRUE(text.Empty());
+    EXPECT_EQ(text.Size(), 0u);
+    EXPECT_EQ(text.LineCount(), 1u);
+    EXPECT_EQ(text.LongestLineLength(), 0u);
+    EXPECT_EQ(text.MemoryUsed(), fresh.MemoryUsed());
+    EXPECT_EQ(text.ClearCount(), clearsBefore + 1);
+    EXPECT_EQ(Everything(text), "");
+
+    // The CR before the clear does not join this LF.
+    AppendString(text, "\nb");
+    EXPECT_EQ(LinesOf(text), (Lines {"", "b"}));
+}
+
+TEST(ReceivedText, ClearForgetsAPendingLeadByte)
+{
+    CReceivedText text;
+    AppendString(text, std::string(LIMIT - 1, 'a'));
+    text.Clear();
+    AppendString(text, KATAKANA_E);
+    EXPECT_EQ(LinesOf(text), (Lines {KATAKANA_E}));
+}
+
+TEST(ReceivedText, HoldsAFrameStreamInLittleMoreThanItsBytes)
+{
+    // About 8 MiB of three-channel frames in reader-sized chunks.
+    const std::string stream = Repeat(FRAME, 8 * 1024 * 1024 / FRAME.size());
+    CReceivedText text;
+    AppendInChunks(text, stream, 4095);
+    ASSERT_EQ(text.Size(), stream.size());
+    ASSERT_EQ(text.LineCount(), stream.size() / FRAME.size() + 1);
+
+    const double perByte
+        = static_cast<double>(text.MemoryUsed()) / static_cast<double>(text.Size());
+    std::cout << "memory per received byte: " << perByte << '\n';
+    RecordProperty("memory_per_byte", std::to_string(perByte));
+    EXPECT_LE(perByte, 1.2);
+    EXPECT_EQ(Everything(text), stream);
+}
+
+} // namespace
