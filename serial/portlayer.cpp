@@ -45,15 +45,20 @@ int OpenExclusive(const char *path)
     return fd;
 }
 
+// A speed without a B-constant goes through termios2 once the rest is set. Speed 0 would hang
+// up the line.
 bool SetStateAndSpeed(int fd, termios state, std::uint32_t baudRate)
 {
-    if (const auto constant = SpeedConstant(baudRate)) {
+    const auto constant = SpeedConstant(baudRate);
+    if (constant) {
         cfsetispeed(&state, *constant);
         cfsetospeed(&state, *constant);
-        return RetryOnInterrupt([&] { return tcsetattr(fd, TCSANOW, &state); }) == 0;
+    } else if (baudRate == 0) {
+        return false;
     }
-    return baudRate != 0 && RetryOnInterrupt([&] { return tcsetattr(fd, TCSANOW, &state); }) == 0
-        && SetArbitrarySpeed(fd, baudRate);
+    if (RetryOnInterrupt([&] { return tcsetattr(fd, TCSANOW, &state); }) != 0)
+        return false;
+    return constant || SetArbitrarySpeed(fd, baudRate);
 }
 
 // A driver that cannot run at a speed may quietly pick another; the line would then carry
