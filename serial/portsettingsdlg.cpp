@@ -98,7 +98,6 @@ bool CPortSettingsDlg::eventFilter(QObject *watched, QEvent *event)
     return SwallowEnterAndEscape(*this, watched, event) || QDialog::eventFilter(watched, event);
 }
 
-
 void CPortSettingsDlg::OnInitDialog()
 {
     if (g_settingsLoaded == 0)

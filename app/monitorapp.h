@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QApplication>
+
+// The application: runs the main window modally and ends when it closes.
+class CMonitorApp : public QApplication
+{
+    Q_OBJECT
+
+public:
+    CMonitorApp(int &argc, char **argv);
+
+    // Returns false in every case: the application ends with its window.
+    bool InitInstance();
+};

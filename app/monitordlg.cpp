@@ -1,0 +1,288 @@
+#include "monitordlg.h"
+
+#include "aboutdlg.h"
+#include "dialogkeys.h"
+#include "dialogtemplate.h"
+#include "legendview.h"
+#include "mainicon.h"
+#include "messagebox.h"
+#include "modalrun.h"
+#include "plotrenderer.h"
+#include "plotview.h"
+#include "portlayer.h"
+#include "portsettings.h"
+#include "portsettingsdlg.h"
+#include "reader.h"
+#include "receivedtextview.h"
+#include "receivemessages.h"
+#include "templates.h"
+#include "texts.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QTimerEvent>
+
+#include <cstring>
+
+const char *const BIT_LENGTH_LABELS[5] = {"16Bit", "14Bit", "12Bit", "10Bit", " 8Bit"};
+
+CMonitorDlg::CMonitorDlg(QWidget *parent)
+    : QDialog(parent)
+    , m_hIcon(MainIcon())
+{
+    BuildDialog(*this, MAIN_TEMPLATE, [this](const ControlTemplate &control, QWidget *) {
+        return MakeControl(control.id);
+    });
+    DoDataExchange();
+    // Key presses go to the focused control first; a filter on the application sees them for
+    // the window and every one of its controls.
+    qApp->installEventFilter(this);
+}
+
+CMonitorDlg::~CMonitorDlg()
+{
+    qApp->removeEventFilter(this);
+}
+
+QWidget *CMonitorDlg::MakeControl(int id)
+{
+    switch (id) {
+    case IDC_RECEIVED:
+        return new CReceivedTextView(m_strReceived, this);
+    case IDC_PLOT:
+        return new CPlotView(m_samples, this);
+    case IDC_LEGEND_X:
+        return new CLegendView(TraceChannel::X, this);
+    case IDC_LEGEND_Y:
+        return new CLegendView(TraceChannel::Y, this);
+    case IDC_LEGEND_Z:
+        return new CLegendView(TraceChannel::Z, this);
+    default:
+        return nullptr;
+    }
+}
+
+void CMonitorDlg::DoDataExchange()
+{
+    m_legendZ = FindControlAs<CLegendView>(*this, IDC_LEGEND_Z);
+    m_legendY = FindControlAs<CLegendView>(*this, IDC_LEGEND_Y);
+    m_legendX = FindControlAs<CLegendView>(*this, IDC_LEGEND_X);
+    m_comboBitLength = FindControlAs<QComboBox>(*this, IDC_BIT_LENGTH);
+    m_plot = FindControlAs<CPlotView>(*this, IDC_PLOT);
+    m_receivedView = FindControlAs<CReceivedTextView>(*this, IDC_RECEIVED);
+    m_binding.Bind(m_strByteCount, *FindControl(*this, IDC_BYTE_COUNT));
+    m_binding.Bind(m_strStatus, *FindControl(*this, IDC_STATUS));
+    m_binding.Bind(m_strPortInfo, *FindControl(*this, IDC_PORT_INFO));
+    m_binding.Bind(m_strSendText, *FindControl(*this, IDC_SEND_TEXT));
+
+    connect(FindControlAs<QAbstractButton>(*this, IDC_CANCEL), &QAbstractButton::clicked, this,
+            &CMonitorDlg::OnCancel);
+    connect(FindControlAs<QAbstractButton>(*this, IDC_DISPLAY_CLEAR), &QAbstractButton::clicked,
+            this, &CMonitorDlg::OnDisplayClear);
+    connect(m_comboBitLength, &QComboBox::activated, this, &CMonitorDlg::OnSelchangeBitLength);
+    connect(FindControlAs<QAbstractButton>(*this, IDC_PORT_SELECT), &QAbstractButton::clicked, this,
+            &CMonitorDlg::OnPortSelect);
+    connect(FindControlAs<QAbstractButton>(*this, IDC_SEND), &QAbstractButton::clicked, this,
+            &CMonitorDlg::OnSend);
+    connect(FindControlAs<QAbstractButton>(*this, IDC_SEND_CLEAR), &QAbstractButton::clicked, this,
+            &CMonitorDlg::OnSendClear);
+}
+
+void CMonitorDlg::UpdateData(bool saveAndValidate)
+{
+    if (saveAndValidate) {
+        m_binding.Pull();
+        return;
+    }
+    m_binding.Push();
+    // The received text only grows between clears: the view indexes just the new tail.
+    if (m_receivedChanged) {
+        m_receivedView->TextChanged();
+        m_receivedChanged = false;
+    }
+}
+
+int CMonitorDlg::DoModal()
+{
+    OnInitDialog();
+    if (m_endedAtStartup)
+        return result();
+    return exec();
+}
+
+bool CMonitorDlg::OnInitDialog()
+{
+    UpdateData(false);
+    setWindowIcon(m_hIcon);
+    m_bTracesShown = 0;
+    CreatePens();
+    EmptySamples(m_samples);
+    EmptyPortSettingTexts(g_portSettings);
+    std::memset(m_sendBuffer, 0, sizeof m_sendBuffer);
+    m_sendLength = 0;
+    FillBitLengthSelector();
+
+    RunPortSettingsDialog();
+    g_settingsLoaded = 1;
+
+    setWindowTitle(QString::fromUtf8(Strings::MAIN_TITLE));
+    ComposePortInfo();
+    UpdateData(false);
+
+    if (!OpenPort(g_portSettings.portIndex)) {
+        ShowMessageBox(QString::fromUtf8(Strings::PORT_MISSING));
+        ClosePort();
+        SetStatus(Strings::STATUS_NO_PORT);
+        UpdateData(false);
+        return true;
+    }
+    if (!ApplyPortSettings(dcb, commTimeouts)) {
+        ShowMessageBox(QString::fromUtf8(Strings::PORT_STATE_UNREADABLE));
+        ClosePort();
+        m_endedAtStartup = true;
+        QDialog::reject();
+        return true;
+    }
+    if (!ConfigurePort(dcb, commTimeouts)) {
+        ShowMessageBox(QString::fromUtf8(Strings::PORT_CONFIG_REFUSED));
+        m_endedAtStartup = true;
+        QDialog::reject();
+        return true;
+    }
+    RaiseModemLines();
+    SetStatus(Strings::STATUS_STARTUP_PORT_SET);
+    UpdateData(false);
+    StartReader(this);
+    m_redrawTimerId = startTimer(REDRAW_PERIOD_MS);
+    FindControl(*this, IDC_CANCEL)->setFocus();
+    return true;
+}
+
+void CMonitorDlg::CreatePens()
+{
+    // The plotting area draws with the same pens; the window keeps them for its whole life.
+    m_penX = TracePen(TraceChannel::X);
+    m_penY = TracePen(TraceChannel::Y);
+    m_penZ = TracePen(TraceChannel::Z);
+    m_penGrid = QPen(QColor(191, 191, 191), 1);
+}
+
+void CMonitorDlg::FillBitLengthSelector()
+{
+    // Appended in this order and never sorted: the position is the bit length code minus one.
+    m_comboBitLength->clear();
+    for (const char *label : BIT_LENGTH_LABELS)
+        m_comboBitLength->addItem(QString::fromLatin1(label));
+    m_comboBitLength->setCurrentIndex(
+        m_comboBitLength->findText(QStringLiteral("12Bit"), Qt::MatchStartsWith));
+    g_bitLengthSel = BIT_LENGTH_12;
+}
+
+void CMonitorDlg::ComposePortInfo()
+{
+    const PortSettings &s = g_portSettings;
+    const std::string line = std::string(" ") + s.portText + " , " + s.speedText + " BPS" + " , "
+        + s.dataBitsText + " BITS" + " , " + s.parityText + " PARITY" + " , " + s.stopBitsText
+        + " STOP" + " , " + s.flowText + " FLOW";
+    m_strPortInfo = QString::fromLatin1(line.c_str());
+}
+
+void CMonitorDlg::SetStatus(const char *text)
+{
+    m_strStatus = QString::fromUtf8(text);
+}
+
+bool CMonitorDlg::event(QEvent *event)
+{
+    const auto type = static_cast<std::uint32_t>(event->type());
+    if (type == WM_RECEIVED_DATA) {
+        OnReceivedData(static_cast<CReceivedDataEvent *>(event)->chunk());
+        return true;
+    }
+    if (type == WM_RECEIVE_ERROR) {
+        OnReceiveError();
+        return true;
+    }
+    return QDialog::event(event);
+}
+
+void CMonitorDlg::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() == m_redrawTimerId)
+        OnTimer(REDRAW_TIMER);
+    QDialog::timerEvent(event);
+}
+
+void CMonitorDlg::OnTimer(unsigned id)
+{
+    if (id == REDRAW_TIMER)
+        RedrawDisplay();
+}
+
+void CMonitorDlg::RedrawDisplay()
+{
+    DrawLegendX();
+    DrawLegendY();
+    DrawLegendZ();
+    DrawGrid();
+    if (m_bTracesShown == 1)
+        DrawTraces();
+}
+
+bool CMonitorDlg::eventFilter(QObject *watched, QEvent *event)
+{
+    return SwallowEnterAndEscape(*this, watched, event) || QDialog::eventFilter(watched, event);
+}
+
+void CMonitorDlg::contextMenuEvent(QContextMenuEvent *event)
+{
+    // The window manager's menu cannot be extended, so the window's own entry sits here.
+    const QString aboutText = QString::fromUtf8(Strings::ABOUT_MENU);
+    if (aboutText.isEmpty())
+        return;
+    QMenu menu(this);
+    menu.addSeparator();
+    menu.addAction(aboutText, this, [this] { OnSysCommand(SYSCMD_ABOUT); });
+    menu.exec(event->globalPos());
+}
+
+void CMonitorDlg::OnSysCommand(unsigned id)
+{
+    // The low four bits of a system command are the platform's own.
+    if ((id & ~0xFu) != SYSCMD_ABOUT)
+        return;
+    CAboutDlg about(m_hIcon);
+    RunModal(about);
+}
+
+void CMonitorDlg::OnSelchangeBitLength()
+{
+    g_bitLengthSel = m_comboBitLength->currentIndex() + 1;
+}
+
+void CMonitorDlg::reject()
+{
+    OnCancel();
+}
+
+void CMonitorDlg::KillRedrawTimer()
+{
+    if (m_redrawTimerId != 0)
+        killTimer(m_redrawTimerId);
+    m_redrawTimerId = 0;
+}
+
+void CMonitorDlg::OnCancel()
+{
+    m_bTracesShown = 0;
+    // The reader has ended before the port closes, so a reused descriptor is never read.
+    StopReader();
+    KillRedrawTimer();
+    ClearDisplayAtClose();
+    SavePortSettings();
+    QDialog::reject();
+}

@@ -1,0 +1,123 @@
+#pragma once
+
+#include "portconfig.h"
+#include "receivedtext.h"
+#include "samplebuffers.h"
+#include "textbinding.h"
+
+#include <QDialog>
+#include <QIcon>
+#include <QPen>
+
+#include <cstdint>
+
+enum class LogWriteResult;
+class QByteArray;
+class QComboBox;
+class CLegendView;
+class CPlotView;
+class CReceivedTextView;
+struct ChunkText;
+
+// The main window: one dialog that shows what the device sends (the received text, the byte
+// count and a sweep graph of X, Y and Z), sends what the user types, and owns the port's life
+// from start-up to close. Everything here runs on the GUI thread; the reader thread reaches the
+// window only through posted WM_RECEIVED_DATA events.
+
+inline constexpr int REDRAW_TIMER = 1;
+inline constexpr int REDRAW_PERIOD_MS = 2000;
+inline constexpr unsigned SYSCMD_ABOUT = 16;
+inline constexpr int SEND_BUFFER_SIZE = 4096;
+
+extern const char *const BIT_LENGTH_LABELS[5];
+
+class CMonitorDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit CMonitorDlg(QWidget *parent = nullptr);
+    ~CMonitorDlg() override;
+
+    // Initialises the window and its port before it is shown; returns true in every case.
+    bool OnInitDialog();
+    // Initialises, then runs the window modally; returns at once when start-up ended it.
+    int DoModal();
+    bool EndedAtStartup() const { return m_endedAtStartup; }
+
+    void OnReceivedData(const QByteArray &block);
+    void OnReceiveError();
+    void OnTimer(unsigned id);
+    void OnSysCommand(unsigned id);
+    void OnDisplayClear();
+    void OnSelchangeBitLength();
+    void OnPortSelect();
+    void OnSend();
+    void OnSendClear();
+    void OnCancel();
+
+    void RedrawDisplay();
+    void DrawLegendX();
+    void DrawLegendY();
+    void DrawLegendZ();
+    void DrawGrid();
+    void DrawTraces();
+
+    // true: controls to members; false: members to controls, only those that changed.
+    void UpdateData(bool saveAndValidate);
+
+    const CReceivedText &ReceivedText() const { return m_strReceived; }
+    const QString &ByteCountText() const { return m_strByteCount; }
+    const QString &StatusText() const { return m_strStatus; }
+    const QString &PortInfoText() const { return m_strPortInfo; }
+    const SampleBuffers &Samples() const { return m_samples; }
+    std::int32_t TracesShown() const { return m_bTracesShown; }
+    bool RedrawTimerRunning() const { return m_redrawTimerId != 0; }
+
+protected:
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void timerEvent(QTimerEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void reject() override;
+
+private:
+    QWidget *MakeControl(int id);
+    void DoDataExchange();
+    void CreatePens();
+    void FillBitLengthSelector();
+    void ComposePortInfo();
+    void SetStatus(const char *text);
+    void ParseFrames(const ChunkText &chunk);
+    void KillRedrawTimer();
+    LogWriteResult LogAndClearDisplay();
+    void ClearDisplayAtClose();
+
+    CLegendView *m_legendZ = nullptr;
+    CLegendView *m_legendY = nullptr;
+    CLegendView *m_legendX = nullptr;
+    QComboBox *m_comboBitLength = nullptr;
+    CPlotView *m_plot = nullptr;
+    CReceivedText m_strReceived;
+    QString m_strByteCount;
+    QString m_strStatus;
+    QString m_strPortInfo;
+    QString m_strSendText;
+    QIcon m_hIcon;
+    std::int32_t m_bTracesShown = 0;
+    QPen m_penX;
+    QPen m_penY;
+    QPen m_penZ;
+    QPen m_penGrid;
+    SampleBuffers m_samples;
+    char m_sendBuffer[SEND_BUFFER_SIZE];
+    std::int32_t m_sendLength = 0;
+    Dcb dcb;
+    CommTimeouts commTimeouts;
+
+    CReceivedTextView *m_receivedView = nullptr;
+    bool m_receivedChanged = false;
+    CTextBinding m_binding;
+    int m_redrawTimerId = 0;
+    bool m_endedAtStartup = false;
+};

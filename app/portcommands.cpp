@@ -1,0 +1,58 @@
+// The commands of the port: choosing another port while running, sending the send box's text
+// and clearing it.
+#include "monitordlg.h"
+
+#include "messagebox.h"
+#include "portlayer.h"
+#include "portsettings.h"
+#include "portsettingsdlg.h"
+#include "reader.h"
+#include "sending.h"
+#include "texts.h"
+
+#include <cstring>
+
+void CMonitorDlg::OnPortSelect()
+{
+    StopReader();
+    RunPortSettingsDialog();
+    setWindowTitle(QString::fromUtf8(Strings::MAIN_TITLE));
+    if (OpenPort(g_portSettings.portIndex)) {
+        ComposePortInfo();
+        SetStatus(Strings::STATUS_PORT_SET);
+        UpdateData(false);
+    } else {
+        ShowMessageBox(QString::fromLatin1(g_portSettings.portText)
+                       + QString::fromUtf8(Strings::PORT_CANNOT_OPEN_SUFFIX));
+        SetStatus(Strings::STATUS_PORT_NOT_SET);
+        UpdateData(false);
+        ClosePort();
+    }
+    // A failure here closes the port silently; the lines above stay as they are.
+    if (ApplyPortSettings(dcb, commTimeouts))
+        ConfigurePort(dcb, commTimeouts);
+    else
+        ClosePort();
+    StartReader(this);
+}
+
+void CMonitorDlg::OnSend()
+{
+    UpdateData(true);
+    if (m_strSendText.isEmpty())
+        return;
+    const QByteArray text = EncodeSendText(m_strSendText);
+    if (!SendTextInPieces(text, m_sendBuffer, m_sendLength)) {
+        ShowMessageBox(QString::fromUtf8(Strings::SEND_FAILED));
+        return;
+    }
+    UpdateData(false);
+}
+
+void CMonitorDlg::OnSendClear()
+{
+    UpdateData(true);
+    std::memset(m_sendBuffer, 0, sizeof m_sendBuffer);
+    m_strSendText.clear();
+    UpdateData(false);
+}

@@ -1,0 +1,336 @@
+#include "messagebox.h"
+#include "modalrun.h"
+#include "monitordlg.h"
+#include "portsettings.h"
+#include "reader.h"
+#include "receivemessages.h"
+#include "templates.h"
+#include "texts.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+template<typename Predicate> bool WaitFor(Predicate predicate, int timeoutMs = 5000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!predicate()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+QString Text(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+std::string Bytes(const CReceivedText &text)
+{
+    std::string bytes;
+    text.CopyRange(0, text.Size(), bytes);
+    return bytes;
+}
+
+// A pseudo-terminal whose far end the test holds as the device, linked as COM1 in the working
+// directory.
+class CDevice
+{
+public:
+    CDevice()
+    {
+        char name[256];
+        termios raw {};
+        cfmakeraw(&raw);
+        if (openpty(&m_master, &m_slave, name, &raw, nullptr) == 0)
+            ::symlink(name, "COM1");
+    }
+    ~CDevice()
+    {
+        ::unlink("COM1");
+        ::close(m_slave);
+        ::close(m_master);
+    }
+    bool IsOpen() const { return m_master >= 0; }
+    void Send(const std::string &bytes) const
+    {
+        ASSERT_EQ(::write(m_master, bytes.data(), bytes.size()),
+                  static_cast<ssize_t>(bytes.size()));
+    }
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+};
+
+class MonitorWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_workDir.isValid());
+        m_previousDir = QDir::currentPath();
+        QDir::setCurrent(m_workDir.path());
+        SetMessageBoxHandler([this](const QString &text, MessageButtons buttons) {
+            m_messages << text;
+            return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Ignore;
+        });
+        SetBeepHandler([this] { ++m_beeps; });
+        // The settings dialog closes at once, as with its close box.
+        SetModalRunner([](QDialog &) { return int(QDialog::Rejected); });
+        g_settingsLoaded = 0;
+    }
+
+    void TearDown() override
+    {
+        SetModalRunner({});
+        SetBeepHandler({});
+        SetMessageBoxHandler({});
+        QDir::setCurrent(m_previousDir);
+    }
+
+    static QStringList LogFiles() { return QDir("DATALOG").entryList(QDir::Files); }
+
+    static QByteArray LogBytes()
+    {
+        const QStringList files = LogFiles();
+        if (files.size() != 1)
+            return "<" + QByteArray::number(files.size()) + " log files>";
+        QFile file("DATALOG/" + files.first());
+        file.open(QIODevice::ReadOnly);
+        return file.readAll();
+    }
+
+    QTemporaryDir m_workDir;
+    QString m_previousDir;
+    QStringList m_messages;
+    int m_beeps = 0;
+};
+
+const char *const DEFAULT_PORT_INFO = " COM1 ,   9600 BPS , 8 BITS , No PARITY , 1 STOP , No FLOW";
+
+TEST_F(MonitorWindow, RunsWithoutPortWhenThePortIsMissing)
+{
+    ASSERT_EQ(::symlink("no-such-device", "COM1"), 0);
+    CMonitorDlg dialog;
+    EXPECT_TRUE(dialog.OnInitDialog());
+    EXPECT_FALSE(dialog.EndedAtStartup());
+    EXPECT_EQ(m_messages, QStringList {Text(Strings::PORT_MISSING)});
+    EXPECT_EQ(dialog.windowTitle(), Text("Orvanta (VER 3.00)   "));
+    EXPECT_EQ(dialog.PortInfoText(), Text(DEFAULT_PORT_INFO));
+    EXPECT_EQ(dialog.StatusText(), Text(Strings::STATUS_NO_PORT));
+    EXPECT_FALSE(dialog.RedrawTimerRunning());
+    EXPECT_EQ(g_readerRun.load(), 0);
+    EXPECT_EQ(g_settingsLoaded, 1);
+
+    // The close sequence runs whole: the (empty) log and the settings file are written.
+    dialog.OnCancel();
+    EXPECT_EQ(LogFiles().size(), 1);
+    EXPECT_EQ(QFileInfo("rs232c.ini").size(), 124);
+    EXPECT_EQ(m_messages.size(), 1);
+    ::unlink("COM1");
+}
+
+TEST_F(MonitorWindow, StartsOnTheDeviceAndKeepsEveryByteToTheLog)
+{
+    CDevice device;
+    ASSERT_TRUE(device.IsOpen());
+    CMonitorDlg dialog;
+    dialog.OnInitDialog();
+    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
+    EXPECT_EQ(dialog.StatusText(), Text(Strings::STATUS_STARTUP_PORT_SET));
+    EXPECT_TRUE(dialog.RedrawTimerRunning());
+    EXPECT_EQ(g_readerRun.load(), 1);
+
+    device.Send("X07FFY0801Z0ABC\r\nX0100\r\n");
+    ASSERT_TRUE(WaitFor([&] { return dialog.Samples().writeIndex == 2; }));
+    EXPECT_EQ(dialog.Samples().z[0], 335);
+    EXPECT_EQ(dialog.ByteCountText(), Text("24"));
+    EXPECT_EQ(dialog.TracesShown(), 1);
+
+    dialog.OnCancel();
+    EXPECT_EQ(g_readerRun.load(), 0);
+    EXPECT_FALSE(dialog.RedrawTimerRunning());
+    EXPECT_EQ(dialog.TracesShown(), 0);
+    EXPECT_EQ(LogBytes(), QByteArray("X07FFY0801Z0ABC\r\nX0100\r\n"));
+    EXPECT_EQ(QFileInfo("rs232c.ini").size(), 124);
+}
+
+TEST_F(MonitorWindow, EndsAtStartupWithoutWritingWhenTheConfigurationIsRefused)
+{
+    CDevice device;
+    // The user picks 1.5 stop bits with 8 data bits, which no port accepts.
+    SetModalRunner([](QDialog &) {
+        g_portSettings.stopBits = 1;
+        return int(QDialog::Rejected);
+    });
+    CMonitorDlg dialog;
+    dialog.OnInitDialog();
+    EXPECT_TRUE(dialog.EndedAtStartup());
+    EXPECT_EQ(m_messages, QStringList {Text(Strings::PORT_CONFIG_REFUSED)});
+    EXPECT_EQ(g_readerRun.load(), 0);
+    EXPECT_FALSE(QFile::exists("rs232c.ini"));
+    EXPECT_FALSE(QFile::exists("DATALOG"));
+}
+
+class MonitorWindowRunning : public MonitorWindow
+{
+protected:
+    void SetUp() override
+    {
+        MonitorWindow::SetUp();
+        ASSERT_EQ(::symlink("no-such-device", "COM1"), 0);
+        m_dialog = std::make_unique<CMonitorDlg>();
+        m_dialog->OnInitDialog();
+        m_messages.clear();
+    }
+    void TearDown() override
+    {
+        m_dialog.reset();
+        ::unlink("COM1");
+        MonitorWindow::TearDown();
+    }
+
+    void Receive(const QByteArray &bytes) { m_dialog->OnReceivedData(bytes); }
+    QPlainTextEdit &SendBox() { return *FindControlAs<QPlainTextEdit>(*m_dialog, IDC_SEND_TEXT); }
+
+    std::unique_ptr<CMonitorDlg> m_dialog;
+};
+
+TEST_F(MonitorWindowRunning, CountsTheBytesOfEveryChunk)
+{
+    Receive("0123456789");
+    Receive("abcdefg");
+    EXPECT_EQ(m_dialog->ByteCountText(), Text("17"));
+    EXPECT_EQ(Bytes(m_dialog->ReceivedText()), "0123456789abcdefg");
+}
+
+TEST_F(MonitorWindowRunning, KeepsBytesAfterAnEmbeddedNul)
+{
+    Receive(QByteArray("X0100\r\n\0X0200\r\n", 15));
+    EXPECT_EQ(m_dialog->ByteCountText(), Text("15"));
+    EXPECT_EQ(m_dialog->Samples().writeIndex, 1);
+}
+
+TEST_F(MonitorWindowRunning, TakesAChunkPostedFromAnotherThread)
+{
+    std::thread reader([this] {
+        QCoreApplication::postEvent(m_dialog.get(),
+                                    new CReceivedDataEvent(QByteArray("X07FFY0801Z0ABC\r\n")));
+    });
+    reader.join();
+    ASSERT_TRUE(WaitFor([&] { return m_dialog->Samples().writeIndex == 1; }));
+    EXPECT_EQ(m_dialog->ByteCountText(), Text("17"));
+    EXPECT_EQ(m_dialog->Samples().x[0], 249);
+}
+
+TEST_F(MonitorWindowRunning, ReplacesTheTextOnAReceiveErrorAndKeepsTheCount)
+{
+    Receive(QByteArray(100, 'a'));
+    QCoreApplication::sendEvent(m_dialog.get(), new CReceiveErrorEvent);
+    QStringDecoder decode("Shift_JIS");
+    EXPECT_EQ(QString(decode(QByteArray::fromStdString(Bytes(m_dialog->ReceivedText())))),
+              Text("エラー"));
+    EXPECT_EQ(m_dialog->ByteCountText(), Text("100"));
+}
+
+TEST_F(MonitorWindowRunning, KeepsWhatTheUserTypesWhileDataArrives)
+{
+    SendBox().setPlainText(Text("typed, not sent"));
+    Receive("X0100\r\n");
+    Receive("X0200\r\n");
+    EXPECT_EQ(SendBox().toPlainText(), Text("typed, not sent"));
+}
+
+TEST_F(MonitorWindowRunning, SwallowsEnterAndEscapeWithABeep)
+{
+    m_dialog->show();
+    SendBox().setPlainText(Text("abc"));
+    for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        for (QWidget *target :
+             {static_cast<QWidget *>(&SendBox()), FindControl(*m_dialog, IDC_SEND),
+              static_cast<QWidget *>(m_dialog.get())}) {
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier,
+                            key == Qt::Key_Escape ? "\x1b" : "\r");
+            QCoreApplication::sendEvent(target, &press);
+        }
+    }
+    EXPECT_EQ(m_beeps, 9);
+    EXPECT_EQ(SendBox().toPlainText(), Text("abc"));
+    EXPECT_TRUE(m_dialog->isVisible());
+    EXPECT_TRUE(m_messages.isEmpty());
+}
+
+TEST_F(MonitorWindowRunning, MovesTheFocusOnWithTabFromTheSendBox)
+{
+    m_dialog->show();
+    QApplication::setActiveWindow(m_dialog.get());
+    SendBox().setFocus();
+    ASSERT_TRUE(WaitFor([&] { return QApplication::focusWidget() == &SendBox(); }));
+    QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, "\t");
+    QCoreApplication::sendEvent(&SendBox(), &tab);
+    EXPECT_EQ(SendBox().toPlainText(), QString());
+    EXPECT_EQ(QApplication::focusWidget(), FindControl(*m_dialog, IDC_SEND_CLEAR));
+}
+
+TEST_F(MonitorWindowRunning, SelectsTwelveBitAndSetsTheCodeFromThePosition)
+{
+    auto &combo = *FindControlAs<QComboBox>(*m_dialog, IDC_BIT_LENGTH);
+    ASSERT_EQ(combo.count(), 5);
+    EXPECT_EQ(combo.itemText(0), Text("16Bit"));
+    EXPECT_EQ(combo.itemText(4), Text(" 8Bit"));
+    EXPECT_EQ(combo.currentText(), Text("12Bit"));
+    EXPECT_EQ(g_bitLengthSel, 3);
+    combo.setCurrentIndex(4);
+    m_dialog->OnSelchangeBitLength();
+    EXPECT_EQ(g_bitLengthSel, 5);
+    Receive("X0ABC\r\n");
+    EXPECT_EQ(m_dialog->Samples().x[0], 367);
+}
+
+TEST_F(MonitorWindowRunning, ClearsEverythingOnlyAfterTheLogHoldsIt)
+{
+    const QByteArray bytes("X07FFY0801Z0ABC\r\n\x82\xa0\xff\r\n");
+    Receive(bytes);
+    m_dialog->OnDisplayClear();
+    EXPECT_TRUE(m_messages.isEmpty());
+    EXPECT_EQ(LogBytes(), bytes);
+    EXPECT_EQ(m_dialog->ReceivedText().Size(), 0u);
+    EXPECT_EQ(m_dialog->ByteCountText(), QString());
+    EXPECT_EQ(m_dialog->Samples().writeIndex, 0);
+    EXPECT_EQ(m_dialog->Samples().x[0], EMPTY_SAMPLE);
+    EXPECT_EQ(m_dialog->TracesShown(), 0);
+}
+
+TEST_F(MonitorWindowRunning, KeepsTheTextWhenTheLogCannotBeOpened)
+{
+    QFile blocker("DATALOG");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Receive("X0100\r\n");
+    m_dialog->OnDisplayClear();
+    EXPECT_EQ(m_messages, QStringList {Text(Strings::LOG_CANNOT_OPEN)});
+    EXPECT_EQ(m_dialog->ByteCountText(), Text("7"));
+    EXPECT_EQ(m_dialog->Samples().writeIndex, 1);
+}
+
+} // namespace

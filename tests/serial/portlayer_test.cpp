@@ -1,0 +1,242 @@
+#include "kernelspeed.h"
+#include "portconfig.h"
+#include "portlayer.h"
+#include "portnames.h"
+#include "portsetup.h"
+#include "ptydevice.h"
+#include "tempworkdir.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Every speed the settings offer.
+constexpr std::uint32_t SPEEDS[]
+    = {110,    300,    600,    1200,    1800,    2400,    4800,   7200,   9600,
+       14400,  19200,  38400,  57600,   76800,   115200,  128000, 153600, 230400,
+       307200, 460800, 921600, 1000000, 1500000, 2000000, 3000000};
+
+class PortLayer : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_device.linkAs("COM1");
+        ChooseLineSettings({});
+    }
+    void TearDown() override { ClosePort(); }
+
+    termios SlaveState() const
+    {
+        termios state {};
+        EXPECT_EQ(tcgetattr(com_handle, &state), 0);
+        return state;
+    }
+
+    CTempWorkDir m_workDir;
+    CPtyDevice m_device;
+};
+
+int OpenAndLock(const std::string &path)
+{
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+TEST_F(PortLayer, EverySpeedOfTheListReachesTheLine)
+{
+    for (const std::uint32_t speed : SPEEDS) {
+        SCOPED_TRACE(speed);
+        ChooseLineSettings({.baudRate = speed});
+        ASSERT_TRUE(OpenConfiguredPort(0));
+        const KernelSpeeds speeds = KernelLineSpeeds(com_handle);
+        EXPECT_EQ(speeds.output, speed);
+        EXPECT_EQ(speeds.input, speed);
+        ClosePort();
+    }
+}
+
+// A pseudo-terminal keeps 8 data bits and no parity whatever it is given, so data bits and the
+// parity switch are checked on the mapping alone; everything else must reach the line.
+TEST_F(PortLayer, FramingAndFlowControlReachTheLine)
+{
+    struct Row
+    {
+        const char *name;
+        LineSettings line;
+        tcflag_t cflagBits;
+        tcflag_t iflagBits;
+    };
+    const Row rows[] = {
+        {"8N2, no flow control", {.stopBits = STOP_BITS_TWO}, CSTOPB, 0},
+        {"7O1, hardware",
+         {.byteSize = 7, .parity = PARITY_ODD, .flow = FlowControl::Hardware},
+         PARODD | CRTSCTS,
+         0},
+        {"5E1.5, Xon/Xoff",
+         {.byteSize = 5,
+          .parity = PARITY_EVEN,
+          .stopBits = STOP_BITS_ONE_AND_HALF,
+          .flow = FlowControl::XonXoff},
+         CSTOPB,
+         IXON | IXOFF},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        ChooseLineSettings(row.line);
+        ASSERT_TRUE(OpenConfiguredPort(0));
+        const termios state = SlaveState();
+        EXPECT_EQ(state.c_cflag & (CSTOPB | PARODD | CRTSCTS), row.cflagBits);
+        EXPECT_EQ(state.c_iflag & (IXON | IXOFF), row.iflagBits);
+        EXPECT_EQ(state.c_cc[VSTART], 0x11);
+        EXPECT_EQ(state.c_cc[VSTOP], 0x13);
+        EXPECT_EQ(state.c_lflag & (ICANON | ECHO | ISIG), 0u);
+        EXPECT_EQ(state.c_iflag & ICRNL, 0u);
+        EXPECT_EQ(state.c_oflag & OPOST, 0u);
+        EXPECT_EQ(state.c_cflag & (CLOCAL | CREAD), tcflag_t {CLOCAL | CREAD});
+        ClosePort();
+    }
+}
+
+TEST_F(PortLayer, RefusedConfigurationClosesThePort)
+{
+    struct Row
+    {
+        const char *name;
+        LineSettings line;
+    };
+    const Row rows[] = {
+        {"1.5 stop bits with 8 data bits", {.stopBits = STOP_BITS_ONE_AND_HALF}},
+        {"speed 0, which would hang up the line", {.baudRate = 0}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        ChooseLineSettings(row.line);
+        Dcb dcb;
+        CommTimeouts commTimeouts;
+        ASSERT_TRUE(OpenPort(0));
+        ASSERT_TRUE(ApplyPortSettings(dcb, commTimeouts));
+        EXPECT_FALSE(ConfigurePort(dcb, commTimeouts));
+        EXPECT_EQ(com_handle, INVALID_PORT_HANDLE);
+        EXPECT_TRUE(m_device.portClosedWithin(1s));
+        ClosePort();
+        EXPECT_EQ(com_handle, INVALID_PORT_HANDLE);
+    }
+}
+
+TEST_F(PortLayer, ConfigureWithoutPortFails)
+{
+    Dcb dcb;
+    CommTimeouts commTimeouts;
+    ASSERT_TRUE(OpenPort(0));
+    ASSERT_TRUE(ApplyPortSettings(dcb, commTimeouts));
+    ClosePort();
+    EXPECT_FALSE(ConfigurePort(dcb, commTimeouts));
+    EXPECT_FALSE(ApplyPortSettings(dcb, commTimeouts));
+}
+
+TEST_F(PortLayer, PortHeldByAnotherProgramDoesNotOpen)
+{
+    const int other = OpenAndLock(m_device.slavePath());
+    ASSERT_GE(other, 0);
+    EXPECT_FALSE(OpenPort(0));
+    EXPECT_EQ(com_handle, INVALID_PORT_HANDLE);
+    close(other);
+
+    ASSERT_TRUE(OpenPort(0));
+    EXPECT_LT(OpenAndLock(m_device.slavePath()), 0);
+}
+
+// The device end keeps the terminal alive after the close; an exclusive mode left on it would
+// refuse the next open by an ordinary user.
+TEST_F(PortLayer, CloseReleasesExclusiveMode)
+{
+    ASSERT_TRUE(OpenConfiguredPort(0));
+    ClosePort();
+    const int fd = open(m_device.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    int exclusive = -1;
+    EXPECT_EQ(ioctl(fd, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
+    close(fd);
+}
+
+TEST_F(PortLayer, PortNumberOpensItsOwnEntry)
+{
+    CPtyDevice tenth;
+    CPtyDevice sixteenth;
+    tenth.linkAs("COM10");
+    sixteenth.linkAs("COM16");
+    struct Row
+    {
+        std::uint32_t portIndex;
+        const CPtyDevice &device;
+    };
+    const Row rows[] = {{0, m_device}, {9, tenth}, {15, sixteenth}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.portIndex);
+        ASSERT_TRUE(OpenPort(row.portIndex));
+        EXPECT_FALSE(row.device.portClosedWithin(0ms));
+        ClosePort();
+        EXPECT_TRUE(row.device.portClosedWithin(1s));
+    }
+}
+
+TEST_F(PortLayer, PortNumberBeyondTheListOpensNothing)
+{
+    ASSERT_TRUE(OpenPort(0));
+    for (const std::uint32_t portIndex : {16u, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(portIndex);
+        EXPECT_FALSE(OpenPort(portIndex));
+        EXPECT_EQ(com_handle, INVALID_PORT_HANDLE);
+    }
+}
+
+TEST(PortLayerNonTerminal, FailsWhereTheStateIsRead)
+{
+    CTempWorkDir workDir;
+    std::ofstream("COM1") << "not a terminal";
+    ASSERT_EQ(mkfifo("COM2", 0600), 0);
+    std::filesystem::create_directory("COM3");
+    ASSERT_EQ(symlink("/nonexistent-device", "COM4"), 0);
+    struct Row
+    {
+        const char *name;
+        std::uint32_t portIndex;
+        bool opens;
+    };
+    const Row rows[] = {
+        {"regular file", 0, true},
+        {"FIFO", 1, true},
+        {"directory", 2, false},
+        {"link to a missing device", 3, false},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        Dcb dcb;
+        CommTimeouts commTimeouts;
+        commTimeouts.ReadIntervalTimeout = 7;
+        EXPECT_EQ(OpenPort(row.portIndex), row.opens);
+        EXPECT_FALSE(ApplyPortSettings(dcb, commTimeouts));
+        EXPECT_EQ(commTimeouts.ReadIntervalTimeout, 7u);
+        EXPECT_EQ(com_handle != INVALID_PORT_HANDLE, row.opens);
+        ClosePort();
+    }
+}

@@ -1,0 +1,24 @@
+#include "portsetup.h"
+
+#include "portlayer.h"
+#include "portsettings.h"
+
+void ChooseLineSettings(const LineSettings &line)
+{
+    g_portSettings.baudRate = line.baudRate;
+    g_portSettings.byteSize = line.byteSize;
+    g_portSettings.parity = line.parity;
+    g_portSettings.stopBits = line.stopBits;
+    g_portSettings.outX = line.flow == FlowControl::XonXoff ? 1 : 0;
+    g_portSettings.inX = line.flow == FlowControl::XonXoff ? 1 : 0;
+    g_portSettings.outxCtsFlow = line.flow == FlowControl::Hardware ? 1 : 0;
+    g_portSettings.outxDsrFlow = line.flow == FlowControl::Hardware ? 1 : 0;
+}
+
+bool OpenConfiguredPort(std::uint32_t portIndex)
+{
+    Dcb dcb;
+    CommTimeouts commTimeouts;
+    return OpenPort(portIndex) && ApplyPortSettings(dcb, commTimeouts)
+        && ConfigurePort(dcb, commTimeouts);
+}

@@ -1,0 +1,194 @@
+#include "portconfig.h"
+#include "portlayer.h"
+#include "portsetup.h"
+#include "ptydevice.h"
+#include "reader.h"
+#include "receivemessages.h"
+#include "tempworkdir.h"
+
+#include <QCoreApplication>
+#include <QObject>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int CHUNK_SIZE = 4095;
+const std::string FRAME = "X07FFY0801Z0ABC\r\n";
+
+// Stands in for the main window: keeps every chunk the reader posts.
+class ChunkCollector : public QObject
+{
+public:
+    bool event(QEvent *event) override
+    {
+        if (event->type() != static_cast<QEvent::Type>(WM_RECEIVED_DATA))
+            return QObject::event(event);
+        m_chunks.push_back(static_cast<CReceivedDataEvent *>(event)->chunk().toStdString());
+        m_received += m_chunks.back().size();
+        return true;
+    }
+    const std::vector<std::string> &chunks() const { return m_chunks; }
+    std::size_t received() const { return m_received; }
+
+private:
+    std::vector<std::string> m_chunks;
+    std::size_t m_received = 0;
+};
+
+// Delivers posted events until the condition holds or the time is up.
+bool DeliverUntil(const std::function<bool()> &condition, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        QCoreApplication::sendPostedEvents();
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+std::size_t ThreadCount()
+{
+    const std::filesystem::directory_iterator tasks("/proc/self/task");
+    return static_cast<std::size_t>(std::distance(begin(tasks), end(tasks)));
+}
+
+std::string Pattern(std::size_t length)
+{
+    std::string bytes(length, '\0');
+    for (std::size_t i = 0; i < length; ++i)
+        bytes[i] = static_cast<char>(i * 7 % 251);
+    return bytes;
+}
+
+// StopReader in another thread, so that a reader that cannot be stopped fails the test instead
+// of hanging it.
+bool StopReaderWithin(std::chrono::milliseconds timeout)
+{
+    std::packaged_task<void()> stop(StopReader);
+    auto stopped = stop.get_future();
+    std::thread(std::move(stop)).detach();
+    return stopped.wait_for(timeout) == std::future_status::ready;
+}
+
+class Reader : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_device.linkAs("COM1");
+        ChooseLineSettings({.baudRate = 3000000});
+        ASSERT_TRUE(OpenConfiguredPort(0));
+    }
+    void TearDown() override
+    {
+        StopReader();
+        QCoreApplication::sendPostedEvents();
+    }
+
+    CTempWorkDir m_workDir;
+    CPtyDevice m_device;
+    ChunkCollector m_window;
+};
+
+} // namespace
+
+TEST_F(Reader, EachFrameBeforeAPauseIsOneChunk)
+{
+    StartReader(&m_window);
+    for (std::size_t frame = 1; frame <= 3; ++frame) {
+        m_device.send(FRAME);
+        ASSERT_TRUE(DeliverUntil([&] { return m_window.received() >= frame * FRAME.size(); }, 5s));
+        ASSERT_EQ(m_window.chunks().size(), frame);
+        EXPECT_EQ(m_window.chunks().back(), FRAME);
+    }
+}
+
+// A slow line delivers a byte every few milliseconds. The interval is set far above that pace,
+// so that a busy machine cannot stretch a gap past it.
+TEST_F(Reader, BytesComingWithinTheIntervalJoinTheChunk)
+{
+    Dcb dcb;
+    CommTimeouts commTimeouts;
+    ASSERT_TRUE(OpenPort(0) && ApplyPortSettings(dcb, commTimeouts));
+    commTimeouts.ReadIntervalTimeout = 500;
+    ASSERT_TRUE(ConfigurePort(dcb, commTimeouts));
+
+    StartReader(&m_window);
+    for (const char byte : FRAME) {
+        m_device.send(std::string(1, byte));
+        std::this_thread::sleep_for(2ms);
+    }
+    ASSERT_TRUE(DeliverUntil([&] { return m_window.received() >= FRAME.size(); }, 5s));
+    ASSERT_EQ(m_window.chunks().size(), 1u);
+    EXPECT_EQ(m_window.chunks().front(), FRAME);
+}
+
+TEST_F(Reader, GapFreeStreamComesInFullChunks)
+{
+    const std::string stream = Pattern(30 * CHUNK_SIZE);
+    std::thread device([&] { m_device.send(stream); });
+    StartReader(&m_window);
+    const bool complete = DeliverUntil([&] { return m_window.received() >= stream.size(); }, 20s);
+    device.join();
+    ASSERT_TRUE(complete);
+
+    std::string received;
+    for (const std::string &chunk : m_window.chunks()) {
+        EXPECT_EQ(chunk.size(), CHUNK_SIZE);
+        received += chunk;
+    }
+    EXPECT_EQ(received, stream);
+}
+
+TEST_F(Reader, StopDuringIdleWaitEndsThreadThenClosesPort)
+{
+    const std::size_t threadsBefore = ThreadCount();
+    StartReader(&m_window);
+    EXPECT_EQ(ThreadCount(), threadsBefore + 1);
+
+    ASSERT_TRUE(StopReaderWithin(5s));
+    // The thread that ran StopReader ends on its own; the reader must be gone with it.
+    EXPECT_TRUE(DeliverUntil([&] { return ThreadCount() == threadsBefore; }, 5s));
+    EXPECT_EQ(g_readerRun, 0);
+    EXPECT_EQ(com_handle, INVALID_PORT_HANDLE);
+    EXPECT_TRUE(m_device.portClosedWithin(1s));
+}
+
+TEST_F(Reader, HangUpNeitherSpinsNorPosts)
+{
+    StartReader(&m_window);
+    const std::uint64_t wakesBefore = ReaderWakeCount();
+    m_device.hangUp();
+    ASSERT_TRUE(DeliverUntil([&] { return ReaderWakeCount() > wakesBefore; }, 5s));
+
+    // A reader that spins on the hang-up wakes thousands of times in this window.
+    const std::uint64_t wakesAfterHangUp = ReaderWakeCount();
+    std::this_thread::sleep_for(200ms);
+    EXPECT_LE(ReaderWakeCount() - wakesAfterHangUp, 1u);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(m_window.chunks().empty());
+    EXPECT_TRUE(StopReaderWithin(5s));
+}
+
+TEST_F(Reader, WithoutPortStaysAsleepUntilStopped)
+{
+    ClosePort();
+    const std::uint64_t wakesBefore = ReaderWakeCount();
+    StartReader(&m_window);
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(ReaderWakeCount(), wakesBefore);
+    EXPECT_TRUE(StopReaderWithin(5s));
+}

@@ -1,0 +1,192 @@
+#include "portlayer.h"
+#include "portsetup.h"
+#include "ptydevice.h"
+#include "sending.h"
+#include "tempworkdir.h"
+
+#include <QString>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
+#include <future>
+#include <poll.h>
+#include <string>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr char XON = 0x11;
+constexpr char XOFF = 0x13;
+
+std::string Pattern(std::size_t length)
+{
+    std::string bytes(length, '\0');
+    for (std::size_t i = 0; i < length; ++i)
+        bytes[i] = static_cast<char>(i * 13 % 253);
+    return bytes;
+}
+
+class Sending : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_device.linkAs("COM1");
+        m_sendBuffer.fill('\x55');
+    }
+    void TearDown() override { ClosePort(); }
+
+    void OpenPortWithFlow(FlowControl flow)
+    {
+        ChooseLineSettings({.baudRate = 115200, .flow = flow});
+        ASSERT_TRUE(OpenConfiguredPort(0));
+    }
+
+    // Holds the port's output the way a device does, and waits until the port has seen it: the
+    // byte after XOFF becomes readable only once XOFF has been taken.
+    void HoldOutput()
+    {
+        m_device.send(std::string {XOFF, 'x'});
+        pollfd wait = {com_handle, POLLIN, 0};
+        ASSERT_EQ(poll(&wait, 1, 5000), 1);
+    }
+
+    bool Send(const std::string &text)
+    {
+        return SendTextInPieces(text, m_sendBuffer, m_sendLength);
+    }
+
+    CTempWorkDir m_workDir;
+    CPtyDevice m_device;
+    std::array<char, SEND_PIECE_SIZE> m_sendBuffer {};
+    std::int32_t m_sendLength = -1;
+};
+
+} // namespace
+
+TEST_F(Sending, PiecesArriveByteExact)
+{
+    struct Row
+    {
+        const char *name;
+        std::string text;
+        std::int32_t lastPiece;
+    };
+    const Row rows[] = {
+        {"three letters", "abc", 3},
+        {"5000 bytes: 4096 then 904", Pattern(5000), 904},
+        {"4096 bytes: 4096 then a write of 0", Pattern(4096), 0},
+        {"double-byte character across the piece boundary", std::string(4095, 'a') + "\x82\xa0", 1},
+        {"three pieces", Pattern(3 * 4096 + 10), 10},
+    };
+    OpenPortWithFlow(FlowControl::None);
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(Send(row.text));
+        EXPECT_EQ(m_device.receive(row.text.size(), 5s), row.text);
+        EXPECT_EQ(m_sendLength, row.lastPiece);
+        const std::string lastPiece = row.text.substr(row.text.size() - row.lastPiece);
+        EXPECT_EQ(std::string(m_sendBuffer.data(), row.lastPiece), lastPiece);
+        EXPECT_EQ(std::string(m_sendBuffer.data() + row.lastPiece, SEND_PIECE_SIZE - row.lastPiece),
+                  std::string(SEND_PIECE_SIZE - row.lastPiece, '\0'));
+    }
+}
+
+TEST_F(Sending, WriteLargerThanTheLineBufferArrivesWhole)
+{
+    OpenPortWithFlow(FlowControl::None);
+    const std::string text = Pattern(256 * 1024);
+    auto received
+        = std::async(std::launch::async, [&] { return m_device.receive(text.size(), 20s); });
+    EXPECT_TRUE(WritePort(text.data(), static_cast<std::int32_t>(text.size())));
+    EXPECT_EQ(received.get(), text);
+}
+
+TEST_F(Sending, WriteOfNothingSucceedsOnlyOnAWorkingPort)
+{
+    const char nothing[1] = {};
+    EXPECT_FALSE(WritePort(nothing, 0));
+    OpenPortWithFlow(FlowControl::None);
+    EXPECT_TRUE(WritePort(nothing, 0));
+    m_device.hangUp();
+    EXPECT_FALSE(WritePort(nothing, 0));
+    EXPECT_FALSE(WritePort("a", 1));
+}
+
+TEST_F(Sending, WithoutPortStopsAtTheFirstPiece)
+{
+    EXPECT_FALSE(Send(Pattern(10000)));
+    EXPECT_EQ(m_sendLength, SEND_PIECE_SIZE);
+}
+
+TEST_F(Sending, OutputHeldByXoffFailsAfterTheStallBound)
+{
+    OpenPortWithFlow(FlowControl::XonXoff);
+    HoldOutput();
+    const std::string text = Pattern(10000);
+    auto sent = std::async(std::launch::async, [&] { return Send(text); });
+    const auto bound = std::chrono::milliseconds(WRITE_STALL_TIMEOUT_MS) + 10s;
+    const bool ended = sent.wait_for(bound) == std::future_status::ready;
+    if (!ended)
+        m_device.send(std::string {XON});
+    ASSERT_TRUE(ended);
+    EXPECT_FALSE(sent.get());
+    EXPECT_EQ(m_sendLength, SEND_PIECE_SIZE);
+    EXPECT_EQ(m_device.bytesWaiting(), 0u);
+}
+
+TEST_F(Sending, OutputHeldByXoffGoesOnAfterXon)
+{
+    OpenPortWithFlow(FlowControl::XonXoff);
+    HoldOutput();
+    const std::string text = Pattern(1000);
+    auto written = std::async(std::launch::async, [&] {
+        return WritePort(text.data(), static_cast<std::int32_t>(text.size()));
+    });
+    EXPECT_EQ(written.wait_for(300ms), std::future_status::timeout);
+    m_device.send(std::string {XON});
+    ASSERT_EQ(written.wait_for(5s), std::future_status::ready);
+    EXPECT_TRUE(written.get());
+    EXPECT_EQ(m_device.receive(text.size(), 5s), text);
+}
+
+TEST_F(Sending, TwoPastedLinesArriveWithCrLfBetweenThem)
+{
+    OpenPortWithFlow(FlowControl::None);
+    ASSERT_TRUE(
+        SendTextInPieces(EncodeSendText(QStringLiteral("送信\nabc")), m_sendBuffer, m_sendLength));
+    const std::string expected = "\x91\x97\x90\x4d\r\nabc";
+    EXPECT_EQ(m_device.receive(expected.size() + 1, 300ms), expected);
+}
+
+TEST(EncodeSendText, GivesWindows31jWithCrLfLineBreaks)
+{
+    struct Row
+    {
+        const char *name;
+        QString text;
+        QByteArray bytes;
+    };
+    const Row rows[] = {
+        {"ASCII as it stands", QStringLiteral("abc"), "abc"},
+        {"hiragana", QStringLiteral("あい"), "\x82\xa0\x82\xa2"},
+        {"half-width katakana", QStringLiteral("ｱ"), "\xb1"},
+        {"circled digit of the extended set", QStringLiteral("①"), "\x87\x40"},
+        {"full-width tilde", QStringLiteral("～"), "\x81\x60"},
+        {"line feed becomes CR LF", QStringLiteral("ab\ncd"), "ab\r\ncd"},
+        {"CR LF stays", QStringLiteral("ab\r\ncd"), "ab\r\ncd"},
+        {"line feeds in a row", QStringLiteral("\n\n"), "\r\n\r\n"},
+        {"nothing added at the end", QStringLiteral("a\nb"), "a\r\nb"},
+        {"character outside the code page", QStringLiteral("a😀é"), "a??"},
+        {"NUL kept", QString(QChar(u'\0')) + QStringLiteral("あ"), QByteArray("\0\x82\xa0", 3)},
+        {"empty", QString(), QByteArray()},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(EncodeSendText(row.text).toHex(' '), row.bytes.toHex(' '));
+    }
+}
