@@ -60,6 +60,8 @@ QWidget *MakeStatic(const ControlTemplate &control, QWidget *parent)
     if (Has(control, STYLE_BLACKFRAME))
         label->setFrameStyle(QFrame::Box | QFrame::Plain);
     if (Has(control, STYLE_SUNKEN)) {
+        // A line of text in a sunken frame sits in the middle, not cut by the frame's top edge.
+        label->setAlignment(HorizontalAlignment(control) | Qt::AlignVCenter);
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setLineWidth(Has(control, STYLE_BLACKFRAME) ? 2 : 1);
     }
