@@ -59,6 +59,7 @@ TEST(Pacer, BatchesHighRatesIntoOneWakeUpAMillisecond)
     CPacer pacer(300000, 0ns);
     pacer.Release(0ns);
     EXPECT_EQ(pacer.NextWake(), MIN_WRITE_INTERVAL);
+    EXPECT_EQ(pacer.Release(MIN_WRITE_INTERVAL / 2), 0u);
     EXPECT_EQ(pacer.Release(MIN_WRITE_INTERVAL), 300u);
     EXPECT_EQ(pacer.NextWake(), 2 * MIN_WRITE_INTERVAL);
 }
@@ -69,7 +70,8 @@ TEST(Pacer, CatchesUpAfterALateWakeUp)
     pacer.Release(0ns);
     EXPECT_EQ(pacer.Release(3500us), 3u);
     EXPECT_EQ(pacer.NextWake(), 4500us);
-    EXPECT_EQ(pacer.Release(4ms), 1u);
+    EXPECT_EQ(pacer.Release(4ms), 0u);
+    EXPECT_EQ(pacer.Release(4500us), 1u);
 }
 
 TEST(Pacer, RestartsTheScheduleAfterAStallInsteadOfBursting)

@@ -21,7 +21,8 @@ class CPacer
 public:
     CPacer(double rate, Nanos start);
 
-    // The number of units to send at `now`, counted from here on as released.
+    // The number of units to send at `now`, counted from here on as released; none before
+    // NextWake().
     std::uint64_t Release(Nanos now);
     // When Release next has something to give, but not sooner than MIN_WRITE_INTERVAL after the
     // last call of Release.
