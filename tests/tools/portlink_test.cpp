@@ -53,6 +53,14 @@ TEST_F(PortLink, ReplacesALinkThatAnEarlierRunLeftBehind)
     EXPECT_EQ(fs::read_symlink(Entry()), TARGET);
 }
 
+TEST_F(PortLink, ReplacesALeftoverLinkThatNamesTheTerminalItGotAgain)
+{
+    const std::string reused = "/dev/pts/ptmx";
+    fs::create_symlink(reused, Entry());
+    CPortLink link(Entry(), reused);
+    EXPECT_EQ(fs::read_symlink(Entry()), reused);
+}
+
 struct InTheWayCase
 {
     const char *name;

@@ -56,9 +56,11 @@ bool CPortLink::IsLeftoverLink() const
     const std::optional<std::string> target = LinkTarget(m_name);
     if (!target || !target->starts_with(PSEUDO_TERMINAL_DIRECTORY))
         return false;
-    struct stat status
-    {
-    };
+    // The kernel hands out the lowest free terminal number, so after a crash the new terminal
+    // is often the very one the old link names.
+    if (*target == m_target)
+        return true;
+    struct stat status = {};
     return ::stat(target->c_str(), &status) != 0 && errno == ENOENT;
 }
 

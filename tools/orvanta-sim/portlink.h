@@ -5,8 +5,8 @@
 // The symbolic link through which a program finds the simulated port, "COM1" in the working
 // directory by default. Made only where nothing is in the way, except a link that an earlier
 // run left behind when it was killed: one that points into /dev/pts/ at a terminal that no
-// longer exists. Removed again on destruction, but only while it is still our link: a file or
-// link someone else put there in the meantime stays.
+// longer exists or that is now ours. Removed again on destruction, but only while it is still
+// our link: a file or link someone else put there in the meantime stays.
 class CPortLink
 {
 public:

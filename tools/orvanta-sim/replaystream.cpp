@@ -20,9 +20,7 @@ CReplayStream::CReplayStream(const std::string &path)
     m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (m_fd < 0)
         throw FileError(errno, path);
-    struct stat status
-    {
-    };
+    struct stat status = {};
     if (::fstat(m_fd, &status) != 0 || S_ISDIR(status.st_mode)) {
         const int error = S_ISDIR(status.st_mode) ? EISDIR : errno;
         ::close(m_fd);
