@@ -233,7 +233,8 @@ std::string CSimulator::Summary() const
     // Up to the last write: waiting for the reader to take the last bytes is not sending.
     const double seconds = Seconds(m_lastWrite - m_start);
     summary << "sent " << Counts() << " in " << seconds << " s";
-    if (seconds > 0) {
+    // Over a short run the rate says more about the first and last frame than about the pace.
+    if (m_lastWrite - m_start >= RATE_INTERVAL) {
         summary << " (";
         if (m_frames)
             summary << static_cast<double>(FramesSent()) / seconds << " frames/s, ";
