@@ -14,7 +14,7 @@ namespace {
 using ApplyValue
     = std::function<std::string(SimOptions &, std::string_view option, std::string_view value)>;
 
-struct OptionSpec
+struct OptionEntry
 {
     std::string_view name;
     bool takesValue;
@@ -158,9 +158,9 @@ std::string StoreDuration(SimOptions &options, std::string_view option, std::str
     return {};
 }
 
-const std::vector<OptionSpec> &OptionSpecs()
+const std::vector<OptionEntry> &OptionTable()
 {
-    static const std::vector<OptionSpec> specs = {
+    static const std::vector<OptionEntry> table = {
         {"--form", true, OneOf(FORMS, [](SimOptions &o, FrameForm form) { o.form = form; })},
         {"--x", true, WaveformOf(0)},
         {"--y", true, WaveformOf(1)},
@@ -181,16 +181,16 @@ const std::vector<OptionSpec> &OptionSpecs()
         {"--quiet", false, Set(&SimOptions::quiet)},
         {"--help", false, Set(&SimOptions::help)},
     };
-    return specs;
+    return table;
 }
 
-const OptionSpec *FindSpec(std::string_view name)
+const OptionEntry *FindOption(std::string_view name)
 {
     if (name == "-h")
         name = "--help";
-    for (const OptionSpec &spec : OptionSpecs()) {
-        if (spec.name == name)
-            return &spec;
+    for (const OptionEntry &entry : OptionTable()) {
+        if (entry.name == name)
+            return &entry;
     }
     return nullptr;
 }
@@ -279,6 +279,21 @@ std::string CheckCombinations(SimOptions &options, const std::set<std::string_vi
     return {};
 }
 
+struct Argument
+{
+    std::string_view name;
+    std::optional<std::string_view> inlineValue;
+};
+
+// "--rate=250" is "--rate" with the value "250".
+Argument SplitArgument(std::string_view argument)
+{
+    const std::size_t equals = argument.find('=');
+    if (!argument.starts_with("--") || equals == std::string_view::npos)
+        return {argument, std::nullopt};
+    return {argument.substr(0, equals), argument.substr(equals + 1)};
+}
+
 SimOptionsResult Failure(std::string error)
 {
     return {std::nullopt, std::move(error)};
@@ -291,30 +306,24 @@ SimOptionsResult ParseSimOptions(const std::vector<std::string_view> &args)
     SimOptions options;
     std::set<std::string_view> given;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string_view name = args[i];
-        std::optional<std::string_view> inlineValue;
-        if (const std::size_t equals = name.find('=');
-            name.starts_with("--") && equals != std::string_view::npos) {
-            inlineValue = name.substr(equals + 1);
-            name = name.substr(0, equals);
-        }
-        const OptionSpec *spec = FindSpec(name);
-        if (!spec)
+        const auto [name, inlineValue] = SplitArgument(args[i]);
+        const OptionEntry *entry = FindOption(name);
+        if (!entry)
             return Failure("unknown option " + Quoted(args[i]));
-        if (!given.insert(spec->name).second)
-            return Failure(std::string(spec->name) + " is given twice");
+        if (!given.insert(entry->name).second)
+            return Failure(std::string(entry->name) + " is given twice");
         std::string_view value;
-        if (spec->takesValue) {
+        if (entry->takesValue) {
             if (inlineValue)
                 value = *inlineValue;
             else if (i + 1 < args.size())
                 value = args[++i];
             else
-                return Failure(std::string(spec->name) + " needs a value");
+                return Failure(std::string(entry->name) + " needs a value");
         } else if (inlineValue) {
-            return Failure(std::string(spec->name) + " takes no value");
+            return Failure(std::string(entry->name) + " takes no value");
         }
-        if (std::string error = spec->apply(options, spec->name, value); !error.empty())
+        if (std::string error = entry->apply(options, entry->name, value); !error.empty())
             return Failure(std::move(error));
     }
     if (options.help)
