@@ -1,0 +1,44 @@
+#pragma once
+
+#include "bytesource.h"
+#include "framespoiler.h"
+#include "signalgenerator.h"
+#include "simoptions.h"
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+
+// The generated frames as one stream of bytes, taken whole frames or any number of bytes at a
+// time. Ends after `frameCount` frames when the options give one. Keeps where each frame ends,
+// so the caller can tell how many frames the bytes it wrote completed.
+class CFrameStream : public CByteSource
+{
+public:
+    CFrameStream(const SimOptions &options, std::uint64_t seed);
+
+    // Appends the next `count` frames, fewer only at the end.
+    void AppendFrames(std::string &out, std::uint64_t count);
+    void AppendBytes(std::string &out, std::size_t count) override;
+    bool AtEnd() const override;
+
+    // The number of frames complete within the first `bytesWritten` bytes of the stream; call it
+    // with a count that never goes down.
+    std::uint64_t FramesCompleteWithin(std::uint64_t bytesWritten);
+
+private:
+    bool FramesLeft() const;
+    std::string NextFrame();
+
+    FrameForm m_form;
+    int m_bits;
+    std::optional<std::uint64_t> m_frameCount;
+    CSignalGenerator m_generator;
+    CFrameSpoiler m_spoiler;
+    std::uint64_t m_framesMade = 0;
+    std::uint64_t m_bytesMade = 0;
+    // The rest of a frame that AppendBytes split.
+    std::string m_carry;
+    std::deque<std::uint64_t> m_frameEnds;
+    std::uint64_t m_framesComplete = 0;
+};
