@@ -13,11 +13,14 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 #include <fcntl.h>
 #include <pty.h>
@@ -331,6 +334,121 @@ TEST_F(MonitorWindowRunning, KeepsTheTextWhenTheLogCannotBeOpened)
     EXPECT_EQ(m_messages, QStringList {Text(Strings::LOG_CANNOT_OPEN)});
     EXPECT_EQ(m_dialog->ByteCountText(), Text("7"));
     EXPECT_EQ(m_dialog->Samples().writeIndex, 1);
+}
+
+TEST_F(MonitorWindowRunning, OpensTheAboutBoxForItsCommandWhateverTheLowFourBits)
+{
+    QStringList opened;
+    SetModalRunner([&opened](QDialog &dialog) {
+        opened << dialog.windowTitle();
+        return int(QDialog::Accepted);
+    });
+    for (unsigned command = 0; command < 48; ++command)
+        m_dialog->OnSysCommand(command);
+    EXPECT_EQ(opened.size(), 16);
+    EXPECT_EQ(opened.value(0), Text("Orvantaのﾊﾞｰｼﾞｮﾝ情報"));
+}
+
+TEST_F(MonitorWindowRunning, ShowsTheVersionAndTheIconInTheAboutBox)
+{
+    QStringList texts;
+    bool iconShown = false;
+    SetModalRunner([&](QDialog &dialog) {
+        for (QLabel *label : dialog.findChildren<QLabel *>()) {
+            texts << label->text();
+            iconShown = iconShown || !label->pixmap().isNull();
+        }
+        return int(QDialog::Accepted);
+    });
+    m_dialog->OnSysCommand(SYSCMD_ABOUT);
+    EXPECT_TRUE(texts.contains(Text("Orvanta Version 1.0")));
+    EXPECT_TRUE(iconShown);
+}
+
+TEST_F(MonitorWindowRunning, ReportsAMissingPortAtSelectionAndKeepsReading)
+{
+    ASSERT_EQ(::symlink("no-such-device", "COM5"), 0);
+    SetModalRunner([](QDialog &) {
+        g_portSettings.portIndex = 4;
+        std::strcpy(g_portSettings.portText, "COM5");
+        return int(QDialog::Rejected);
+    });
+    m_dialog->OnPortSelect();
+    EXPECT_EQ(m_messages, QStringList {Text("COM5　ポートがオープンできません。")});
+    EXPECT_EQ(m_dialog->StatusText(), Text(Strings::STATUS_PORT_NOT_SET));
+    EXPECT_EQ(m_dialog->PortInfoText(), Text(DEFAULT_PORT_INFO));
+    EXPECT_EQ(m_dialog->windowTitle(), Text("Orvanta (VER 3.00)   "));
+    EXPECT_EQ(g_readerRun.load(), 1);
+    ::unlink("COM5");
+}
+
+TEST_F(MonitorWindowRunning, SwitchesToTheSelectedPortAndReceivesFromIt)
+{
+    ::unlink("COM1");
+    CDevice device;
+    SetModalRunner([](QDialog &) {
+        g_portSettings.baudRate = 19200;
+        std::strcpy(g_portSettings.speedText, " 19200");
+        g_portSettings.stopBits = 2;
+        std::strcpy(g_portSettings.stopBitsText, "2");
+        return int(QDialog::Accepted);
+    });
+    m_dialog->OnPortSelect();
+    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
+    EXPECT_EQ(m_dialog->StatusText(), Text(Strings::STATUS_PORT_SET));
+    EXPECT_EQ(m_dialog->PortInfoText(),
+              Text(" COM1 ,  19200 BPS , 8 BITS , No PARITY , 2 STOP , No FLOW"));
+    device.Send("X0100\r\n");
+    EXPECT_TRUE(WaitFor([&] { return m_dialog->Samples().writeIndex == 1; }));
+    // The redraw timer stays off for a run that started without a port.
+    EXPECT_FALSE(m_dialog->RedrawTimerRunning());
+}
+
+TEST_F(MonitorWindowRunning, LetsTheUserRetryALogThatCannotBeOpenedAtClose)
+{
+    QFile blocker("DATALOG");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Receive("X0100\r\n");
+    QList<MessageButtons> buttons;
+    SetMessageBoxHandler([&](const QString &text, MessageButtons shown) {
+        m_messages << text;
+        buttons << shown;
+        QFile::remove("DATALOG");
+        return MessageAnswer::Retry;
+    });
+    m_dialog->OnCancel();
+    EXPECT_EQ(m_messages, QStringList {Text(Strings::LOG_CANNOT_OPEN)});
+    EXPECT_EQ(buttons, QList<MessageButtons> {MessageButtons::RetryIgnore});
+    EXPECT_EQ(LogBytes(), QByteArray("X0100\r\n"));
+    EXPECT_EQ(QFileInfo("rs232c.ini").size(), 124);
+}
+
+TEST_F(MonitorWindowRunning, ClosesWithoutTheLogWhenTheUserIgnoresIt)
+{
+    QFile blocker("DATALOG");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Receive("X0100\r\n");
+    int finished = 0;
+    QObject::connect(m_dialog.get(), &QDialog::finished, [&finished] { ++finished; });
+    m_dialog->OnCancel();
+    EXPECT_EQ(m_messages, QStringList {Text(Strings::LOG_CANNOT_OPEN)});
+    EXPECT_EQ(finished, 1);
+    EXPECT_EQ(QFileInfo("rs232c.ini").size(), 124);
+}
+
+TEST_F(MonitorWindowRunning, NamesTheLogAfterThePortOfTheMoment)
+{
+    Receive("one");
+    m_dialog->OnDisplayClear();
+    g_portSettings.portIndex = 11;
+    Receive("two");
+    m_dialog->OnDisplayClear();
+    const QStringList files = LogFiles();
+    ASSERT_EQ(files.size(), 2);
+    EXPECT_TRUE(files[0].startsWith("COM12_")) << files[0].toStdString();
+    EXPECT_TRUE(files[1].startsWith("COM1_")) << files[1].toStdString();
 }
 
 } // namespace
