@@ -46,6 +46,10 @@ CMonitorDlg::CMonitorDlg(QWidget *parent)
 CMonitorDlg::~CMonitorDlg()
 {
     qApp->removeEventFilter(this);
+    // The reader posts to this window: it must have ended before the window is gone, also when
+    // the window goes without its close sequence.
+    if (g_hwndMain == this)
+        StopReader();
 }
 
 QWidget *CMonitorDlg::MakeControl(int id)
