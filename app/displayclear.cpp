@@ -47,6 +47,8 @@ LogWriteResult CMonitorDlg::LogAndClearDisplay()
                       [this](const LogSegmentSink &sink) { m_strReceived.ForEachSegment(sink); });
     if (result != LogWriteResult::Written)
         return result;
+    // The log holds the text now; the journal starts again with the next byte received.
+    m_journal.Clear();
     EmptySamples(m_samples);
     m_strReceived.Clear();
     m_receivedChanged = true;

@@ -4,6 +4,7 @@
 #include "dialogkeys.h"
 #include "dialogtemplate.h"
 #include "legendview.h"
+#include "logfile.h"
 #include "mainicon.h"
 #include "messagebox.h"
 #include "modalrun.h"
@@ -136,11 +137,12 @@ bool CMonitorDlg::OnInitDialog()
     setWindowTitle(QString::fromUtf8(Strings::MAIN_TITLE));
     ComposePortInfo();
     UpdateData(false);
+    RecoverJournal();
 
     if (!OpenPort(g_portSettings.portIndex)) {
         ShowMessageBox(QString::fromUtf8(Strings::PORT_MISSING));
         ClosePort();
-        SetStatus(Strings::STATUS_NO_PORT);
+        SetStartupStatus(Strings::STATUS_NO_PORT);
         UpdateData(false);
         return true;
     }
@@ -158,9 +160,9 @@ bool CMonitorDlg::OnInitDialog()
         return true;
     }
     RaiseModemLines();
-    SetStatus(Strings::STATUS_STARTUP_PORT_SET);
+    SetStartupStatus(Strings::STATUS_STARTUP_PORT_SET);
     UpdateData(false);
-    StartReader(this);
+    StartReceiving();
     m_redrawTimerId = startTimer(REDRAW_PERIOD_MS);
     FindControl(*this, IDC_CANCEL)->setFocus();
     return true;
@@ -198,6 +200,32 @@ void CMonitorDlg::ComposePortInfo()
 void CMonitorDlg::SetStatus(const char *text)
 {
     m_strStatus = QString::fromUtf8(text);
+}
+
+// The port's outcome fills the status line before the window first shows, so a recovery at
+// start-up stays in front of it, where the user still sees it, joined by a full-width blank.
+void CMonitorDlg::SetStartupStatus(const char *text)
+{
+    SetStatus(text);
+    if (m_journalRecovered)
+        m_strStatus.prepend(QString::fromUtf8(Strings::STATUS_DATA_RECOVERED) + QChar(0x3000));
+}
+
+// What a crash left in the journal goes to a log now, named for this start as a clear would
+// name it, before the port can bring anything new.
+void CMonitorDlg::RecoverJournal()
+{
+    const JournalRecovery recovery = m_journal.Recover([](const SegmentVisitor &segments) {
+        return AppendToLog(g_portSettings.portIndex, segments);
+    });
+    m_journalRecovered = recovery == JournalRecovery::Recovered;
+}
+
+// The journal is only a safety net: the reader starts whether it opens or not.
+void CMonitorDlg::StartReceiving()
+{
+    m_journal.Open();
+    StartReader(this);
 }
 
 bool CMonitorDlg::event(QEvent *event)
@@ -287,6 +315,8 @@ void CMonitorDlg::OnCancel()
     StopReader();
     KillRedrawTimer();
     ClearDisplayAtClose();
+    // Unless the text went to the log, the journal keeps it for the next start.
+    m_journal.Close();
     SavePortSettings();
     QDialog::reject();
 }

@@ -2,6 +2,7 @@
 
 #include "portconfig.h"
 #include "receivedtext.h"
+#include "receivejournal.h"
 #include "samplebuffers.h"
 #include "textbinding.h"
 
@@ -88,6 +89,9 @@ private:
     void FillBitLengthSelector();
     void ComposePortInfo();
     void SetStatus(const char *text);
+    void SetStartupStatus(const char *text);
+    void RecoverJournal();
+    void StartReceiving();
     void ParseFrames(const ChunkText &chunk);
     void KillRedrawTimer();
     LogWriteResult LogAndClearDisplay();
@@ -118,6 +122,8 @@ private:
     CReceivedTextView *m_receivedView = nullptr;
     bool m_receivedChanged = false;
     CTextBinding m_binding;
+    CReceiveJournal m_journal;
+    bool m_journalRecovered = false;
     int m_redrawTimerId = 0;
     bool m_endedAtStartup = false;
 };

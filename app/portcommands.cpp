@@ -33,7 +33,7 @@ void CMonitorDlg::OnPortSelect()
         ConfigurePort(dcb, commTimeouts);
     else
         ClosePort();
-    StartReader(this);
+    StartReceiving();
 }
 
 void CMonitorDlg::OnSend()

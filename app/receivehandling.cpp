@@ -17,6 +17,7 @@ void CMonitorDlg::OnReceivedData(const QByteArray &block)
     // Every received byte is kept, also those after a NUL: the log must hold what the device
     // sent. Only the parser stops at a NUL.
     m_strReceived.Append(block.constData(), static_cast<std::size_t>(block.size()));
+    m_journal.Append(block.constData(), static_cast<std::size_t>(block.size()));
     m_receivedChanged = true;
     m_strByteCount = QString::number(m_strReceived.Size());
     UpdateData(false);
@@ -29,6 +30,9 @@ void CMonitorDlg::OnReceiveError()
         = QStringEncoder("Shift_JIS").encode(QString::fromUtf8(Strings::RECEIVE_ERROR_TEXT));
     m_strReceived.Clear();
     m_strReceived.Append(errorText.constData(), static_cast<std::size_t>(errorText.size()));
+    // The journal holds what the next log would get, so it follows the text.
+    m_journal.Clear();
+    m_journal.Append(errorText.constData(), static_cast<std::size_t>(errorText.size()));
     m_receivedChanged = true;
     UpdateData(false);
 }

@@ -1,37 +1,15 @@
 #include "logfile.h"
 
+#include "fileio.h"
 #include "logdirectory.h"
 #include "logtimestamp.h"
 
-#include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-template<typename Call> auto RetryOnEintr(Call call)
-{
-    decltype(call()) result;
-    do
-        result = call();
-    while (result == -1 && errno == EINTR);
-    return result;
-}
-
-// Past a file size limit the kernel sends SIGXFSZ, whose default action ends the process and
-// with it the received text. Ignored, the write fails with EFBIG instead and the append is
-// undone like any other failed write. A handler that the program installed stays in place.
-void IgnoreFileSizeSignal()
-{
-    struct sigaction current = {};
-    if (sigaction(SIGXFSZ, nullptr, &current) != 0)
-        return;
-    if (!(current.sa_flags & SA_SIGINFO) && current.sa_handler == SIG_DFL)
-        std::signal(SIGXFSZ, SIG_IGN);
-}
 
 // The descriptor of the file at `path`, opened for appending and locked against other writers,
 // and its length before anything is written; -1 if it cannot be had. O_NONBLOCK keeps a FIFO
@@ -49,18 +27,6 @@ int OpenLocked(const std::string &path, off_t &length)
     }
     length = file.st_size;
     return fd;
-}
-
-bool WriteAll(int fd, const char *data, std::size_t length)
-{
-    while (length > 0) {
-        const ssize_t written = RetryOnEintr([&] { return write(fd, data, length); });
-        if (written <= 0)
-            return false;
-        data += written;
-        length -= static_cast<std::size_t>(written);
-    }
-    return true;
 }
 
 // Written means on the disk, not only in the page cache: the caller discards its copy next.

@@ -1,0 +1,421 @@
+// The main window's journal: the display clear and the close empty it once the log holds the
+// text, start-up puts what an earlier run left in it into a log, and a run that is killed while
+// data streams in loses nothing that had arrived shortly before.
+#include "logtimestamp.h"
+#include "messagebox.h"
+#include "modalrun.h"
+#include "monitordlg.h"
+#include "portsettings.h"
+#include "ptydevice.h"
+#include "texts.h"
+
+#include <QCoreApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <poll.h>
+#include <string>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+const std::string JOURNAL = "DATALOG/.journal";
+// 7 December 2026 18:05 reference time, so that every log of a test goes to one file.
+const std::chrono::system_clock::time_point NOW
+    = std::chrono::sys_days {std::chrono::year {2026} / 12 / 7} + 9h + 5min;
+const std::string LOG_COM1 = "DATALOG/COM1_2026_12_7_18_5_DataLogger.txt";
+
+std::string Contents(const fs::path &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const fs::path &path, const std::string &bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The bytes of the one log file in DATALOG, or a note of how many there are.
+std::string LogBytes()
+{
+    std::vector<fs::path> logs;
+    for (const fs::directory_entry &entry : fs::directory_iterator("DATALOG")) {
+        if (entry.path().filename().string().ends_with("_DataLogger.txt"))
+            logs.push_back(entry.path());
+    }
+    if (logs.size() != 1)
+        return "<" + std::to_string(logs.size()) + " log files>";
+    return Contents(logs.front());
+}
+
+QString Text(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+template<typename Predicate> bool WaitFor(Predicate predicate, std::chrono::milliseconds timeout)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!predicate()) {
+        if (clock.elapsed() > timeout.count())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+// Device frames with a running count, broken now and then by bytes that are no text, so that
+// any byte out of place, lost or doubled shows.
+std::string MakeStream(std::size_t length)
+{
+    std::string stream;
+    for (unsigned i = 0; stream.size() < length; ++i) {
+        char frame[32];
+        std::snprintf(frame, sizeof frame, "X%04XY%04XZ%04X\r\n", i & 0xFFFF, (i * 7) & 0xFFFF,
+                      (i >> 4) & 0xFFFF);
+        stream += frame;
+        if (i % 97 == 0)
+            stream += std::string("\0\xFF\x82\xA0", 4);
+    }
+    stream.resize(length);
+    return stream;
+}
+
+// Each test runs in a fresh working directory with the log clock at NOW; message boxes are
+// recorded and answered at once (Ignore where there is a choice), the settings dialog closes as
+// with its close box.
+class MonitorJournal : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "orvanta-app-journal-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        m_directory = pattern;
+        m_previous = fs::current_path();
+        fs::current_path(m_directory);
+        SetLogClock([] { return NOW; });
+        SetMessageBoxHandler([this](const QString &text, MessageButtons buttons) {
+            m_messages << text;
+            return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Ignore;
+        });
+        SetBeepHandler([] {});
+        SetModalRunner([](QDialog &) { return int(QDialog::Rejected); });
+        g_settingsLoaded = 0;
+    }
+
+    void TearDown() override
+    {
+        SetModalRunner({});
+        SetBeepHandler({});
+        SetMessageBoxHandler({});
+        SetLogClock({});
+        fs::current_path(m_previous);
+        fs::remove_all(m_directory);
+    }
+
+    // A start of the program after an earlier one in the same directory.
+    static void NextStart() { g_settingsLoaded = 0; }
+
+    fs::path m_directory;
+    fs::path m_previous;
+    QStringList m_messages;
+};
+
+TEST_F(MonitorJournal, StartUpPutsALeftoverIntoALogAndSaysSo)
+{
+    const std::string leftover = std::string("X07FFY0801Z0ABC\r\n\0\x82\xA0\xFF", 21);
+    const struct
+    {
+        const char *name;
+        bool portOpens;
+        const char *status;
+    } rows[] = {
+        {"port opens", true, "前回の受信データを回復しました　起動時のCOMポートが設定されました"},
+        {"port missing", false, "前回の受信データを回復しました　COMポートが設定されていません"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        std::optional<CPtyDevice> device;
+        if (row.portOpens) {
+            device.emplace();
+            device->linkAs("COM1");
+        } else {
+            ASSERT_EQ(symlink("no-such-device", "COM1"), 0);
+        }
+        fs::create_directory("DATALOG");
+        WriteFile(JOURNAL, leftover);
+
+        CMonitorDlg dialog;
+        dialog.OnInitDialog();
+        EXPECT_EQ(dialog.StatusText().toStdString(), row.status);
+        EXPECT_EQ(LogBytes(), leftover);
+        EXPECT_EQ(fs::file_size(JOURNAL), 0u);
+        dialog.OnCancel();
+        EXPECT_EQ(LogBytes(), leftover);
+
+        unlink("COM1");
+        fs::remove_all("DATALOG");
+        NextStart();
+    }
+}
+
+TEST_F(MonitorJournal, ClearAndCloseEmptyTheJournalOnceTheLogHoldsTheText)
+{
+    CPtyDevice device;
+    device.linkAs("COM1");
+    CMonitorDlg dialog;
+    dialog.OnInitDialog();
+    ASSERT_TRUE(dialog.RedrawTimerRunning());
+
+    const std::string first = MakeStream(20000);
+    device.send(first);
+    ASSERT_TRUE(WaitFor([&] { return Contents(JOURNAL) == first; }, 20s));
+    dialog.OnDisplayClear();
+    EXPECT_EQ(fs::file_size(JOURNAL), 0u);
+    EXPECT_EQ(LogBytes(), first);
+
+    const std::string second = "X0100\r\nX0200\r\n";
+    device.send(second);
+    ASSERT_TRUE(WaitFor([&] { return Contents(JOURNAL) == second; }, 20s));
+    dialog.OnCancel();
+    EXPECT_EQ(fs::file_size(JOURNAL), 0u);
+    EXPECT_EQ(LogBytes(), first + second);
+    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
+}
+
+TEST_F(MonitorJournal, KeepsWhatTheCloseCouldNotLogForTheNextStart)
+{
+    CPtyDevice device;
+    device.linkAs("COM1");
+    const std::string bytes = MakeStream(5000);
+    {
+        CMonitorDlg dialog;
+        dialog.OnInitDialog();
+        device.send(bytes);
+        ASSERT_TRUE(WaitFor([&] { return dialog.ReceivedText().Size() == bytes.size(); }, 20s));
+
+        // Another writer holds the log, and the user lets the text go.
+        const int holder = open(LOG_COM1.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        ASSERT_GE(holder, 0);
+        ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+        dialog.OnCancel();
+        close(holder);
+        EXPECT_EQ(m_messages, QStringList {Text(Strings::LOG_CANNOT_OPEN)});
+        EXPECT_EQ(Contents(LOG_COM1), "");
+        EXPECT_EQ(Contents(JOURNAL), bytes);
+    }
+
+    NextStart();
+    CMonitorDlg dialog;
+    dialog.OnInitDialog();
+    EXPECT_EQ(dialog.StatusText().toStdString(),
+              "前回の受信データを回復しました　起動時のCOMポートが設定されました");
+    EXPECT_EQ(Contents(LOG_COM1), bytes);
+    EXPECT_EQ(fs::file_size(JOURNAL), 0u);
+    dialog.OnCancel();
+}
+
+TEST_F(MonitorJournal, RunsAsBeforeWhereTheJournalCannotBeOpened)
+{
+    fs::create_directories(JOURNAL);
+    CPtyDevice device;
+    device.linkAs("COM1");
+    CMonitorDlg dialog;
+    dialog.OnInitDialog();
+    EXPECT_EQ(dialog.StatusText().toStdString(), Strings::STATUS_STARTUP_PORT_SET);
+
+    const std::string bytes = MakeStream(5000);
+    device.send(bytes);
+    ASSERT_TRUE(WaitFor([&] { return dialog.ReceivedText().Size() == bytes.size(); }, 20s));
+    dialog.OnDisplayClear();
+    EXPECT_EQ(Contents(LOG_COM1), bytes);
+    EXPECT_EQ(dialog.ByteCountText(), QString());
+    dialog.OnCancel();
+    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
+    EXPECT_TRUE(fs::is_directory(JOURNAL));
+}
+
+// The program that the crash test kills, with its stdout on a pipe.
+class CCrashChild
+{
+public:
+    CCrashChild()
+    {
+        int out[2];
+        if (pipe2(out, O_CLOEXEC) != 0)
+            throw std::runtime_error("pipe2 failed");
+        char *const argv[] = {const_cast<char *>(JOURNAL_CRASH_CHILD_PATH), nullptr};
+        m_pid = fork();
+        if (m_pid == 0) {
+            if (dup2(out[1], STDOUT_FILENO) == STDOUT_FILENO)
+                execv(JOURNAL_CRASH_CHILD_PATH, argv);
+            _exit(127);
+        }
+        close(out[1]);
+        m_out = out[0];
+    }
+    ~CCrashChild()
+    {
+        Kill();
+        close(m_out);
+    }
+    CCrashChild(const CCrashChild &) = delete;
+    CCrashChild &operator=(const CCrashChild &) = delete;
+
+    // The next line it wrote; nothing when it wrote none before the deadline.
+    std::optional<std::string> ReadLine(Clock::time_point deadline)
+    {
+        for (;;) {
+            if (const std::size_t end = m_buffer.find('\n'); end != std::string::npos) {
+                std::string line = m_buffer.substr(0, end);
+                m_buffer.erase(0, end + 1);
+                return line;
+            }
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            pollfd wait {m_out, POLLIN, 0};
+            if (left.count() <= 0 || poll(&wait, 1, static_cast<int>(left.count())) <= 0)
+                return std::nullopt;
+            char chunk[4096];
+            const ssize_t got = read(m_out, chunk, sizeof chunk);
+            if (got <= 0)
+                return std::nullopt;
+            m_buffer.append(chunk, static_cast<std::size_t>(got));
+        }
+    }
+
+    void Kill()
+    {
+        if (m_pid <= 0)
+            return;
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_out = -1;
+    std::string m_buffer;
+};
+
+// Sends the stream to the device end at the line's full rate of 300,000 bytes a second, on a
+// thread of its own, until stopped or done.
+class CPacedSender
+{
+public:
+    CPacedSender(const CPtyDevice &device, const std::string &stream)
+        : m_thread([this, &device, &stream] { Run(device, stream); })
+    { }
+    ~CPacedSender() { Stop(); }
+
+    void Stop()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    static constexpr std::size_t PIECE = 3000;
+    static constexpr auto PIECE_TIME = 10ms;
+
+    void Run(const CPtyDevice &device, const std::string &stream)
+    {
+        auto due = Clock::now();
+        for (std::size_t sent = 0; sent < stream.size() && !m_stop; sent += PIECE) {
+            try {
+                device.send(std::string_view(stream).substr(sent, PIECE));
+            } catch (const std::runtime_error &) {
+                return;
+            }
+            due += PIECE_TIME;
+            std::this_thread::sleep_until(due);
+        }
+    }
+
+    std::atomic<bool> m_stop {false};
+    std::thread m_thread;
+};
+
+struct ChunkReport
+{
+    std::uint64_t received;
+    Clock::time_point seen;
+};
+
+// The most that the child had received by `moment`: a report seen by then was written earlier.
+std::uint64_t ReceivedBy(const std::vector<ChunkReport> &reports, Clock::time_point moment)
+{
+    std::uint64_t received = 0;
+    for (const ChunkReport &report : reports) {
+        if (report.seen <= moment)
+            received = std::max(received, report.received);
+    }
+    return received;
+}
+
+TEST_F(MonitorJournal, TheNextStartRecoversWhatArrivedBeforeAKill)
+{
+    CPtyDevice device;
+    device.linkAs("COM1");
+    CCrashChild child;
+    ASSERT_EQ(child.ReadLine(Clock::now() + 30s), "ready");
+
+    const std::string stream = MakeStream(3'000'000);
+    std::vector<ChunkReport> reports;
+    {
+        CPacedSender sender(device, stream);
+        const auto deadline = Clock::now() + 30s;
+        while (reports.empty() || reports.back().seen - reports.front().seen < 1500ms) {
+            const std::optional<std::string> line = child.ReadLine(deadline);
+            ASSERT_TRUE(line) << "the child reported no chunk";
+            reports.push_back({std::stoull(*line), Clock::now()});
+        }
+    }
+    const Clock::time_point killed = Clock::now();
+    child.Kill();
+    const std::uint64_t required = ReceivedBy(reports, killed - 200ms);
+    ASSERT_GT(required, 0u);
+
+    // Started again without its port, nothing new reaches the journal after the recovery.
+    ASSERT_EQ(unlink("COM1"), 0);
+    ASSERT_EQ(symlink("no-such-device", "COM1"), 0);
+    NextStart();
+    CMonitorDlg dialog;
+    dialog.OnInitDialog();
+    EXPECT_EQ(dialog.StatusText().toStdString(),
+              "前回の受信データを回復しました　COMポートが設定されていません");
+    const std::string recovered = Contents(LOG_COM1);
+    EXPECT_GE(recovered.size(), required) << "received when killed: " << reports.back().received;
+    const std::size_t compared = std::min(recovered.size(), stream.size());
+    const auto firstDifference
+        = std::mismatch(recovered.begin(), recovered.begin() + compared, stream.begin()).first;
+    EXPECT_EQ(firstDifference - recovered.begin(), static_cast<std::ptrdiff_t>(recovered.size()))
+        << "the log of " << recovered.size() << " bytes is not the start of the stream";
+    EXPECT_EQ(fs::file_size(JOURNAL), 0u);
+    dialog.OnCancel();
+}
+
+} // namespace

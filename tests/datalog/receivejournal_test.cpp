@@ -1,0 +1,406 @@
+#include "logfile.h"
+#include "receivejournal.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <linux/capability.h>
+#include <poll.h>
+#include <string>
+#include <sys/inotify.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const std::string JOURNAL = "DATALOG/.journal";
+// Long enough that queued bytes stay queued until the test flushes them.
+constexpr std::chrono::milliseconds NEVER_BY_ITSELF = 1h;
+
+std::string Contents(const fs::path &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const fs::path &path, const std::string &bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Waits until the file at `path` holds `expected`, looking again at each change to it; false
+// when the time is up first.
+bool WaitForContents(const std::string &path, const std::string &expected,
+                     std::chrono::milliseconds timeout)
+{
+    const int changes = inotify_init1(IN_CLOEXEC);
+    if (changes < 0 || inotify_add_watch(changes, path.c_str(), IN_MODIFY) < 0)
+        return false;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    bool arrived = Contents(path) == expected;
+    while (!arrived) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd wait {changes, POLLIN, 0};
+        if (left.count() <= 0 || poll(&wait, 1, static_cast<int>(left.count())) <= 0)
+            break;
+        char events[4096];
+        if (read(changes, events, sizeof events) <= 0)
+            break;
+        arrived = Contents(path) == expected;
+    }
+    close(changes);
+    return arrived;
+}
+
+// Runs `check` in a child process and gives its verdict. There, file permissions bind the way
+// they bind a user: a root process drops its power to override them, so a read-only directory
+// stays read-only.
+bool InChildWherePermissionsBind(const std::function<bool()> &check)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        __user_cap_header_struct header {_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct capabilities[2] = {};
+        if (syscall(SYS_capget, &header, capabilities) != 0)
+            _exit(2);
+        capabilities[0].effective
+            &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
+        if (syscall(SYS_capset, &header, capabilities) != 0)
+            _exit(2);
+        _exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)
+        && WEXITSTATUS(status) == 0;
+}
+
+// A log writer that keeps what it is given and answers `result`.
+struct CCollectingLog
+{
+    LogWriteResult result = LogWriteResult::Written;
+    int calls = 0;
+    std::string bytes;
+
+    JournalLogWriter Writer()
+    {
+        return [this](const SegmentVisitor &segments) {
+            ++calls;
+            segments([this](const char *data, std::size_t length) {
+                bytes.append(data, length);
+                return true;
+            });
+            return result;
+        };
+    }
+};
+
+// Each test runs in a fresh, empty working directory.
+class ReceiveJournal : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "orvanta-journal-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        m_directory = pattern;
+        m_previous = fs::current_path();
+        fs::current_path(m_directory);
+    }
+
+    void TearDown() override
+    {
+        fs::current_path(m_previous);
+        std::error_code ignored;
+        fs::permissions(m_directory / "DATALOG", fs::perms::owner_all, fs::perm_options::add,
+                        ignored);
+        fs::remove_all(m_directory);
+    }
+
+    fs::path m_directory;
+    fs::path m_previous;
+};
+
+TEST_F(ReceiveJournal, KeepsEveryByteInTheOrderAppended)
+{
+    const std::vector<std::string> chunks = {
+        "X07FFY0801Z0ABC\r\n",
+        "",
+        std::string("\0\0X\0", 4),
+        "\x82\xA0\x83\x8D\x83\x4F\r\n", // Shift_JIS
+        "\x80\xFE\xFF\n\r",
+        std::string(4095, '\x11'),
+        "X0100\r\n",
+    };
+    CReceiveJournal journal("DATALOG", NEVER_BY_ITSELF);
+    ASSERT_TRUE(journal.Open());
+    std::string expected;
+    for (const std::string &chunk : chunks) {
+        journal.Append(chunk.data(), chunk.size());
+        expected += chunk;
+    }
+    EXPECT_TRUE(journal.Flush());
+    EXPECT_EQ(Contents(JOURNAL), expected);
+
+    journal.Append("more", 4);
+    EXPECT_TRUE(journal.Flush());
+    EXPECT_EQ(Contents(JOURNAL), expected + "more");
+}
+
+TEST_F(ReceiveJournal, WritesWhatIsQueuedWithoutBeingAsked)
+{
+    CReceiveJournal journal("DATALOG");
+    ASSERT_TRUE(journal.Open());
+    journal.Append("X0100\r\n", 7);
+    EXPECT_TRUE(WaitForContents(JOURNAL, "X0100\r\n", 10s));
+    journal.Append("X0200\r\n", 7);
+    EXPECT_TRUE(WaitForContents(JOURNAL, "X0100\r\nX0200\r\n", 10s));
+}
+
+TEST_F(ReceiveJournal, ClearEmptiesTheFileAndDropsWhatIsQueued)
+{
+    CReceiveJournal journal("DATALOG", NEVER_BY_ITSELF);
+    ASSERT_TRUE(journal.Open());
+    journal.Append("written", 7);
+    ASSERT_TRUE(journal.Flush());
+    journal.Append("queued", 6);
+    journal.Clear();
+    EXPECT_EQ(fs::file_size(JOURNAL), 0u);
+
+    journal.Append("after", 5);
+    EXPECT_TRUE(journal.Flush());
+    EXPECT_EQ(Contents(JOURNAL), "after");
+}
+
+TEST_F(ReceiveJournal, CloseWritesWhatIsQueuedAndKeepsIt)
+{
+    CReceiveJournal journal("DATALOG", NEVER_BY_ITSELF);
+    ASSERT_TRUE(journal.Open());
+    journal.Append("queued", 6);
+    journal.Close();
+    EXPECT_FALSE(journal.IsOpen());
+    EXPECT_EQ(Contents(JOURNAL), "queued");
+
+    journal.Append("closed", 6);
+    EXPECT_FALSE(journal.Flush());
+    EXPECT_EQ(Contents(JOURNAL), "queued");
+}
+
+TEST_F(ReceiveJournal, RecoverHandsALeftoverToTheLogAndEmptiesIt)
+{
+    const std::string leftover = std::string("X07FFY0801Z0ABC\r\n\0\x82\xA0\xFF", 21);
+    fs::create_directory("DATALOG");
+    WriteFile(JOURNAL, leftover);
+
+    CReceiveJournal journal("DATALOG");
+    CCollectingLog log;
+    EXPECT_EQ(journal.Recover(log.Writer()), JournalRecovery::Recovered);
+    EXPECT_EQ(log.bytes, leftover);
+    EXPECT_EQ(fs::file_size(JOURNAL), 0u);
+
+    // Emptied, it serves this run.
+    ASSERT_TRUE(journal.Open());
+    journal.Append("new", 3);
+    EXPECT_TRUE(journal.Flush());
+    EXPECT_EQ(Contents(JOURNAL), "new");
+}
+
+TEST_F(ReceiveJournal, RecoversIntoALogFile)
+{
+    const std::string leftover(100000, '\xA5');
+    fs::create_directory("DATALOG");
+    WriteFile(JOURNAL, leftover);
+    WriteFile("DATALOG/log.txt", "earlier");
+
+    CReceiveJournal journal("DATALOG");
+    EXPECT_EQ(journal.Recover([](const SegmentVisitor &segments) {
+        return AppendToLogFile("DATALOG/log.txt", segments);
+    }),
+              JournalRecovery::Recovered);
+    EXPECT_EQ(Contents("DATALOG/log.txt"), "earlier" + leftover);
+    EXPECT_EQ(fs::file_size(JOURNAL), 0u);
+}
+
+TEST_F(ReceiveJournal, RecoverFindsNothingWhereNoRunLeftBytes)
+{
+    CReceiveJournal holder("DATALOG", NEVER_BY_ITSELF);
+    const struct
+    {
+        const char *name;
+        std::function<void()> prepare;
+        const char *journalAfter;
+    } rows[] = {
+        {"no log directory", [] {}, nullptr},
+        {"no journal", [] { fs::create_directory("DATALOG"); }, nullptr},
+        {"an empty journal",
+         [] {
+             fs::create_directory("DATALOG");
+             WriteFile(JOURNAL, "");
+         },
+         ""},
+        {"a journal that another run holds",
+         [&holder] {
+             holder.Open();
+             holder.Append("in use", 6);
+             holder.Flush();
+         },
+         "in use"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        row.prepare();
+        CReceiveJournal journal("DATALOG");
+        CCollectingLog log;
+        EXPECT_EQ(journal.Recover(log.Writer()), JournalRecovery::Nothing);
+        EXPECT_EQ(log.calls, 0);
+        if (row.journalAfter)
+            EXPECT_EQ(Contents(JOURNAL), row.journalAfter);
+        else
+            EXPECT_FALSE(fs::exists(JOURNAL));
+        holder.Close();
+        fs::remove_all("DATALOG");
+    }
+}
+
+TEST_F(ReceiveJournal, KeepsALeftoverThatTheLogDidNotTakeForTheNextStart)
+{
+    fs::create_directory("DATALOG");
+    WriteFile(JOURNAL, "left behind");
+    for (const LogWriteResult failure : {LogWriteResult::OpenFailed, LogWriteResult::WriteFailed}) {
+        CReceiveJournal journal("DATALOG");
+        CCollectingLog log;
+        log.result = failure;
+        EXPECT_EQ(journal.Recover(log.Writer()), JournalRecovery::Failed);
+        EXPECT_EQ(Contents(JOURNAL), "left behind");
+
+        // This run neither mixes its bytes into the leftover nor empties it.
+        EXPECT_FALSE(journal.Open());
+        journal.Append("this run", 8);
+        EXPECT_FALSE(journal.Flush());
+        journal.Clear();
+        EXPECT_EQ(Contents(JOURNAL), "left behind");
+    }
+
+    CReceiveJournal nextStart("DATALOG");
+    CCollectingLog log;
+    EXPECT_EQ(nextStart.Recover(log.Writer()), JournalRecovery::Recovered);
+    EXPECT_EQ(log.bytes, "left behind");
+}
+
+TEST_F(ReceiveJournal, ASecondRunLeavesTheJournalInUseAlone)
+{
+    CReceiveJournal first("DATALOG", NEVER_BY_ITSELF);
+    ASSERT_TRUE(first.Open());
+    first.Append("first", 5);
+    ASSERT_TRUE(first.Flush());
+
+    CReceiveJournal second("DATALOG", NEVER_BY_ITSELF);
+    EXPECT_FALSE(second.Open());
+    second.Append("second", 6);
+    EXPECT_FALSE(second.Flush());
+    second.Clear();
+    second.Close();
+    EXPECT_EQ(Contents(JOURNAL), "first");
+}
+
+// The program runs on without the journal; nothing is created where it cannot be.
+bool TakesNothing(CReceiveJournal &journal)
+{
+    const bool opened = journal.Open();
+    journal.Append("lost", 4);
+    const bool flushed = journal.Flush();
+    journal.Clear();
+    journal.Close();
+    return !opened && !journal.IsOpen() && !flushed;
+}
+
+TEST_F(ReceiveJournal, TakesNothingWhereTheJournalCannotBeOpened)
+{
+    const struct
+    {
+        const char *name;
+        std::function<void()> prepare;
+    } rows[] = {
+        {"a file named DATALOG", [] { WriteFile("DATALOG", "not a directory"); }},
+        {"a directory named .journal", [] { fs::create_directories(JOURNAL); }},
+        {"a FIFO named .journal",
+         [] {
+             fs::create_directory("DATALOG");
+             mkfifo(JOURNAL.c_str(), 0644);
+         }},
+        {"a link named .journal",
+         [] {
+             fs::create_directory("DATALOG");
+             WriteFile("elsewhere", "");
+             fs::create_symlink("../elsewhere", JOURNAL);
+         }},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        row.prepare();
+        CReceiveJournal journal("DATALOG");
+        EXPECT_TRUE(TakesNothing(journal));
+        fs::remove_all("DATALOG");
+    }
+    EXPECT_EQ(Contents("elsewhere"), "");
+}
+
+TEST_F(ReceiveJournal, TakesNothingInAReadOnlyLogDirectory)
+{
+    fs::create_directory("DATALOG");
+    fs::permissions("DATALOG", fs::perms::all, fs::perm_options::remove);
+    fs::permissions("DATALOG", fs::perms::owner_read | fs::perms::owner_exec,
+                    fs::perm_options::add);
+    EXPECT_TRUE(InChildWherePermissionsBind([] {
+        CReceiveJournal journal("DATALOG");
+        return TakesNothing(journal);
+    }));
+    EXPECT_FALSE(fs::exists(JOURNAL));
+}
+
+TEST_F(ReceiveJournal, StopsTakingBytesAfterAFailedWriteUntilCleared)
+{
+    // Under a file size limit the second chunk is written in part only. Bytes appended after
+    // that would leave a gap, so they are not taken; a clear makes a fresh start.
+    enum Step { Done, FirstFlush, FailedFlush, FlushAfterFailure, FlushAfterClear };
+    const pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_DFL);
+        const rlimit fileSize = {1000, 1000};
+        setrlimit(RLIMIT_FSIZE, &fileSize);
+        CReceiveJournal journal("DATALOG", NEVER_BY_ITSELF);
+        journal.Open();
+        journal.Append(std::string(600, 'a').data(), 600);
+        if (!journal.Flush())
+            _exit(FirstFlush);
+        journal.Append(std::string(600, 'b').data(), 600);
+        if (journal.Flush())
+            _exit(FailedFlush);
+        journal.Append("c", 1);
+        if (journal.Flush())
+            _exit(FlushAfterFailure);
+        journal.Clear();
+        journal.Append("d", 1);
+        _exit(journal.Flush() ? Done : FlushAfterClear);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), Done);
+    EXPECT_EQ(Contents(JOURNAL), "d");
+}
+
+} // namespace
