@@ -198,6 +198,7 @@ void CMonitorDlg::SetStatus(const char *text)
 
 bool CMonitorDlg::event(QEvent *event)
 {
+    TakeEventHandOff();
     const auto type = static_cast<std::uint32_t>(event->type());
     if (type == WM_RECEIVED_DATA) {
         OnReceivedData(static_cast<CReceivedDataEvent *>(event)->chunk());
@@ -235,6 +236,8 @@ void CMonitorDlg::RedrawDisplay()
 
 bool CMonitorDlg::eventFilter(QObject *watched, QEvent *event)
 {
+    // The application's filters see a posted chunk before the window does.
+    TakeEventHandOff();
     return SwallowEnterAndEscape(*this, watched, event) || QDialog::eventFilter(watched, event);
 }
 
