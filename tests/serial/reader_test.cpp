@@ -187,6 +187,33 @@ TEST_F(Reader, HangUpNeitherSpinsNorPosts)
     EXPECT_TRUE(StopReaderWithin(5s));
 }
 
+TEST_F(Reader, UnpluggedMidStreamPostsTheStreamsBeginningThenGoesQuiet)
+{
+    StartReader(&m_window);
+    const std::string stream = Pattern(200000);
+    // The device end closes while the line still holds bytes that the reader has not read.
+    std::thread unplug([&] {
+        m_device.send(stream);
+        m_device.hangUp();
+    });
+    unplug.join();
+
+    // What was left in the line when it hung up is read or dropped in a few passes; a reader
+    // that spins on the hang-up wakes thousands of times in this window.
+    const std::uint64_t wakesAfterHangUp = ReaderWakeCount();
+    std::this_thread::sleep_for(500ms);
+    EXPECT_LE(ReaderWakeCount() - wakesAfterHangUp, 100u);
+    QCoreApplication::sendPostedEvents();
+    std::string received;
+    for (const std::string &chunk : m_window.chunks()) {
+        EXPECT_LE(chunk.size(), static_cast<std::size_t>(CHUNK_SIZE));
+        received += chunk;
+    }
+    EXPECT_FALSE(received.empty());
+    EXPECT_EQ(received, stream.substr(0, received.size()));
+    EXPECT_TRUE(StopReaderWithin(5s));
+}
+
 TEST_F(Reader, WithoutPortStaysAsleepUntilStopped)
 {
     ClosePort();
