@@ -156,8 +156,8 @@ TEST_F(Reader, GapFreeStreamComesInFullChunks)
 
 TEST_F(Reader, StopDuringIdleWaitEndsThreadThenClosesPort)
 {
-    // ThreadSanitizer's runtime starts a helper thread along with the process's first thread;
-    // a thread started and ended first keeps the helper out of the count.
+    // ThreadSanitizer's runtime starts a background thread of its own along with the process's
+    // first thread; a thread started and ended first keeps that one out of the count.
     std::thread([] {}).join();
     const std::size_t threadsBefore = ThreadCount();
     StartReader(&m_window);
