@@ -230,6 +230,7 @@ void CMonitorDlg::StartReceiving()
 
 bool CMonitorDlg::event(QEvent *event)
 {
+    TakeEventHandOff();
     const auto type = static_cast<std::uint32_t>(event->type());
     if (type == WM_RECEIVED_DATA) {
         OnReceivedData(static_cast<CReceivedDataEvent *>(event)->chunk());
@@ -267,6 +268,8 @@ void CMonitorDlg::RedrawDisplay()
 
 bool CMonitorDlg::eventFilter(QObject *watched, QEvent *event)
 {
+    // The application's filters see a posted chunk before the window does.
+    TakeEventHandOff();
     return SwallowEnterAndEscape(*this, watched, event) || QDialog::eventFilter(watched, event);
 }
 

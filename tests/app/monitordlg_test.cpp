@@ -1,6 +1,5 @@
-#include "messagebox.h"
-#include "modalrun.h"
 #include "monitordlg.h"
+#include "monitorwindowtest.h"
 #include "portsettings.h"
 #include "reader.h"
 #include "receivemessages.h"
@@ -29,30 +28,6 @@
 #include <unistd.h>
 
 namespace {
-
-template<typename Predicate> bool WaitFor(Predicate predicate, int timeoutMs = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!predicate()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
-QString Text(const char *utf8)
-{
-    return QString::fromUtf8(utf8);
-}
-
-std::string Bytes(const CReceivedText &text)
-{
-    std::string bytes;
-    text.CopyRange(0, text.Size(), bytes);
-    return bytes;
-}
 
 // A pseudo-terminal whose far end the test holds as the device, linked as COM1 in the working
 // directory.
@@ -83,50 +58,6 @@ public:
 private:
     int m_master = -1;
     int m_slave = -1;
-};
-
-class MonitorWindow : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_workDir.isValid());
-        m_previousDir = QDir::currentPath();
-        QDir::setCurrent(m_workDir.path());
-        SetMessageBoxHandler([this](const QString &text, MessageButtons buttons) {
-            m_messages << text;
-            return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Ignore;
-        });
-        SetBeepHandler([this] { ++m_beeps; });
-        // The settings dialog closes at once, as with its close box.
-        SetModalRunner([](QDialog &) { return int(QDialog::Rejected); });
-        g_settingsLoaded = 0;
-    }
-
-    void TearDown() override
-    {
-        SetModalRunner({});
-        SetBeepHandler({});
-        SetMessageBoxHandler({});
-        QDir::setCurrent(m_previousDir);
-    }
-
-    static QStringList LogFiles() { return QDir("DATALOG").entryList(QDir::Files); }
-
-    static QByteArray LogBytes()
-    {
-        const QStringList files = LogFiles();
-        if (files.size() != 1)
-            return "<" + QByteArray::number(files.size()) + " log files>";
-        QFile file("DATALOG/" + files.first());
-        file.open(QIODevice::ReadOnly);
-        return file.readAll();
-    }
-
-    QTemporaryDir m_workDir;
-    QString m_previousDir;
-    QStringList m_messages;
-    int m_beeps = 0;
 };
 
 const char *const DEFAULT_PORT_INFO = " COM1 ,   9600 BPS , 8 BITS , No PARITY , 1 STOP , No FLOW";
@@ -249,7 +180,8 @@ TEST_F(MonitorWindowRunning, TakesAChunkPostedFromAnotherThread)
 TEST_F(MonitorWindowRunning, ReplacesTheTextOnAReceiveErrorAndKeepsTheCount)
 {
     Receive(QByteArray(100, 'a'));
-    QCoreApplication::sendEvent(m_dialog.get(), new CReceiveErrorEvent);
+    CReceiveErrorEvent error;
+    QCoreApplication::sendEvent(m_dialog.get(), &error);
     QStringDecoder decode("Shift_JIS");
     EXPECT_EQ(QString(decode(QByteArray::fromStdString(Bytes(m_dialog->ReceivedText())))),
               Text("エラー"));

@@ -1,6 +1,7 @@
 #include "logdirectory.h"
 #include "logfile.h"
 #include "logtimestamp.h"
+#include "unprivilegedrun.h"
 
 #include <gtest/gtest.h>
 
@@ -172,8 +173,6 @@ TEST_F(LogFile, FailsToOpenAFifoInsteadOfWaitingForAReader)
 
 TEST_F(LogFile, FailsToOpenInAReadOnlyDirectory)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "permissions do not bind root";
     const struct
     {
         const char *name;
@@ -183,7 +182,9 @@ TEST_F(LogFile, FailsToOpenInAReadOnlyDirectory)
         SCOPED_TRACE(row.name);
         fs::create_directories(row.readOnly);
         fs::permissions(row.readOnly, fs::perms::owner_write, fs::perm_options::remove);
-        EXPECT_EQ(AppendToLog(2, Segments({"text"})), LogWriteResult::OpenFailed);
+        const auto check
+            = [] { EXPECT_EQ(AppendToLog(2, Segments({"text"})), LogWriteResult::OpenFailed); };
+        EXPECT_TRUE(PassesInUnprivilegedChild(check));
         fs::permissions(row.readOnly, fs::perms::owner_write, fs::perm_options::add);
         fs::remove_all("DATALOG");
     }

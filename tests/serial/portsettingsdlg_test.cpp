@@ -231,7 +231,10 @@ TEST_F(PortSettingsDialog, EnterAndEscapeLeaveItOpenWhereverTheyArePressed)
     int presses = 0;
     Run([&presses](QDialog &dialog) {
         int finished = 0;
-        QObject::connect(&dialog, &QDialog::finished, [&finished] { ++finished; });
+        // The counter lives only as long as this check; so does the connection, which the
+        // closing of the dialog after the check would otherwise still reach.
+        QObject connection;
+        QObject::connect(&dialog, &QDialog::finished, &connection, [&finished] { ++finished; });
         QList<QWidget *> targets {&dialog, FindControl(dialog, IDC_SETTINGS_OK)};
         for (const ListCase &row : LIST_CASES)
             targets << List(dialog, row.id);

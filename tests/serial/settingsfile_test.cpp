@@ -3,6 +3,7 @@
 #include "settingsfile.h"
 #include "settingsfilerecord.h"
 #include "tempworkdir.h"
+#include "unprivilegedrun.h"
 
 #include <gtest/gtest.h>
 
@@ -230,9 +231,8 @@ TEST_F(SettingsFile, UnwritableTargetIsLeftAsItWasWithoutTemporaryFile)
 
 TEST_F(SettingsFile, ReadOnlyDirectoryIsLeftAsItWas)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root may create files in any directory";
-    ExpectSaveRefused(MakeDirectoryReadOnly);
+    const auto check = [] { ExpectSaveRefused(MakeDirectoryReadOnly); };
+    EXPECT_TRUE(PassesInUnprivilegedChild(check));
 }
 
 } // namespace

@@ -1,0 +1,513 @@
+// Faults from outside while the whole window runs: a device that disappears mid-stream, port names
+// that reach something other than a terminal, a log directory that takes nothing, an rs232c.ini
+// that holds no record, and output that never drains. In each the window keeps running, shows the
+// message for the fault or none, does not spin, and keeps every byte that it received.
+#include "monitordlg.h"
+#include "monitorwindowtest.h"
+#include "portchoicetables.h"
+#include "portlayer.h"
+#include "ptydevice.h"
+#include "reader.h"
+#include "sending.h"
+#include "settingsfile.h"
+#include "settingsfilerecord.h"
+#include "templates.h"
+#include "texts.h"
+#include "unprivilegedrun.h"
+
+#include <QPlainTextEdit>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+using Action = std::function<void()>;
+
+constexpr char XON = 0x11;
+constexpr char XOFF = 0x13;
+
+const char *const DEFAULT_PORT_INFO = " COM1 ,   9600 BPS , 8 BITS , No PARITY , 1 STOP , No FLOW";
+
+// Distinct XYZ frames, so that a lost, doubled or reordered piece shows.
+std::string Frames(int count, int first = 0)
+{
+    std::string frames;
+    char frame[32];
+    for (int i = first; i < first + count; ++i) {
+        const int value = i % 0x1000;
+        std::snprintf(frame, sizeof frame, "X%04XY%04XZ%04X\r\n", value, 0xFFF - value, i % 7);
+        frames += frame;
+    }
+    return frames;
+}
+
+std::chrono::nanoseconds ThreadCpuTime()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
+
+// How long the calling thread was off the processor while it ran action: about all of the time
+// for a thread that waits in the kernel, next to nothing for one that spins.
+std::chrono::milliseconds TimeSpentWaiting(const Action &action)
+{
+    const auto wallBefore = Clock::now();
+    const auto cpuBefore = ThreadCpuTime();
+    action();
+    const auto cpu = ThreadCpuTime() - cpuBefore;
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - wallBefore - cpu);
+}
+
+// How often the reader woke up while the window went on processing its events for `span`.
+std::uint64_t ReaderWakesDuring(std::chrono::milliseconds span)
+{
+    const std::uint64_t before = ReaderWakeCount();
+    const auto end = Clock::now() + span;
+    while (Clock::now() < end)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return ReaderWakeCount() - before;
+}
+
+// A reader that spins on a lost or missing port wakes thousands of times in this span; one that
+// waits wakes at most for the chunks that were still in the line when the device went.
+constexpr auto QUIET_SPAN = 500ms;
+constexpr std::uint64_t QUIET_WAKES = 100;
+
+// The whole stall bound must pass before a send gives up, and the window waits through it.
+constexpr auto STALL_BOUND = std::chrono::milliseconds(WRITE_STALL_TIMEOUT_MS);
+constexpr auto STALL_WAIT_MARGIN = 1000ms;
+
+void WriteFile(const char *name, const std::string &bytes)
+{
+    std::ofstream(name, std::ios::binary) << bytes;
+}
+
+std::string FileBytes(const char *name)
+{
+    std::ifstream file(name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+std::string RecordBytes(const PortSettings &settings)
+{
+    const SettingsFileRecord record = EncodeSettingsRecord(settings);
+    return {record.begin(), record.end()};
+}
+
+// A save writes rs232c.ini.<process id>.tmp beside the file and renames it over the file.
+bool SettingsTemporaryLeft()
+{
+    for (const auto &entry : fs::directory_iterator(".")) {
+        if (entry.path().filename().string().starts_with(std::string(SETTINGS_FILE_NAME) + "."))
+            return true;
+    }
+    return false;
+}
+
+PortSettings DefaultSettings()
+{
+    PortSettings settings {};
+    SetDefaultPortSettings(settings);
+    return settings;
+}
+
+class MonitorFaults : public MonitorWindow
+{
+protected:
+    void TearDown() override
+    {
+        // A test that failed part-way may leave the reader running for a window about to go.
+        StopReader();
+        m_dialog.reset();
+        MonitorWindow::TearDown();
+    }
+
+    // Starts a new window; the port settings dialog has run and closed when this returns.
+    void StartWindow()
+    {
+        StopReader();
+        m_dialog = std::make_unique<CMonitorDlg>();
+        m_dialog->OnInitDialog();
+    }
+
+    void Receive(const std::string &bytes)
+    {
+        m_dialog->OnReceivedData(QByteArray::fromStdString(bytes));
+    }
+    std::string Received() const { return Bytes(m_dialog->ReceivedText()); }
+    bool ReceivedWithin(std::size_t size)
+    {
+        return WaitFor([&] { return m_dialog->ReceivedText().Size() >= size; }, 10000);
+    }
+    QPlainTextEdit &SendBox() { return *FindControlAs<QPlainTextEdit>(*m_dialog, IDC_SEND_TEXT); }
+
+    std::unique_ptr<CMonitorDlg> m_dialog;
+};
+
+TEST_F(MonitorFaults, DeviceUnpluggedMidStreamLeavesWhatCameAndAQuietReader)
+{
+    CPtyDevice device;
+    device.linkAs("COM1");
+    StartWindow();
+    ASSERT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
+
+    const std::string stream = Frames(4000);
+    const std::size_t half = stream.size() / 2;
+    device.send(stream.substr(0, half));
+    ASSERT_TRUE(ReceivedWithin(half));
+    // The rest goes while the reader is busy with it, and the line is gone right after, with
+    // whatever the reader has not read yet.
+    device.send(stream.substr(half));
+    device.hangUp();
+
+    EXPECT_LE(ReaderWakesDuring(QUIET_SPAN), QUIET_WAKES);
+    QCoreApplication::sendPostedEvents();
+    const std::string kept = Received();
+    EXPECT_GE(kept.size(), half);
+    EXPECT_EQ(kept, stream.substr(0, kept.size())) << "the window holds the stream's beginning";
+    EXPECT_EQ(m_dialog->ByteCountText(), QString::number(kept.size()));
+    EXPECT_TRUE(m_messages.isEmpty());
+
+    // The window still works: sending to the lost line fails at once, closing logs every byte.
+    SendBox().setPlainText(QStringLiteral("after"));
+    m_dialog->OnSend();
+    EXPECT_EQ(m_messages, QStringList {Text(Strings::SEND_FAILED)});
+    m_dialog->OnCancel();
+    EXPECT_EQ(LogBytes().toStdString(), kept);
+    EXPECT_EQ(m_messages.size(), 1);
+}
+
+struct NonTerminalEntry
+{
+    const char *name;
+    Action make;
+};
+
+const NonTerminalEntry NON_TERMINAL_ENTRIES[] = {
+    {"FIFO", [] { ASSERT_EQ(mkfifo("COM1", 0600), 0); }},
+    {"regular file", [] { WriteFile("COM1", "not a terminal"); }},
+    {"directory", [] { fs::create_directory("COM1"); }},
+};
+
+TEST_F(MonitorFaults, PortNameReachingNoTerminalAtStartUp)
+{
+    struct Outcome
+    {
+        const char *message;
+        bool endsAtStartup;
+    };
+    // Opened but unreadable as a terminal ends the program; not opened at all leaves it running.
+    const Outcome outcomes[] = {
+        {Strings::PORT_STATE_UNREADABLE, true},
+        {Strings::PORT_STATE_UNREADABLE, true},
+        {Strings::PORT_MISSING, false},
+    };
+    for (std::size_t row = 0; row < std::size(NON_TERMINAL_ENTRIES); ++row) {
+        const NonTerminalEntry &entry = NON_TERMINAL_ENTRIES[row];
+        const Outcome &outcome = outcomes[row];
+        SCOPED_TRACE(entry.name);
+        m_messages.clear();
+        g_settingsLoaded = 0;
+        entry.make();
+        StartWindow();
+
+        EXPECT_EQ(m_messages, QStringList {Text(outcome.message)});
+        EXPECT_EQ(m_dialog->EndedAtStartup(), outcome.endsAtStartup);
+        EXPECT_EQ(com_handle, INVALID_PORT_HANDLE);
+        EXPECT_EQ(g_readerRun, 0);
+        if (outcome.endsAtStartup) {
+            EXPECT_FALSE(fs::exists(SETTINGS_FILE_NAME));
+            EXPECT_FALSE(fs::exists("DATALOG"));
+        } else {
+            EXPECT_EQ(m_dialog->StatusText(), Text(Strings::STATUS_NO_PORT));
+            Receive("X0100\r\n");
+            m_dialog->OnCancel();
+            EXPECT_EQ(LogBytes(), QByteArray("X0100\r\n"));
+            EXPECT_EQ(m_messages.size(), 1);
+        }
+        if (fs::is_regular_file("COM1")) {
+            EXPECT_EQ(FileBytes("COM1"), "not a terminal");
+        }
+        fs::remove_all("COM1");
+        fs::remove_all("DATALOG");
+        fs::remove_all(SETTINGS_FILE_NAME);
+    }
+}
+
+TEST_F(MonitorFaults, PortSelectionReachingNoTerminal)
+{
+    struct Outcome
+    {
+        QStringList messages;
+        const char *status;
+    };
+    // The port selection closes a port that opened but is no terminal without a word, and says
+    // it was set; only a name that does not open at all is reported.
+    const Outcome outcomes[] = {
+        {{}, Strings::STATUS_PORT_SET},
+        {{}, Strings::STATUS_PORT_SET},
+        {{Text("COM1") + Text(Strings::PORT_CANNOT_OPEN_SUFFIX)}, Strings::STATUS_PORT_NOT_SET},
+    };
+    for (std::size_t row = 0; row < std::size(NON_TERMINAL_ENTRIES); ++row) {
+        const NonTerminalEntry &entry = NON_TERMINAL_ENTRIES[row];
+        const Outcome &outcome = outcomes[row];
+        SCOPED_TRACE(entry.name);
+        m_messages.clear();
+        g_settingsLoaded = 0;
+        CPtyDevice device;
+        device.linkAs("COM1");
+        StartWindow();
+        const std::string before = Frames(10);
+        device.send(before);
+        ASSERT_TRUE(ReceivedWithin(before.size()));
+
+        fs::remove("COM1");
+        entry.make();
+        m_dialog->OnPortSelect();
+
+        EXPECT_EQ(m_messages, outcome.messages);
+        EXPECT_EQ(m_dialog->StatusText(), Text(outcome.status));
+        EXPECT_EQ(com_handle, INVALID_PORT_HANDLE);
+        EXPECT_EQ(g_readerRun, 1);
+        EXPECT_EQ(ReaderWakesDuring(QUIET_SPAN), 0u) << "a reader without a port sleeps";
+        EXPECT_EQ(Received(), before);
+        m_dialog->OnCancel();
+        EXPECT_EQ(LogBytes().toStdString(), before);
+        EXPECT_EQ(m_messages, outcome.messages);
+        fs::remove_all("COM1");
+        fs::remove_all("DATALOG");
+    }
+}
+
+void RestoreFileSizeLimit()
+{
+    rlimit limit {};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+// Far below what the window holds, so that the log write stops part-way, as on a full disk.
+void LimitFileSize()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit {};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = 1000;
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+struct LogFault
+{
+    const char *name;
+    Action arrange;
+    Action undo;
+    const char *message;
+};
+
+const LogFault LOG_FAULTS[] = {
+    {"file named DATALOG", [] { WriteFile("DATALOG", "in the way"); },
+     [] { fs::remove("DATALOG"); }, Strings::LOG_CANNOT_OPEN},
+    {"read-only log directory", [] { mkdir("DATALOG", 0555); }, [] { chmod("DATALOG", 0755); },
+     Strings::LOG_CANNOT_OPEN},
+    {"read-only working directory", [] { chmod(".", 0555); }, [] { chmod(".", 0755); },
+     Strings::LOG_CANNOT_OPEN},
+    {"no space left", LimitFileSize, RestoreFileSizeLimit, Strings::LOG_CANNOT_WRITE},
+};
+
+// The window runs without a port here, so the child that the check runs in has no reader thread
+// to lose.
+TEST_F(MonitorFaults, LogThatTakesNothingKeepsTheTextUntilItDoes)
+{
+    ASSERT_EQ(::symlink("no-such-device", "COM1"), 0);
+    for (const LogFault &fault : LOG_FAULTS) {
+        SCOPED_TRACE(fault.name);
+        StartWindow();
+        m_messages.clear();
+        const std::string first = Frames(200);
+        const std::string later = Frames(5, 200);
+        const auto check = [&] {
+            fault.arrange();
+            Receive(first);
+            m_dialog->OnDisplayClear();
+            EXPECT_EQ(m_messages, QStringList {Text(fault.message)});
+            EXPECT_EQ(Received(), first);
+            EXPECT_EQ(m_dialog->ByteCountText(), QString::number(first.size()));
+            EXPECT_EQ(m_dialog->Samples().writeIndex, 200);
+
+            // At the close the user is asked; the fault is gone by the time they retry.
+            Receive(later);
+            SetMessageBoxHandler([&](const QString &text, MessageButtons buttons) {
+                m_messages << text;
+                fault.undo();
+                return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Retry;
+            });
+            m_dialog->OnCancel();
+            EXPECT_EQ(m_messages, QStringList({Text(fault.message), Text(fault.message)}));
+            EXPECT_EQ(LogBytes().toStdString(), first + later);
+            EXPECT_EQ(fs::file_size(SETTINGS_FILE_NAME), SETTINGS_RECORD_SIZE);
+        };
+        EXPECT_TRUE(PassesInUnprivilegedChild(check));
+        fs::remove_all("DATALOG");
+        fs::remove_all(SETTINGS_FILE_NAME);
+    }
+}
+
+struct SettingsFault
+{
+    const char *name;
+    Action arrange;
+    // The settings that the window starts with: those of the file, or the defaults.
+    const char *portInfo;
+    // Whether the close may replace the entry with a good record, or must leave it as it was.
+    bool replaced;
+};
+
+PortSettings At19200()
+{
+    PortSettings settings = DefaultSettings();
+    StoreChoice(settings, PORT_CHOICE_TABLES.speed[10]);
+    return settings;
+}
+
+const SettingsFault SETTINGS_FAULTS[] = {
+    {"read-only",
+     [] {
+         WriteFile(SETTINGS_FILE_NAME, RecordBytes(At19200()));
+         chmod(SETTINGS_FILE_NAME, 0444);
+     },
+     " COM1 ,  19200 BPS , 8 BITS , No PARITY , 1 STOP , No FLOW", false},
+    {"directory", [] { fs::create_directory(SETTINGS_FILE_NAME); }, DEFAULT_PORT_INFO, false},
+    {"FIFO", [] { ASSERT_EQ(mkfifo(SETTINGS_FILE_NAME, 0644), 0); }, DEFAULT_PORT_INFO, false},
+    {"garbage", [] { WriteFile(SETTINGS_FILE_NAME, std::string(SETTINGS_RECORD_SIZE, '\xA7')); },
+     DEFAULT_PORT_INFO, true},
+    {"short", [] { WriteFile(SETTINGS_FILE_NAME, RecordBytes(At19200()).substr(0, 100)); },
+     DEFAULT_PORT_INFO, true},
+    {"empty", [] { WriteFile(SETTINGS_FILE_NAME, ""); }, DEFAULT_PORT_INFO, true},
+};
+
+TEST_F(MonitorFaults, SettingsFileThatHoldsNoRecord)
+{
+    for (const SettingsFault &fault : SETTINGS_FAULTS) {
+        SCOPED_TRACE(fault.name);
+        m_messages.clear();
+        g_settingsLoaded = 0;
+        CPtyDevice device;
+        device.linkAs("COM1");
+        fault.arrange();
+        const bool wasFile = fs::is_regular_file(SETTINGS_FILE_NAME);
+        const std::string before = wasFile ? FileBytes(SETTINGS_FILE_NAME) : std::string();
+        const auto type = fs::status(SETTINGS_FILE_NAME).type();
+        StartWindow();
+
+        EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
+        EXPECT_FALSE(m_dialog->EndedAtStartup());
+        EXPECT_EQ(m_dialog->PortInfoText(), Text(fault.portInfo));
+        const std::string frames = Frames(3);
+        device.send(frames);
+        ASSERT_TRUE(ReceivedWithin(frames.size()));
+        m_dialog->OnCancel();
+
+        EXPECT_EQ(LogBytes().toStdString(), frames);
+        if (fault.replaced) {
+            EXPECT_TRUE(m_messages.isEmpty());
+            EXPECT_EQ(FileBytes(SETTINGS_FILE_NAME), RecordBytes(DefaultSettings()));
+        } else {
+            EXPECT_EQ(m_messages, QStringList {Text(Strings::SETTINGS_FILE_UNWRITABLE)});
+            EXPECT_EQ(fs::status(SETTINGS_FILE_NAME).type(), type);
+            if (wasFile) {
+                EXPECT_EQ(FileBytes(SETTINGS_FILE_NAME), before);
+            }
+        }
+        EXPECT_FALSE(SettingsTemporaryLeft());
+        fs::remove("COM1");
+        fs::remove_all("DATALOG");
+        fs::remove_all(SETTINGS_FILE_NAME);
+    }
+}
+
+TEST_F(MonitorFaults, OutputHeldByXoffForeverFailsTheSendOnceAndReceivingGoesOn)
+{
+    CPtyDevice device;
+    device.linkAs("COM1");
+    SetModalRunner([](QDialog &) {
+        StoreChoice(g_portSettings, PORT_CHOICE_TABLES.flow[2]);
+        return int(QDialog::Rejected);
+    });
+    StartWindow();
+    ASSERT_EQ(std::string(g_portSettings.flowText), "Xon/Xoff");
+
+    // The line discipline takes the XOFF; the frame behind it shows that it has been taken.
+    const std::string first = Frames(2);
+    device.send(XOFF + first);
+    ASSERT_TRUE(ReceivedWithin(first.size()));
+
+    const std::string during = Frames(50, 2);
+    device.send(during);
+    SendBox().setPlainText(QStringLiteral("hello"));
+    const auto idle = TimeSpentWaiting([&] { m_dialog->OnSend(); });
+    EXPECT_EQ(m_messages, QStringList {Text(Strings::SEND_FAILED)});
+    EXPECT_GE(idle, STALL_BOUND - STALL_WAIT_MARGIN) << "the window waits for the line, not spins";
+    EXPECT_EQ(device.bytesWaiting(), 0u);
+
+    const std::string after = Frames(50, 52);
+    device.send(after);
+    ASSERT_TRUE(ReceivedWithin(first.size() + during.size() + after.size()));
+    EXPECT_EQ(Received(), first + during + after);
+
+    // Once the device lets output go again, the same text goes out whole.
+    device.send(std::string {XON});
+    m_dialog->OnSend();
+    EXPECT_EQ(m_messages.size(), 1);
+    EXPECT_EQ(device.receive(5, 5s), "hello");
+    m_dialog->OnCancel();
+    EXPECT_EQ(LogBytes().toStdString(), first + during + after);
+}
+
+TEST_F(MonitorFaults, FiveMegabytesPastedForADeviceThatNeverReadsFailOnce)
+{
+    CPtyDevice device;
+    device.linkAs("COM1");
+    StartWindow();
+    const std::string first = Frames(5);
+    device.send(first);
+    ASSERT_TRUE(ReceivedWithin(first.size()));
+
+    const QString line = QStringLiteral("0123456789").repeated(10) + QLatin1Char('\n');
+    SendBox().setPlainText(line.repeated(5 * 1024 * 1024 / line.size()));
+    const QByteArray encoded = EncodeSendText(SendBox().toPlainText());
+    ASSERT_GE(encoded.size(), 5 * 1024 * 1024);
+    const auto idle = TimeSpentWaiting([&] { m_dialog->OnSend(); });
+    EXPECT_EQ(m_messages, QStringList {Text(Strings::SEND_FAILED)});
+    EXPECT_GE(idle, STALL_BOUND - STALL_WAIT_MARGIN) << "the window waits for the line, not spins";
+
+    // What the line took before it filled is the text's beginning, byte for byte.
+    const std::string arrived = device.receive(device.bytesWaiting(), 0ms);
+    EXPECT_FALSE(arrived.empty());
+    EXPECT_EQ(QByteArray::fromStdString(arrived),
+              encoded.left(static_cast<qsizetype>(arrived.size())));
+
+    const std::string after = Frames(5, 5);
+    device.send(after);
+    ASSERT_TRUE(ReceivedWithin(first.size() + after.size()));
+    m_dialog->OnCancel();
+    EXPECT_EQ(LogBytes().toStdString(), first + after);
+    EXPECT_EQ(m_messages.size(), 1);
+}
+
+} // namespace

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "messagebox.h"
+#include "modalrun.h"
+#include "portsettings.h"
+#include "receivedtext.h"
+
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+// What the tests of the main window share: waiting on a condition while events are processed,
+// and a fixture that runs each test in a fresh working directory with every message box, beep
+// and modal dialog replaced, so that no test blocks and every message is recorded.
+
+// Processes events until predicate holds; false when it still does not after timeoutMs.
+template<typename Predicate> bool WaitFor(Predicate predicate, int timeoutMs = 5000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!predicate()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+inline QString Text(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+inline std::string Bytes(const CReceivedText &text)
+{
+    std::string bytes;
+    text.CopyRange(0, text.Size(), bytes);
+    return bytes;
+}
+
+class MonitorWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_workDir.isValid());
+        m_previousDir = QDir::currentPath();
+        QDir::setCurrent(m_workDir.path());
+        SetMessageBoxHandler([this](const QString &text, MessageButtons buttons) {
+            m_messages << text;
+            return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Ignore;
+        });
+        SetBeepHandler([this] { ++m_beeps; });
+        // The settings dialog closes at once, as with its close box.
+        SetModalRunner([](QDialog &) { return int(QDialog::Rejected); });
+        g_settingsLoaded = 0;
+    }
+
+    void TearDown() override
+    {
+        SetModalRunner({});
+        SetBeepHandler({});
+        SetMessageBoxHandler({});
+        QDir::setCurrent(m_previousDir);
+    }
+
+    static QStringList LogFiles() { return QDir("DATALOG").entryList(QDir::Files); }
+
+    static QByteArray LogBytes()
+    {
+        const QStringList files = LogFiles();
+        if (files.size() != 1)
+            return "<" + QByteArray::number(files.size()) + " log files>";
+        QFile file("DATALOG/" + files.first());
+        file.open(QIODevice::ReadOnly);
+        return file.readAll();
+    }
+
+    QTemporaryDir m_workDir;
+    QString m_previousDir;
+    QStringList m_messages;
+    int m_beeps = 0;
+};
