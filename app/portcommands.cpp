@@ -28,11 +28,15 @@ void CMonitorDlg::OnPortSelect()
         UpdateData(false);
         ClosePort();
     }
-    // A failure here closes the port silently; the lines above stay as they are.
-    if (ApplyPortSettings(dcb, commTimeouts))
-        ConfigurePort(dcb, commTimeouts);
-    else
+    // A port that opened but cannot be configured is closed without a message box; the status
+    // line must not go on saying that it was set.
+    const bool configured
+        = ApplyPortSettings(dcb, commTimeouts) && ConfigurePort(dcb, commTimeouts);
+    if (!configured) {
         ClosePort();
+        SetStatus(Strings::STATUS_PORT_NOT_SET);
+        UpdateData(false);
+    }
     StartReceiving();
 }
 

@@ -256,11 +256,11 @@ TEST_F(MonitorFaults, PortSelectionReachingNoTerminal)
         QStringList messages;
         const char *status;
     };
-    // The port selection closes a port that opened but is no terminal without a word, and says
-    // it was set; only a name that does not open at all is reported.
+    // The port selection closes a port that opened but is no terminal without a message box, and
+    // its status line says the port was not set; a name that does not open at all is reported.
     const Outcome outcomes[] = {
-        {{}, Strings::STATUS_PORT_SET},
-        {{}, Strings::STATUS_PORT_SET},
+        {{}, Strings::STATUS_PORT_NOT_SET},
+        {{}, Strings::STATUS_PORT_NOT_SET},
         {{Text("COM1") + Text(Strings::PORT_CANNOT_OPEN_SUFFIX)}, Strings::STATUS_PORT_NOT_SET},
     };
     for (std::size_t row = 0; row < std::size(NON_TERMINAL_ENTRIES); ++row) {
