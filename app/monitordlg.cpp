@@ -276,11 +276,18 @@ void CMonitorDlg::KillRedrawTimer()
     m_redrawTimerId = 0;
 }
 
+// The chunks that the reader posted before it ended are still queued; the log must hold them.
+void CMonitorDlg::TakeChunksHandedOver()
+{
+    QCoreApplication::sendPostedEvents(this, static_cast<int>(WM_RECEIVED_DATA));
+}
+
 void CMonitorDlg::OnCancel()
 {
     m_bTracesShown = 0;
     // The reader has ended before the port closes, so a reused descriptor is never read.
     StopReader();
+    TakeChunksHandedOver();
     KillRedrawTimer();
     ClearDisplayAtClose();
     SavePortSettings();

@@ -90,6 +90,7 @@ private:
     void SetStatus(const char *text);
     void ParseFrames(const ChunkText &chunk);
     void KillRedrawTimer();
+    void TakeChunksHandedOver();
     LogWriteResult LogAndClearDisplay();
     void ClearDisplayAtClose();
 

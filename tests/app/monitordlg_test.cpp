@@ -19,8 +19,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -77,10 +79,30 @@ public:
                   static_cast<ssize_t>(bytes.size()));
     }
 
+    // The bytes sent that no reader has taken yet.
+    int Waiting() const
+    {
+        int waiting = 0;
+        ::ioctl(m_slave, FIONREAD, &waiting);
+        return waiting;
+    }
+
 private:
     int m_master = -1;
     int m_slave = -1;
 };
+
+// Waits without running the event loop, so that posted events stay queued.
+template<typename Predicate> bool WaitWithoutEvents(Predicate predicate)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!predicate()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
 
 class MonitorWindow : public ::testing::Test
 {
@@ -173,6 +195,21 @@ TEST_F(MonitorWindow, StartsOnTheDeviceAndKeepsEveryByteToTheLog)
     EXPECT_EQ(dialog.TracesShown(), 0);
     EXPECT_EQ(LogBytes(), QByteArray("X07FFY0801Z0ABC\r\nX0100\r\n"));
     EXPECT_EQ(QFileInfo("rs232c.ini").size(), 124);
+}
+
+TEST_F(MonitorWindow, LogsTheChunksTheReaderHandedOverBeforeItStopped)
+{
+    CDevice device;
+    CMonitorDlg dialog;
+    dialog.OnInitDialog();
+    const std::uint64_t wakeUps = ReaderWakeCount();
+    device.Send("X07FFY0801Z0ABC\r\nX0100\r\n");
+    // The reader has woken for the bytes and taken them; its chunk is posted, or is when the
+    // stop wakes it, and the close runs before the event loop could deliver it.
+    ASSERT_TRUE(
+        WaitWithoutEvents([&] { return ReaderWakeCount() > wakeUps && device.Waiting() == 0; }));
+    dialog.OnCancel();
+    EXPECT_EQ(LogBytes(), QByteArray("X07FFY0801Z0ABC\r\nX0100\r\n"));
 }
 
 TEST_F(MonitorWindow, EndsAtStartupWithoutWritingWhenTheConfigurationIsRefused)
