@@ -207,6 +207,9 @@ bool CMonitorDlg::event(QEvent *event)
         OnReceiveError();
         return true;
     }
+    // Chunks come faster than the screen shows them; their changes are painted once a frame.
+    if (event->type() == QEvent::UpdateRequest && m_repaintPacer.HoldBack())
+        return true;
     return QDialog::event(event);
 }
 

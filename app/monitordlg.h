@@ -2,6 +2,7 @@
 
 #include "portconfig.h"
 #include "receivedtext.h"
+#include "repaintpacer.h"
 #include "samplebuffers.h"
 #include "textbinding.h"
 
@@ -119,6 +120,7 @@ private:
     CReceivedTextView *m_receivedView = nullptr;
     bool m_receivedChanged = false;
     CTextBinding m_binding;
+    CRepaintPacer m_repaintPacer {*this};
     int m_redrawTimerId = 0;
     bool m_endedAtStartup = false;
 };

@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QStringDecoder>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -103,6 +104,19 @@ template<typename Predicate> bool WaitWithoutEvents(Predicate predicate)
     }
     return true;
 }
+
+class CPaintCounter : public QObject
+{
+public:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+
+    int paints = 0;
+};
 
 class MonitorWindow : public ::testing::Test
 {
@@ -278,6 +292,27 @@ TEST_F(MonitorWindowRunning, TakesAChunkPostedFromAnotherThread)
     ASSERT_TRUE(WaitFor([&] { return m_dialog->Samples().writeIndex == 1; }));
     EXPECT_EQ(m_dialog->ByteCountText(), Text("17"));
     EXPECT_EQ(m_dialog->Samples().x[0], 249);
+}
+
+TEST_F(MonitorWindowRunning, PaintsTheGraphOnceAFrameWhileChunksPourIn)
+{
+    m_dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dialog.get()));
+    CPaintCounter counter;
+    FindControl(*m_dialog, IDC_PLOT)->installEventFilter(&counter);
+    const QByteArray chunk = QByteArray("X07FFY0801Z0ABC\r\n").repeated(240);
+    QElapsedTimer limit;
+    limit.start();
+    int chunks = 0;
+    // Each chunk is handled in far less than a frame, and the event loop runs after each, as
+    // it does when the reader hands over a chunk every 14 ms.
+    while (counter.paints < 4 && limit.elapsed() < 10'000) {
+        Receive(chunk);
+        QCoreApplication::processEvents();
+        ++chunks;
+    }
+    ASSERT_EQ(counter.paints, 4);
+    EXPECT_GT(chunks, 2 * counter.paints);
 }
 
 TEST_F(MonitorWindowRunning, ReplacesTheTextOnAReceiveErrorAndKeepsTheCount)
