@@ -8,6 +8,8 @@
 #include "portsettings.h"
 #include "texts.h"
 
+#include <malloc.h>
+
 namespace {
 
 QString FailureText(LogWriteResult result)
@@ -51,6 +53,9 @@ LogWriteResult CMonitorDlg::LogAndClearDisplay()
     m_journal.Clear();
     EmptySamples(m_samples);
     m_strReceived.Clear();
+    // The allocator keeps what the text freed for later use, and a long run's text is far more
+    // than the next one needs soon: it goes back to the system.
+    malloc_trim(0);
     m_receivedChanged = true;
     m_strByteCount.clear();
     DrawGrid();

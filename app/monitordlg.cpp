@@ -240,6 +240,9 @@ bool CMonitorDlg::event(QEvent *event)
         OnReceiveError();
         return true;
     }
+    // Chunks come faster than the screen shows them; their changes are painted once a frame.
+    if (event->type() == QEvent::UpdateRequest && m_repaintPacer.HoldBack())
+        return true;
     return QDialog::event(event);
 }
 
@@ -311,11 +314,18 @@ void CMonitorDlg::KillRedrawTimer()
     m_redrawTimerId = 0;
 }
 
+// The chunks that the reader posted before it ended are still queued; the log must hold them.
+void CMonitorDlg::TakeChunksHandedOver()
+{
+    QCoreApplication::sendPostedEvents(this, static_cast<int>(WM_RECEIVED_DATA));
+}
+
 void CMonitorDlg::OnCancel()
 {
     m_bTracesShown = 0;
     // The reader has ended before the port closes, so a reused descriptor is never read.
     StopReader();
+    TakeChunksHandedOver();
     KillRedrawTimer();
     ClearDisplayAtClose();
     // Unless the text went to the log, the journal keeps it for the next start.

@@ -3,6 +3,7 @@
 #include "portconfig.h"
 #include "receivedtext.h"
 #include "receivejournal.h"
+#include "repaintpacer.h"
 #include "samplebuffers.h"
 #include "textbinding.h"
 
@@ -94,6 +95,7 @@ private:
     void StartReceiving();
     void ParseFrames(const ChunkText &chunk);
     void KillRedrawTimer();
+    void TakeChunksHandedOver();
     LogWriteResult LogAndClearDisplay();
     void ClearDisplayAtClose();
 
@@ -124,6 +126,7 @@ private:
     CTextBinding m_binding;
     CReceiveJournal m_journal;
     bool m_journalRecovered = false;
+    CRepaintPacer m_repaintPacer {*this};
     int m_redrawTimerId = 0;
     bool m_endedAtStartup = false;
 };

@@ -1,6 +1,7 @@
 #include "frameparser.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace {
@@ -25,6 +26,19 @@ bool IsXFrame(const char *p)
 {
     return p[0] == 'X' && p[5] == CR;
 }
+
+// Looked up rather than tested range by range: digits and letters alternate at random in a
+// stream, and every wrong guess of a branch costs more than the lookup.
+constexpr std::array<std::int8_t, 256> HEX_DIGIT_VALUES = [] {
+    std::array<std::int8_t, 256> values {};
+    for (int byte = 0; byte < 256; ++byte)
+        values[byte] = static_cast<std::int8_t>(byte);
+    for (int digit = 0; digit < 10; ++digit)
+        values['0' + digit] = static_cast<std::int8_t>(digit);
+    for (int letter = 0; letter < 6; ++letter)
+        values['A' + letter] = values['a' + letter] = static_cast<std::int8_t>(10 + letter);
+    return values;
+}();
 
 // The slot of the sample just stored is erased with the rest when the sweep completes, so at
 // most SWEEP_LENGTH - 1 samples are ever on the graph. Channels that the frame does not carry
@@ -60,13 +74,7 @@ int FindFrameStart(const char *text, int length)
 
 std::int8_t HexDigitValue(char ch)
 {
-    if (ch >= '0' && ch <= '9')
-        return static_cast<std::int8_t>(ch - '0');
-    if (ch >= 'A' && ch <= 'F')
-        return static_cast<std::int8_t>(ch - 'A' + 10);
-    if (ch >= 'a' && ch <= 'f')
-        return static_cast<std::int8_t>(ch - 'a' + 10);
-    return static_cast<std::int8_t>(ch);
+    return HEX_DIGIT_VALUES[static_cast<unsigned char>(ch)];
 }
 
 std::int32_t DecodeChannelValue(const char *digits, std::int32_t bitLengthSel)

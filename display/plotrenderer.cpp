@@ -169,23 +169,42 @@ void DrawTrace(QPainter &painter, TraceChannel channel, const SampleBuffers &sam
     painter.drawLines(segments.data(), count);
 }
 
-} // namespace
-
-void RenderPlot(QPainter &painter, const QRect &client, const SampleBuffers &samples,
-                bool tracesShown)
+// Runs draw with the painter clipped to the client and its origin at the client's top-left.
+template<typename Draw> void DrawInClient(QPainter &painter, const QRect &client, Draw draw)
 {
     painter.save();
     painter.setClipRect(client, Qt::IntersectClip);
     painter.translate(client.topLeft());
     painter.setRenderHint(QPainter::Antialiasing, false);
-    EraseGraphArea(painter, client.size());
-    DrawGridLines(painter);
-    DrawValueLabels(painter);
-    if (tracesShown) {
+    draw();
+    painter.restore();
+}
+
+} // namespace
+
+void RenderPlot(QPainter &painter, const QRect &client, const SampleBuffers &samples,
+                bool tracesShown)
+{
+    RenderPlotBackground(painter, client);
+    if (tracesShown)
+        RenderTraces(painter, client, samples);
+}
+
+void RenderPlotBackground(QPainter &painter, const QRect &client)
+{
+    DrawInClient(painter, client, [&] {
+        EraseGraphArea(painter, client.size());
+        DrawGridLines(painter);
+        DrawValueLabels(painter);
+    });
+}
+
+void RenderTraces(QPainter &painter, const QRect &client, const SampleBuffers &samples)
+{
+    DrawInClient(painter, client, [&] {
         for (TraceChannel channel : TRACE_ORDER)
             DrawTrace(painter, channel, samples);
-    }
-    painter.restore();
+    });
 }
 
 const QPen &TracePen(TraceChannel channel)

@@ -23,6 +23,9 @@ inline constexpr int PLOT_CLIENT_MIN_HEIGHT = 521;
 // the X, Y and Z traces over them in that order. Nothing is painted outside the client.
 void RenderPlot(QPainter &painter, const QRect &client, const SampleBuffers &samples,
                 bool tracesShown);
+// The two halves of RenderPlot: the erased area with grid and labels, then the traces.
+void RenderPlotBackground(QPainter &painter, const QRect &client);
+void RenderTraces(QPainter &painter, const QRect &client, const SampleBuffers &samples);
 
 // The pen of a channel's trace: X red, Y blue, Z black. The legends write in the same colours.
 const QPen &TracePen(TraceChannel channel);

@@ -2,6 +2,7 @@
 
 #include "plotrenderer.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <qdrawutil.h>
 
@@ -19,6 +20,8 @@ CPlotView::CPlotView(const SampleBuffers &samples, QWidget *parent)
 {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(SUNKEN_EDGE_WIDTH);
+    // The copied background covers every pixel, edge included, so nothing is painted beneath.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void CPlotView::ShowGrid()
@@ -36,7 +39,34 @@ void CPlotView::ShowTraces()
 void CPlotView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
+    // One block copy instead of the edge, the window's background and the graph's white area,
+    // two fills of the whole client, on every repaint.
+    painter.drawPixmap(0, 0, Background());
+    if (m_bTracesShown)
+        RenderTraces(painter, contentsRect(), m_samples);
+}
+
+void CPlotView::changeEvent(QEvent *event)
+{
+    QFrame::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
+        m_background = QPixmap();
+}
+
+// Between the black frame and the erased area the window's background shows, as it would
+// under a control that leaves those pixels alone.
+const QPixmap &CPlotView::Background()
+{
+    const qreal ratio = devicePixelRatioF();
+    if (!m_background.isNull() && m_background.deviceIndependentSize() == QSizeF(size())
+        && m_background.devicePixelRatio() == ratio)
+        return m_background;
+    m_background = QPixmap(size() * ratio);
+    m_background.setDevicePixelRatio(ratio);
+    QPainter painter(&m_background);
+    painter.fillRect(rect(), palette().brush(QPalette::Window));
     drawFrame(&painter);
     qDrawPlainRect(&painter, contentsRect(), Qt::black);
-    RenderPlot(painter, contentsRect(), m_samples, m_bTracesShown);
+    RenderPlotBackground(painter, contentsRect());
+    return m_background;
 }

@@ -1,6 +1,7 @@
 #include "receivedtextview.h"
 
 #include "receivedtext.h"
+#include "steadyscrollbar.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -75,6 +76,8 @@ CReceivedTextView::CReceivedTextView(const CReceivedText &text, QWidget *parent)
 {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(1);
+    // Every chunk adds lines, so the vertical range changes with every chunk.
+    setVerticalScrollBar(new CSteadyScrollBar(Qt::Vertical, this));
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setFocusPolicy(Qt::StrongFocus);

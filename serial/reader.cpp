@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/resource.h>
 #include <system_error>
@@ -98,6 +99,7 @@ bool LaunchReaderThread()
 
 void ReaderThreadProc(int wakeFd)
 {
+    pthread_setname_np(pthread_self(), READER_THREAD_NAME);
     LowerReaderPriority();
     char buffer[READ_BUFFER_SIZE];
     bool portLost = false;

@@ -17,6 +17,9 @@ struct ReceiveMessageIds
     std::uint32_t receiveError;
 };
 
+// The reader thread's name, as thread lists (top -H, /proc/PID/task) show it.
+inline constexpr const char *READER_THREAD_NAME = "orvanta-reader";
+
 extern const ReceiveMessageIds g_receiveMessageIds;
 extern std::atomic<std::int32_t> g_readerRun;
 extern std::atomic<QObject *> g_hwndMain;

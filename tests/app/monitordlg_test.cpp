@@ -16,13 +16,16 @@
 #include <QPlainTextEdit>
 #include <QStringDecoder>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -55,9 +58,53 @@ public:
                   static_cast<ssize_t>(bytes.size()));
     }
 
+    // The bytes sent that no reader has taken yet.
+    int Waiting() const
+    {
+        int waiting = 0;
+        ::ioctl(m_slave, FIONREAD, &waiting);
+        return waiting;
+    }
+
 private:
     int m_master = -1;
     int m_slave = -1;
+};
+
+long ResidentKilobytes()
+{
+    QFile status("/proc/self/status");
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+// Waits without running the event loop, so that posted events stay queued.
+template<typename Predicate> bool WaitWithoutEvents(Predicate predicate)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!predicate()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+class CPaintCounter : public QObject
+{
+public:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+
+    int paints = 0;
 };
 
 const char *const DEFAULT_PORT_INFO = " COM1 ,   9600 BPS , 8 BITS , No PARITY , 1 STOP , No FLOW";
@@ -107,6 +154,21 @@ TEST_F(MonitorWindow, StartsOnTheDeviceAndKeepsEveryByteToTheLog)
     EXPECT_EQ(dialog.TracesShown(), 0);
     EXPECT_EQ(LogBytes(), QByteArray("X07FFY0801Z0ABC\r\nX0100\r\n"));
     EXPECT_EQ(QFileInfo("rs232c.ini").size(), 124);
+}
+
+TEST_F(MonitorWindow, LogsTheChunksTheReaderHandedOverBeforeItStopped)
+{
+    CDevice device;
+    CMonitorDlg dialog;
+    dialog.OnInitDialog();
+    const std::uint64_t wakeUps = ReaderWakeCount();
+    device.Send("X07FFY0801Z0ABC\r\nX0100\r\n");
+    // The reader has woken for the bytes and taken them; its chunk is posted, or is when the
+    // stop wakes it, and the close runs before the event loop could deliver it.
+    ASSERT_TRUE(
+        WaitWithoutEvents([&] { return ReaderWakeCount() > wakeUps && device.Waiting() == 0; }));
+    dialog.OnCancel();
+    EXPECT_EQ(LogBytes(), QByteArray("X07FFY0801Z0ABC\r\nX0100\r\n"));
 }
 
 TEST_F(MonitorWindow, EndsAtStartupWithoutWritingWhenTheConfigurationIsRefused)
@@ -175,6 +237,27 @@ TEST_F(MonitorWindowRunning, TakesAChunkPostedFromAnotherThread)
     ASSERT_TRUE(WaitFor([&] { return m_dialog->Samples().writeIndex == 1; }));
     EXPECT_EQ(m_dialog->ByteCountText(), Text("17"));
     EXPECT_EQ(m_dialog->Samples().x[0], 249);
+}
+
+TEST_F(MonitorWindowRunning, PaintsTheGraphOnceAFrameWhileChunksPourIn)
+{
+    m_dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dialog.get()));
+    CPaintCounter counter;
+    FindControl(*m_dialog, IDC_PLOT)->installEventFilter(&counter);
+    const QByteArray chunk = QByteArray("X07FFY0801Z0ABC\r\n").repeated(240);
+    QElapsedTimer limit;
+    limit.start();
+    int chunks = 0;
+    // Each chunk is handled in far less than a frame, and the event loop runs after each, as
+    // it does when the reader hands over a chunk every 14 ms.
+    while (counter.paints < 4 && limit.elapsed() < 10'000) {
+        Receive(chunk);
+        QCoreApplication::processEvents();
+        ++chunks;
+    }
+    ASSERT_EQ(counter.paints, 4);
+    EXPECT_GT(chunks, 2 * counter.paints);
 }
 
 TEST_F(MonitorWindowRunning, ReplacesTheTextOnAReceiveErrorAndKeepsTheCount)
@@ -254,6 +337,19 @@ TEST_F(MonitorWindowRunning, ClearsEverythingOnlyAfterTheLogHoldsIt)
     EXPECT_EQ(m_dialog->Samples().writeIndex, 0);
     EXPECT_EQ(m_dialog->Samples().x[0], EMPTY_SAMPLE);
     EXPECT_EQ(m_dialog->TracesShown(), 0);
+}
+
+TEST_F(MonitorWindowRunning, GivesTheTextsMemoryBackToTheSystemOnAClear)
+{
+    const QByteArray chunk = QByteArray("X07FFY0801Z0ABC\r\n").repeated(240);
+    const long before = ResidentKilobytes();
+    for (int i = 0; i < 2048; ++i)
+        Receive(chunk);
+    const long full = ResidentKilobytes();
+    ASSERT_GT(full - before, 8'000);
+    m_dialog->OnDisplayClear();
+    ASSERT_EQ(m_dialog->ReceivedText().Size(), 0u);
+    EXPECT_LT(ResidentKilobytes() - before, (full - before) / 2);
 }
 
 TEST_F(MonitorWindowRunning, KeepsTheTextWhenTheLogCannotBeOpened)

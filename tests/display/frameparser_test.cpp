@@ -79,6 +79,9 @@ TEST(HexDigit, CountsNonHexBytesAsTheirSignedValue)
     EXPECT_EQ(HexDigitValue('\r'), 13);
     EXPECT_EQ(HexDigitValue(static_cast<char>(0x80)), -128);
     EXPECT_EQ(HexDigitValue(static_cast<char>(0xFF)), -1);
+    // The neighbours of each range of digits are not digits.
+    for (char neighbour : {'/', ':', '@', 'G', '`', 'g'})
+        EXPECT_EQ(HexDigitValue(neighbour), neighbour) << neighbour;
 }
 
 TEST_F(FrameParser, StoresNonHexDigitsUnchecked)

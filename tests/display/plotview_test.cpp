@@ -67,6 +67,25 @@ TEST_F(PlotView, FramesTheClientInBlackAroundTheErasedArea)
     EXPECT_EQ(ClientPixel(client.bottomRight() - QPoint(4, 4)), WHITE);
 }
 
+TEST_F(PlotView, ShowsTheWindowBackgroundBetweenTheFrameAndTheGraph)
+{
+    const QPoint band(2, 2);
+    EXPECT_EQ(ClientPixel(band), view.palette().color(QPalette::Window).rgb());
+    QPalette palette = view.palette();
+    palette.setColor(QPalette::Window, QColor(10, 200, 30));
+    view.setPalette(palette);
+    EXPECT_EQ(ClientPixel(band), qRgb(10, 200, 30));
+}
+
+TEST_F(PlotView, FramesTheWholeClientAfterAResize)
+{
+    ASSERT_EQ(ClientPixel(QPoint(4, 4)), WHITE);
+    view.resize(900, 600);
+    const QRect client(QPoint(0, 0), view.contentsRect().size());
+    EXPECT_EQ(ClientPixel(client.bottomRight()), BLACK);
+    EXPECT_EQ(ClientPixel(client.bottomRight() - QPoint(4, 4)), WHITE);
+}
+
 TEST_F(PlotView, EveryPaintShowsWhatItWasLastToldToShow)
 {
     EXPECT_FALSE(view.TracesShown());

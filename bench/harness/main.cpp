@@ -1,0 +1,416 @@
+// The whole program on a pseudo-terminal under an X server (run it with xvfb-run), measured
+// from outside: /proc for processor time, memory and the reader's wake-ups, the X server's
+// pixels for the latency, the log files against a record of every byte sent.
+//
+//   orvanta-bench-harness ORVANTA MINIMAL_READER            idle, latency, line rate
+//   orvanta-bench-harness ORVANTA MINIMAL_READER --soak     100 MB at the line rate
+//
+// It works in the current directory, which should be empty: Orvanta's rs232c.ini and DATALOG/,
+// the COM1 link, the record sent.bin and the programs' output land there.
+#include "linefeeder.h"
+#include "logcheck.h"
+#include "orvantaundertest.h"
+#include "reader.h"
+#include "screenprobe.h"
+#include "summary.h"
+#include "templates.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr double LINE_RATE = 300'000;
+constexpr double MB = 1e6;
+constexpr auto IDLE_TIME = 20s;
+constexpr auto LINE_RATE_TIME = 60s;
+constexpr int CLEARS_ON_THE_WAY = 2;
+constexpr std::uint64_t SOAK_BYTES = 100'000'000;
+constexpr std::uint64_t SOAK_REPORT_STEP = 10'000'000;
+
+// Latency: a level X trace, one frame at a time, each after the reader's read interval and the
+// repaint of the one before are long over.
+constexpr const char *LATENCY_FRAME = "X0700\r\n";
+constexpr int CALIBRATION_FRAMES = 12;
+constexpr int LATENCY_FRAMES = 100;
+constexpr auto LATENCY_FRAME_SPACING = 100ms;
+constexpr auto LATENCY_TIMEOUT = 1s;
+constexpr auto PROBE_INTERVAL = 250us;
+constexpr std::uint32_t TRACE_X_RED = 0xFF0000;
+// A trace segment spans two pixels to the next sample.
+constexpr int SAMPLE_SPACING = 2;
+
+double Seconds(Clock::duration duration)
+{
+    return std::chrono::duration<double>(duration).count();
+}
+
+double Percentile(std::vector<double> values, double share)
+{
+    std::sort(values.begin(), values.end());
+    const auto rank
+        = static_cast<std::size_t>(std::ceil(share * static_cast<double>(values.size())));
+    return values[std::clamp<std::size_t>(rank, 1, values.size()) - 1];
+}
+
+std::optional<double> Difference(std::optional<double> later, std::optional<double> earlier)
+{
+    if (!later || !earlier)
+        return std::nullopt;
+    return *later - *earlier;
+}
+
+std::optional<double> PerMegabyte(std::optional<double> value, std::uint64_t bytes)
+{
+    if (!value || bytes == 0)
+        return std::nullopt;
+    return *value / (static_cast<double>(bytes) / MB);
+}
+
+std::optional<double> Megabytes(std::optional<std::uint64_t> bytes)
+{
+    if (!bytes)
+        return std::nullopt;
+    return static_cast<double>(*bytes) / MB;
+}
+
+std::optional<double> Ratio(std::optional<double> part, std::optional<double> whole)
+{
+    if (!part || !whole || *whole <= 0)
+        return std::nullopt;
+    return *part / *whole;
+}
+
+std::optional<double> PerSecond(std::optional<std::uint64_t> after,
+                                std::optional<std::uint64_t> before, Clock::duration time)
+{
+    if (!after || !before)
+        return std::nullopt;
+    return static_cast<double>(*after - *before) / Seconds(time);
+}
+
+void Heading(const char *text)
+{
+    std::printf("\n%s\n", text);
+    std::fflush(stdout);
+}
+
+void MeasureIdle(COrvantaUnderTest &program)
+{
+    Heading("Idle: port open, nothing arriving");
+    const CProcessStats stats = program.Stats();
+    const std::optional<pid_t> reader = stats.ThreadNamed(READER_THREAD_NAME);
+    const auto readerSwitches = [&]() -> std::optional<std::uint64_t> {
+        return reader ? stats.VoluntarySwitches(*reader) : std::nullopt;
+    };
+    const std::optional<double> cpuBefore = stats.CpuSeconds();
+    const std::optional<std::uint64_t> readerBefore = readerSwitches();
+    const std::optional<std::uint64_t> allBefore = stats.VoluntarySwitchesOfAllThreads();
+    std::this_thread::sleep_for(IDLE_TIME);
+    const std::optional<double> cpu = Difference(stats.CpuSeconds(), cpuBefore);
+    const std::optional<double> readerWakeUps
+        = PerSecond(readerSwitches(), readerBefore, IDLE_TIME);
+    const std::optional<double> allWakeUps
+        = PerSecond(stats.VoluntarySwitchesOfAllThreads(), allBefore, IDLE_TIME);
+
+    std::optional<double> share;
+    if (cpu)
+        share = *cpu / Seconds(IDLE_TIME) * 100;
+    PrintTarget("processor time, whole process", share, "% core", "<= 1", share && *share <= 1);
+    PrintTarget("reader thread wake-ups", readerWakeUps, "/s", "<= 10",
+                readerWakeUps && *readerWakeUps <= 10);
+    PrintFigure("wake-ups of all threads together", allWakeUps, "/s");
+}
+
+struct TraceRow
+{
+    int y;
+    // From the plot's left edge.
+    int rightmost;
+    int pixels;
+};
+
+bool IsTraceX(std::uint32_t pixel)
+{
+    return pixel == TRACE_X_RED;
+}
+
+// The plot row that holds the most pixels of the X trace, and its rightmost one.
+std::optional<TraceRow> FindTraceRow(const CScreenProbe &probe, const ControlRect &plot)
+{
+    const auto pixels = probe.Grab(plot.x, plot.y, plot.width, plot.height);
+    if (!pixels)
+        return std::nullopt;
+    std::optional<TraceRow> best;
+    int bestCount = 0;
+    for (int y = 0; y < plot.height; ++y) {
+        const auto row = pixels->begin() + static_cast<std::ptrdiff_t>(y) * plot.width;
+        const int count = static_cast<int>(std::count_if(row, row + plot.width, IsTraceX));
+        if (count > bestCount) {
+            bestCount = count;
+            const auto last = std::find_if(std::make_reverse_iterator(row + plot.width),
+                                           std::make_reverse_iterator(row), IsTraceX);
+            best = TraceRow {plot.y + y, static_cast<int>(last.base() - row) - 1, count};
+        }
+    }
+    return best;
+}
+
+std::optional<int> RightmostTracePixel(const CScreenProbe &probe, const ControlRect &plot, int y)
+{
+    const auto row = probe.Grab(plot.x, y, plot.width, 1);
+    if (!row)
+        return std::nullopt;
+    const auto last = std::find_if(row->rbegin(), row->rend(), IsTraceX);
+    return static_cast<int>(row->rend() - last) - 1;
+}
+
+void MeasureLatency(COrvantaUnderTest &program)
+{
+    Heading("Latency: last byte of a lone frame leaving the device end -> its sample on screen");
+    const ControlRect plot = *ControlPixels(MAIN_TEMPLATE, IDC_PLOT);
+    const CScreenProbe probe(program.Driver().XDisplay(), program.MainWindow());
+    std::string calibration;
+    for (int i = 0; i < CALIBRATION_FRAMES; ++i)
+        calibration += LATENCY_FRAME;
+    program.Send(calibration);
+    std::optional<TraceRow> trace;
+    for (const auto deadline = Clock::now() + 5s; Clock::now() < deadline;) {
+        trace = FindTraceRow(probe, plot);
+        // One segment joins each sample to the next.
+        if (trace && trace->pixels >= (CALIBRATION_FRAMES - 1) * SAMPLE_SPACING)
+            break;
+        trace.reset();
+        std::this_thread::sleep_for(10ms);
+    }
+    if (!trace) {
+        PrintFigure("the X trace never showed", std::nullopt, "");
+        return;
+    }
+
+    std::vector<double> latencies;
+    int missed = 0;
+    for (int i = 0; i < LATENCY_FRAMES; ++i) {
+        std::this_thread::sleep_for(LATENCY_FRAME_SPACING);
+        const Clock::time_point sent = program.Send(LATENCY_FRAME);
+        std::optional<Clock::time_point> shown;
+        while (!shown && Clock::now() - sent < LATENCY_TIMEOUT) {
+            const std::optional<int> rightmost = RightmostTracePixel(probe, plot, trace->y);
+            if (rightmost && *rightmost >= trace->rightmost + SAMPLE_SPACING) {
+                shown = Clock::now();
+                trace->rightmost = *rightmost;
+            } else {
+                std::this_thread::sleep_for(PROBE_INTERVAL);
+            }
+        }
+        if (shown)
+            latencies.push_back(Seconds(*shown - sent) * 1e3);
+        else
+            ++missed;
+    }
+    if (latencies.empty()) {
+        PrintFigure("no sample showed", std::nullopt, "");
+        return;
+    }
+    const double median = Percentile(latencies, 0.5);
+    const double p95 = Percentile(latencies, 0.95);
+    const double worst = Percentile(latencies, 1.0);
+    PrintTarget("latency, median of " + std::to_string(latencies.size()) + " frames", median, "ms",
+                "<= 30", median <= 30);
+    PrintTarget("latency, 95th percentile", p95, "ms", "<= 30", p95 <= 30);
+    PrintFigure("latency, worst", worst, "ms");
+    PrintTarget("frames never seen within 1 s", missed, "", "0", missed == 0);
+}
+
+std::optional<std::uint64_t> BytesReadBy(const std::string &outputPath)
+{
+    std::ifstream output(outputPath);
+    std::uint64_t bytes = 0;
+    if (!(output >> bytes))
+        return std::nullopt;
+    return bytes;
+}
+
+void PrintStalls(const CLineFeeder &feeder)
+{
+    const CLineFeeder::EndStats &stats = feeder.Stats()[0];
+    PrintTarget("device end: wake-ups with bytes the line did not take",
+                static_cast<double>(stats.stalledWakeUps), "", "0", stats.stalledWakeUps == 0);
+    PrintFigure("device end: largest backlog", static_cast<double>(stats.largestBacklog), "B");
+    std::printf("device end: the feeder ran %s; its latest wake-up came %.1f ms late\n",
+                feeder.RealTime() ? "on a real-time schedule" : "at normal priority",
+                feeder.LatestWakeUpMs());
+}
+
+void MeasureLineRate(COrvantaUnderTest &program, const std::string &minimalReaderPath)
+{
+    Heading("Line rate: 300,000 B/s for 60 s, two display clears on the way; the minimal read() "
+            "loop on a line of its own beside it");
+    CDeviceEnd minimalEnd;
+    CProgramRun minimal({minimalReaderPath, minimalEnd.OtherEndPath()}, {}, "minimal.out",
+                        "minimal.err");
+    const CProcessStats minimalStats(minimal.Pid());
+    for (const auto deadline = Clock::now() + 5s;
+         !minimalStats.HasOpen(minimalEnd.OtherEndPath()) && Clock::now() < deadline;)
+        std::this_thread::sleep_for(5ms);
+
+    const CProcessStats stats = program.Stats();
+    const std::optional<double> cpuBefore = stats.CpuSeconds();
+    const std::optional<double> minimalCpuBefore = minimalStats.CpuSeconds();
+    const Clock::time_point start = Clock::now();
+    CLineFeeder feeder({&program.Device(), &minimalEnd}, LINE_RATE, program.Record());
+    int clicked = 0;
+    for (int clear = 1; clear <= CLEARS_ON_THE_WAY; ++clear) {
+        std::this_thread::sleep_until(start + LINE_RATE_TIME * clear / (CLEARS_ON_THE_WAY + 1));
+        clicked += program.Click(IDC_DISPLAY_CLEAR) ? 1 : 0;
+    }
+    std::this_thread::sleep_until(start + LINE_RATE_TIME);
+    feeder.Stop();
+    const std::uint64_t sent = feeder.BytesSent();
+    program.WaitUntilTaken();
+    const std::optional<double> cpu = Difference(stats.CpuSeconds(), cpuBefore);
+    const std::optional<double> minimalCpu
+        = Difference(minimalStats.CpuSeconds(), minimalCpuBefore);
+    minimal.Terminate(5'000);
+
+    PrintFigure("sent to each line", static_cast<double>(sent) / MB, "MB");
+    PrintTarget("display clears clicked", clicked, "", "2", clicked == CLEARS_ON_THE_WAY);
+    const std::optional<double> perMegabyte = PerMegabyte(cpu, sent);
+    const std::optional<double> minimalPerMegabyte = PerMegabyte(minimalCpu, sent);
+    PrintTarget("Orvanta processor time, whole process", perMegabyte, "CPU-s/MB", "<= 0.5",
+                perMegabyte && *perMegabyte <= 0.5);
+    PrintFigure("minimal read() loop, same run", minimalPerMegabyte, "CPU-s/MB");
+    PrintFigure("Orvanta / minimal read() loop", Ratio(perMegabyte, minimalPerMegabyte), "");
+    const std::optional<std::uint64_t> minimalRead = BytesReadBy("minimal.out");
+    std::optional<double> minimalUnread;
+    if (minimalRead)
+        minimalUnread = static_cast<double>(sent) - static_cast<double>(*minimalRead);
+    PrintTarget("minimal read() loop: bytes not read", minimalUnread, "B", "0",
+                minimalRead == sent);
+    PrintStalls(feeder);
+    const CLineFeeder::EndStats &minimalStalls = feeder.Stats()[1];
+    PrintFigure("minimal read() loop's end: wake-ups with bytes not taken",
+                static_cast<double>(minimalStalls.stalledWakeUps), "");
+}
+
+std::uint64_t LoggedBytes()
+{
+    std::uint64_t total = 0;
+    std::error_code error;
+    for (const auto &log :
+         std::filesystem::directory_iterator(COrvantaUnderTest::LOG_DIRECTORY, error))
+        total += log.file_size(error);
+    return total;
+}
+
+void MeasureSoak(COrvantaUnderTest &program)
+{
+    Heading("Soak: 100 MB at 300,000 B/s, then a display clear");
+    const CProcessStats stats = program.Stats();
+    const std::optional<double> startRss = Megabytes(stats.ResidentBytes());
+    const std::optional<double> cpuBefore = stats.CpuSeconds();
+    PrintFigure("resident memory before", startRss, "MB");
+    std::uint64_t sent = 0;
+    {
+        CLineFeeder feeder({&program.Device()}, LINE_RATE, program.Record());
+        for (std::uint64_t mark = SOAK_REPORT_STEP; sent < SOAK_BYTES;) {
+            std::this_thread::sleep_for(200ms);
+            sent = feeder.BytesSent();
+            if (sent >= mark) {
+                PrintFigure("resident memory at " + std::to_string(mark / SOAK_REPORT_STEP * 10)
+                                + " MB received",
+                            Megabytes(stats.ResidentBytes()), "MB");
+                mark += SOAK_REPORT_STEP;
+            }
+        }
+        feeder.Stop();
+        sent = feeder.BytesSent();
+        program.WaitUntilTaken();
+        PrintStalls(feeder);
+    }
+    const std::optional<double> fullRss = Megabytes(stats.ResidentBytes());
+    const std::optional<double> cpu = Difference(stats.CpuSeconds(), cpuBefore);
+    const std::optional<double> perMegabyte = PerMegabyte(cpu, sent);
+    PrintTarget("processor time, whole process", perMegabyte, "CPU-s/MB", "<= 0.5",
+                perMegabyte && *perMegabyte <= 0.5);
+    const std::optional<double> growth = PerMegabyte(Difference(fullRss, startRss), sent);
+    PrintFigure("resident memory with " + std::to_string(sent / 1'000'000) + " MB received",
+                fullRss, "MB");
+    PrintTarget("memory growth per MB received", growth, "MB/MB", "<= 1.5",
+                growth && *growth <= 1.5);
+
+    const Clock::time_point clickedAt = Clock::now();
+    program.Click(IDC_DISPLAY_CLEAR);
+    while (LoggedBytes() < sent && Clock::now() - clickedAt < 120s)
+        std::this_thread::sleep_for(50ms);
+    std::this_thread::sleep_for(1s);
+    const std::optional<double> clearedRss = Megabytes(stats.ResidentBytes());
+    PrintFigure("resident memory after the clear", clearedRss, "MB");
+    const std::optional<double> givenBack
+        = Ratio(Difference(fullRss, clearedRss), Difference(fullRss, startRss));
+    PrintTarget("share of the growth given back by the clear", givenBack, "", "> 0.5",
+                givenBack && *givenBack > 0.5);
+}
+
+void CloseAndCheckLogs(COrvantaUnderTest &program)
+{
+    Heading("Close and log check");
+    const std::vector<double> rates = program.RepaintRates();
+    std::optional<double> highest;
+    if (!rates.empty())
+        highest = *std::max_element(rates.begin(), rates.end());
+    // Qt counts the frames of a stretch of at least five seconds; one frame more at its ends
+    // is the pacing's own.
+    PrintTarget("window repaints, highest 5-second rate (Qt's count)", highest, "/s", "<= 60",
+                highest && *highest <= 60 + 1.0 / 5);
+    const std::optional<int> status = program.Close();
+    std::optional<double> exitStatus;
+    if (status)
+        exitStatus = *status;
+    PrintTarget("exit status after the close button", exitStatus, "", "0", status == 0);
+    const LogComparison logs
+        = CompareLogsWithRecord(COrvantaUnderTest::LOG_DIRECTORY, COrvantaUnderTest::RECORD_PATH);
+    PrintFigure("log files", logs.files, "");
+    PrintFigure("bytes sent", static_cast<double>(logs.sentBytes), "B");
+    PrintFigure("bytes in the logs", static_cast<double>(logs.loggedBytes), "B");
+    PrintTarget("bytes lost (logs against the record, byte for byte)",
+                static_cast<double>(logs.LostBytes()), "B", "0",
+                !logs.firstDifference && logs.loggedBytes == logs.sentBytes);
+    if (logs.firstDifference)
+        PrintFigure("first difference at offset", static_cast<double>(*logs.firstDifference), "");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 3 || (argc == 4 && std::strcmp(argv[3], "--soak") != 0) || argc > 4) {
+        std::fprintf(stderr, "usage: %s ORVANTA MINIMAL_READER [--soak]\n", argv[0]);
+        return 2;
+    }
+    const bool soak = argc == 4;
+    try {
+        COrvantaUnderTest program(argv[1]);
+        if (soak) {
+            MeasureSoak(program);
+        } else {
+            MeasureIdle(program);
+            MeasureLatency(program);
+            MeasureLineRate(program, argv[2]);
+        }
+        CloseAndCheckLogs(program);
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "%s: %s\n", argv[0], error.what());
+        return 1;
+    }
+    return 0;
+}
