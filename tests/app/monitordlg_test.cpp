@@ -71,17 +71,6 @@ private:
     int m_slave = -1;
 };
 
-long ResidentKilobytes()
-{
-    QFile status("/proc/self/status");
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
 // Waits without running the event loop, so that posted events stay queued.
 template<typename Predicate> bool WaitWithoutEvents(Predicate predicate)
 {
@@ -337,19 +326,6 @@ TEST_F(MonitorWindowRunning, ClearsEverythingOnlyAfterTheLogHoldsIt)
     EXPECT_EQ(m_dialog->Samples().writeIndex, 0);
     EXPECT_EQ(m_dialog->Samples().x[0], EMPTY_SAMPLE);
     EXPECT_EQ(m_dialog->TracesShown(), 0);
-}
-
-TEST_F(MonitorWindowRunning, GivesTheTextsMemoryBackToTheSystemOnAClear)
-{
-    const QByteArray chunk = QByteArray("X07FFY0801Z0ABC\r\n").repeated(240);
-    const long before = ResidentKilobytes();
-    for (int i = 0; i < 2048; ++i)
-        Receive(chunk);
-    const long full = ResidentKilobytes();
-    ASSERT_GT(full - before, 8'000);
-    m_dialog->OnDisplayClear();
-    ASSERT_EQ(m_dialog->ReceivedText().Size(), 0u);
-    EXPECT_LT(ResidentKilobytes() - before, (full - before) / 2);
 }
 
 TEST_F(MonitorWindowRunning, KeepsTheTextWhenTheLogCannotBeOpened)
