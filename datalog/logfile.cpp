@@ -11,24 +11,6 @@
 
 namespace {
 
-// The descriptor of the file at `path`, opened for appending and locked against other writers,
-// and its length before anything is written; -1 if it cannot be had. O_NONBLOCK keeps a FIFO
-// in the file's place from holding the window; a log is a regular file, anything else is
-// refused.
-int OpenLocked(const std::string &path, off_t &length)
-{
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0644);
-    if (fd < 0)
-        return -1;
-    struct stat file;
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || fstat(fd, &file) != 0 || !S_ISREG(file.st_mode)) {
-        close(fd);
-        return -1;
-    }
-    length = file.st_size;
-    return fd;
-}
-
 // Written means on the disk, not only in the page cache: the caller discards its copy next.
 bool WriteSegments(int fd, const SegmentVisitor &segments)
 {
@@ -60,7 +42,7 @@ LogWriteResult AppendToLogFile(const std::string &path, const SegmentVisitor &se
 {
     IgnoreFileSizeSignal();
     off_t earlierLength = 0;
-    const int fd = OpenLocked(path, earlierLength);
+    const int fd = OpenLockedRegularFile(path, O_WRONLY | O_CREAT | O_APPEND, earlierLength);
     if (fd < 0)
         return LogWriteResult::OpenFailed;
     LogWriteResult result = LogWriteResult::Written;

@@ -24,21 +24,11 @@ bool EmptyFile(int fd)
     return RetryOnEintr([&] { return ftruncate(fd, 0); }) == 0 && SyncData(fd);
 }
 
-// Locked against other runs and a regular file; its length goes to `length`. O_NONBLOCK on the
-// open keeps a FIFO in the journal's place from holding the window, O_NOFOLLOW keeps a link
-// from sending the bytes elsewhere.
+// Locked against other runs and a regular file (OpenLockedRegularFile); O_NOFOLLOW keeps a link
+// in the journal's place from sending the bytes elsewhere.
 int OpenJournalFile(const std::string &path, int flags, off_t &length)
 {
-    const int fd = open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
-    if (fd < 0)
-        return -1;
-    struct stat file;
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || fstat(fd, &file) != 0 || !S_ISREG(file.st_mode)) {
-        close(fd);
-        return -1;
-    }
-    length = file.st_size;
-    return fd;
+    return OpenLockedRegularFile(path, flags | O_NOFOLLOW, length);
 }
 
 // The whole journal at once: a read that fails part-way must not leave part of it in a log.
