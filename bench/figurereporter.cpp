@@ -21,3 +21,13 @@ std::optional<double> CFigureReporter::Figure(const std::string &run,
         return std::nullopt;
     return figure->second;
 }
+
+bool RunBenchmarks(int &argc, char **argv, CFigureReporter &reporter)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return false;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return true;
+}

@@ -21,3 +21,7 @@ public:
 private:
     std::map<std::string, std::map<std::string, double>> m_figures;
 };
+
+// Runs the benchmarks the command line selects into `reporter`; false when the command line
+// holds arguments that Google Benchmark does not know.
+bool RunBenchmarks(int &argc, char **argv, CFigureReporter &reporter);

@@ -104,12 +104,9 @@ std::optional<double> Ratio(std::optional<double> a, std::optional<double> b)
 
 int main(int argc, char **argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
     CFigureReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    if (!RunBenchmarks(argc, argv, reporter))
+        return 1;
 
     const auto rate = [&](const char *run) {
         const std::optional<double> bytes = reporter.Figure(run, "bytes_per_second");

@@ -307,12 +307,9 @@ int main(int argc, char **argv)
         ->Iterations(1)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
     CFigureReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    if (!RunBenchmarks(argc, argv, reporter))
+        return 1;
     PrintSummary(reporter);
     return 0;
 }
