@@ -10,10 +10,8 @@
 #include "modalrun.h"
 #include "plotrenderer.h"
 #include "plotview.h"
-#include "portlayer.h"
 #include "portsettings.h"
 #include "portsettingsdlg.h"
-#include "reader.h"
 #include "receivedtextview.h"
 #include "receivemessages.h"
 #include "templates.h"
@@ -49,8 +47,7 @@ CMonitorDlg::~CMonitorDlg()
     qApp->removeEventFilter(this);
     // The reader posts to this window: it must have ended before the window is gone, also when
     // the window goes without its close sequence.
-    if (g_hwndMain == this)
-        StopReader();
+    m_reader.StopReader();
 }
 
 QWidget *CMonitorDlg::MakeControl(int id)
@@ -139,27 +136,27 @@ bool CMonitorDlg::OnInitDialog()
     UpdateData(false);
     RecoverJournal();
 
-    if (!OpenPort(g_portSettings.portIndex)) {
+    if (!m_port.OpenPort(g_portSettings.portIndex)) {
         ShowMessageBox(QString::fromUtf8(Strings::PORT_MISSING));
-        ClosePort();
+        m_port.ClosePort();
         SetStartupStatus(Strings::STATUS_NO_PORT);
         UpdateData(false);
         return true;
     }
-    if (!ApplyPortSettings(dcb, commTimeouts)) {
+    if (!m_port.ApplyPortSettings(g_portSettings, dcb, commTimeouts)) {
         ShowMessageBox(QString::fromUtf8(Strings::PORT_STATE_UNREADABLE));
-        ClosePort();
+        m_port.ClosePort();
         m_endedAtStartup = true;
         QDialog::reject();
         return true;
     }
-    if (!ConfigurePort(dcb, commTimeouts)) {
+    if (!m_port.ConfigurePort(dcb, commTimeouts)) {
         ShowMessageBox(QString::fromUtf8(Strings::PORT_CONFIG_REFUSED));
         m_endedAtStartup = true;
         QDialog::reject();
         return true;
     }
-    RaiseModemLines();
+    m_port.RaiseModemLines();
     SetStartupStatus(Strings::STATUS_STARTUP_PORT_SET);
     UpdateData(false);
     StartReceiving();
@@ -225,7 +222,7 @@ void CMonitorDlg::RecoverJournal()
 void CMonitorDlg::StartReceiving()
 {
     m_journal.Open();
-    StartReader(this);
+    m_reader.StartReader(this);
 }
 
 bool CMonitorDlg::event(QEvent *event)
@@ -324,7 +321,7 @@ void CMonitorDlg::OnCancel()
 {
     m_bTracesShown = 0;
     // The reader has ended before the port closes, so a reused descriptor is never read.
-    StopReader();
+    m_reader.StopReader();
     TakeChunksHandedOver();
     KillRedrawTimer();
     ClearDisplayAtClose();

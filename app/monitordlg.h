@@ -1,6 +1,8 @@
 #pragma once
 
 #include "portconfig.h"
+#include "portlayer.h"
+#include "reader.h"
 #include "receivedtext.h"
 #include "receivejournal.h"
 #include "repaintpacer.h"
@@ -75,6 +77,8 @@ public:
     const SampleBuffers &Samples() const { return m_samples; }
     std::int32_t TracesShown() const { return m_bTracesShown; }
     bool RedrawTimerRunning() const { return m_redrawTimerId != 0; }
+    const CSerialPort &Port() const { return m_port; }
+    const CReader &Reader() const { return m_reader; }
 
 protected:
     bool event(QEvent *event) override;
@@ -120,6 +124,9 @@ private:
     std::int32_t m_sendLength = 0;
     Dcb dcb;
     CommTimeouts commTimeouts;
+    CSerialPort m_port;
+    // Declared after the port: it stops, and closes the port, before the port goes.
+    CReader m_reader {m_port};
 
     CReceivedTextView *m_receivedView = nullptr;
     bool m_receivedChanged = false;

@@ -3,10 +3,8 @@
 #include "monitordlg.h"
 
 #include "messagebox.h"
-#include "portlayer.h"
 #include "portsettings.h"
 #include "portsettingsdlg.h"
-#include "reader.h"
 #include "sending.h"
 #include "texts.h"
 
@@ -14,10 +12,10 @@
 
 void CMonitorDlg::OnPortSelect()
 {
-    StopReader();
+    m_reader.StopReader();
     RunPortSettingsDialog();
     setWindowTitle(QString::fromUtf8(Strings::MAIN_TITLE));
-    if (OpenPort(g_portSettings.portIndex)) {
+    if (m_port.OpenPort(g_portSettings.portIndex)) {
         ComposePortInfo();
         SetStatus(Strings::STATUS_PORT_SET);
         UpdateData(false);
@@ -26,14 +24,14 @@ void CMonitorDlg::OnPortSelect()
                        + QString::fromUtf8(Strings::PORT_CANNOT_OPEN_SUFFIX));
         SetStatus(Strings::STATUS_PORT_NOT_SET);
         UpdateData(false);
-        ClosePort();
+        m_port.ClosePort();
     }
     // A port that opened but cannot be configured is closed without a message box; the status
     // line must not go on saying that it was set.
-    const bool configured
-        = ApplyPortSettings(dcb, commTimeouts) && ConfigurePort(dcb, commTimeouts);
+    const bool configured = m_port.ApplyPortSettings(g_portSettings, dcb, commTimeouts)
+        && m_port.ConfigurePort(dcb, commTimeouts);
     if (!configured) {
-        ClosePort();
+        m_port.ClosePort();
         SetStatus(Strings::STATUS_PORT_NOT_SET);
         UpdateData(false);
     }
@@ -46,7 +44,7 @@ void CMonitorDlg::OnSend()
     if (m_strSendText.isEmpty())
         return;
     const QByteArray text = EncodeSendText(m_strSendText);
-    if (!SendTextInPieces(text, m_sendBuffer, m_sendLength)) {
+    if (!SendTextInPieces(m_port, text, m_sendBuffer, m_sendLength)) {
         ShowMessageBox(QString::fromUtf8(Strings::SEND_FAILED));
         return;
     }

@@ -128,7 +128,6 @@ public:
 
     ~CRunningWindow()
     {
-        StopReader();
         m_dialog.reset();
         SetModalRunner({});
         SetMessageBoxHandler({});

@@ -7,26 +7,22 @@
 #include "retryoninterrupt.h"
 #include "termiosmapping.h"
 
+#include <cerrno>
+#include <chrono>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-std::atomic<int> com_handle {INVALID_PORT_HANDLE};
-std::atomic<std::uint32_t> g_readIntervalTimeout {20};
-
 namespace {
 
-bool ClearNonBlocking(int fd)
-{
-    const int flags = fcntl(fd, F_GETFL);
-    return flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
-}
+using Clock = std::chrono::steady_clock;
 
 // O_NONBLOCK keeps the open from waiting for a carrier. The lock holds against every other
 // opener, root included, and is taken first so that a refused open leaves the other holder's
 // terminal as it was. TIOCEXCL also keeps out programs that do not lock; only a terminal takes
-// it, and anything else is refused when its state is read.
+// it, and anything else is refused when its state is read. On failure errno says why.
 int OpenExclusive(const char *path)
 {
     const int fd
@@ -34,14 +30,12 @@ int OpenExclusive(const char *path)
     if (fd < 0)
         return INVALID_PORT_HANDLE;
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
         close(fd);
+        errno = error;
         return INVALID_PORT_HANDLE;
     }
     ioctl(fd, TIOCEXCL);
-    if (!ClearNonBlocking(fd)) {
-        close(fd);
-        return INVALID_PORT_HANDLE;
-    }
     return fd;
 }
 
@@ -77,43 +71,92 @@ bool ApplyDcb(int fd, const Dcb &dcb)
     return state && SetStateAndSpeed(fd, *state, dcb.BaudRate) && LineRunsAt(fd, dcb.BaudRate);
 }
 
-} // namespace
-
-bool OpenPort(std::uint32_t portIndex)
+// Waits until the port takes bytes again, at most until the deadline.
+bool WaitUntilWritable(int port, Clock::time_point deadline)
 {
-    ClosePort();
-    const std::string path = PortDevicePath(portIndex);
-    if (path.empty())
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0)
         return false;
-    com_handle = OpenExclusive(path.c_str());
-    return com_handle != INVALID_PORT_HANDLE;
+    pollfd wait = {port, POLLOUT, 0};
+    return RetryOnInterrupt([&] { return poll(&wait, 1, static_cast<int>(left.count())); }) > 0;
 }
 
-bool ApplyPortSettings(Dcb &dcb, CommTimeouts &commTimeouts)
+// A terminal write would wait until every byte is taken, without end while output is held, so
+// the descriptor is non-blocking and the write waits in poll(). The deadline moves with every
+// byte taken, so only a write that stalls fails, not a long one.
+bool WriteAll(int port, const char *bytes, std::int32_t length)
 {
-    const int fd = com_handle;
-    if (fd == INVALID_PORT_HANDLE || tcgetattr(fd, &dcb.portState) != 0)
-        return false;
-    MapPortSettings(g_portSettings, dcb, commTimeouts);
+    auto deadline = Clock::now() + std::chrono::milliseconds(WRITE_STALL_TIMEOUT_MS);
+    while (length > 0) {
+        const ssize_t written = write(port, bytes, static_cast<size_t>(length));
+        if (written > 0) {
+            bytes += written;
+            length -= static_cast<std::int32_t>(written);
+            deadline = Clock::now() + std::chrono::milliseconds(WRITE_STALL_TIMEOUT_MS);
+        } else if (written < 0 && errno != EINTR && errno != EAGAIN) {
+            return false;
+        } else if (!WaitUntilWritable(port, deadline)) {
+            return false;
+        }
+    }
     return true;
 }
 
-bool ConfigurePort(const Dcb &dcb, const CommTimeouts &commTimeouts)
+bool WriteNothing(int port, const char *bytes)
 {
-    const int fd = com_handle;
+    return RetryOnInterrupt([&] { return write(port, bytes, 0); }) == 0;
+}
+
+} // namespace
+
+CSerialPort::~CSerialPort()
+{
+    ClosePort();
+}
+
+bool CSerialPort::OpenPort(std::uint32_t portIndex)
+{
+    ClosePort();
+    const std::string path = PortDevicePath(portIndex);
+    if (path.empty()) {
+        m_lastFailure = {ENOENT, path};
+        return false;
+    }
+    m_handle = OpenExclusive(path.c_str());
+    if (m_handle == INVALID_PORT_HANDLE) {
+        m_lastFailure = {errno, path};
+        return false;
+    }
+    m_lastFailure = {};
+    return true;
+}
+
+bool CSerialPort::ApplyPortSettings(const PortSettings &settings, Dcb &dcb,
+                                    CommTimeouts &commTimeouts)
+{
+    const int fd = m_handle;
+    if (fd == INVALID_PORT_HANDLE || tcgetattr(fd, &dcb.portState) != 0)
+        return false;
+    MapPortSettings(settings, dcb, commTimeouts);
+    return true;
+}
+
+bool CSerialPort::ConfigurePort(const Dcb &dcb, const CommTimeouts &commTimeouts)
+{
+    const int fd = m_handle;
     if (fd == INVALID_PORT_HANDLE)
         return false;
     if (!ApplyDcb(fd, dcb)) {
         ClosePort();
         return false;
     }
-    g_readIntervalTimeout = commTimeouts.ReadIntervalTimeout;
+    m_readIntervalTimeout = commTimeouts.ReadIntervalTimeout;
     return true;
 }
 
-void RaiseModemLines()
+void CSerialPort::RaiseModemLines()
 {
-    const int fd = com_handle;
+    const int fd = m_handle;
     if (fd == INVALID_PORT_HANDLE)
         return;
     const int dtr = TIOCM_DTR;
@@ -122,9 +165,17 @@ void RaiseModemLines()
     ioctl(fd, TIOCMBIS, &rts);
 }
 
-void ClosePort()
+bool CSerialPort::WritePort(const char *bytes, std::int32_t length)
 {
-    const int fd = com_handle.exchange(INVALID_PORT_HANDLE);
+    const int port = m_handle;
+    if (port == INVALID_PORT_HANDLE || length < 0)
+        return false;
+    return length == 0 ? WriteNothing(port, bytes) : WriteAll(port, bytes, length);
+}
+
+void CSerialPort::ClosePort()
+{
+    const int fd = m_handle.exchange(INVALID_PORT_HANDLE);
     if (fd == INVALID_PORT_HANDLE)
         return;
     // A terminal stays exclusive after the close while something else holds it open, such as

@@ -2,37 +2,75 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
-// The serial port: opened by name "COMn", configured from g_portSettings, closed. One port at a
-// time, its descriptor in com_handle. Everything here runs on the main window's thread; the
-// port is opened, configured and closed only while the reader is stopped.
+struct CommTimeouts;
+struct Dcb;
+struct PortSettings;
+
+// The serial port: opened by name "COMn", configured from the settings it is given, written to
+// and closed. The main window owns one; it is opened, configured and closed on the window's
+// thread, and only while the reader is stopped. The reader reads the descriptor and the read
+// interval; sending writes on the window's thread.
+//
+// The descriptor is non-blocking for its whole life: the reader waits in poll() and a write
+// waits in poll() with a bound, so no thread ever changes the mode under the other.
 
 inline constexpr int INVALID_PORT_HANDLE = -1;
-extern std::atomic<int> com_handle;
 
-// The gap in milliseconds that ends a read once bytes have come: the read interval time-out
-// that ConfigurePort applied. Read by the reader thread.
-extern std::atomic<std::uint32_t> g_readIntervalTimeout;
+// How long a write may go without the port taking a byte (output held by XOFF or CTS, or a
+// device that stopped reading) before it counts as failed.
+inline constexpr int WRITE_STALL_TIMEOUT_MS = 5000;
 
-struct Dcb;
-struct CommTimeouts;
+// Why the last open failed: the system's error number and the path that was tried (empty when
+// the name reaches no device at all).
+struct PortFailure
+{
+    int error = 0;
+    std::string path;
+};
 
-// Opens port portIndex (0 is "COM1") exclusively into com_handle; a port still open is closed
-// first. False, with com_handle invalid, when the port is missing, held by another program
-// or portIndex is outside 0..15.
-bool OpenPort(std::uint32_t portIndex);
+class CSerialPort
+{
+public:
+    CSerialPort() = default;
+    ~CSerialPort();
+    CSerialPort(const CSerialPort &) = delete;
+    CSerialPort &operator=(const CSerialPort &) = delete;
 
-// Reads the port's state into dcb, then maps g_portSettings into dcb and fills commTimeouts.
-// Returns false when the state could not be read (anything that is not a terminal); the port
-// then stays open and commTimeouts unchanged.
-bool ApplyPortSettings(Dcb &dcb, CommTimeouts &commTimeouts);
+    // Opens port portIndex (0 is "COM1") exclusively; a port still open is closed first. False
+    // when the port is missing, held by another program or portIndex is outside 0..15;
+    // LastFailure() then says why.
+    bool OpenPort(std::uint32_t portIndex);
 
-// Applies both to the port; on failure closes the port itself. Fails with no port open, for a
-// framing the line cannot carry, and for a speed the driver refuses or changes.
-bool ConfigurePort(const Dcb &dcb, const CommTimeouts &commTimeouts);
+    // Reads the port's state into dcb, then maps settings into dcb and fills commTimeouts.
+    // Returns false when the state could not be read (anything that is not a terminal); the
+    // port then stays open and commTimeouts unchanged.
+    bool ApplyPortSettings(const PortSettings &settings, Dcb &dcb, CommTimeouts &commTimeouts);
 
-// Raises DTR, then RTS. Ports without modem lines refuse, which is of no consequence.
-void RaiseModemLines();
+    // Applies both to the port; on failure closes the port itself. Fails with no port open, for
+    // a framing the line cannot carry, and for a speed the driver refuses or changes.
+    bool ConfigurePort(const Dcb &dcb, const CommTimeouts &commTimeouts);
 
-// Closes com_handle if a port is open; harmless when none is.
-void ClosePort();
+    // Raises DTR, then RTS. Ports without modem lines refuse, which is of no consequence.
+    void RaiseModemLines();
+
+    // Writes all `length` bytes, however many partial writes it takes. False with no port open,
+    // when the port fails, or when it takes nothing for the stall bound. A write of 0 bytes
+    // succeeds on a port that still works.
+    bool WritePort(const char *bytes, std::int32_t length);
+
+    // Closes the port if one is open; harmless when none is.
+    void ClosePort();
+
+    bool IsOpen() const { return m_handle != INVALID_PORT_HANDLE; }
+    int Handle() const { return m_handle; }
+    // The gap in milliseconds that ends a read once bytes have come.
+    std::uint32_t ReadIntervalTimeout() const { return m_readIntervalTimeout; }
+    const PortFailure &LastFailure() const { return m_lastFailure; }
+
+private:
+    std::atomic<int> m_handle {INVALID_PORT_HANDLE};
+    std::atomic<std::uint32_t> m_readIntervalTimeout {20};
+    PortFailure m_lastFailure;
+};

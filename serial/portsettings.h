@@ -47,6 +47,3 @@ void EmptyPortSettingTexts(PortSettings &settings);
 // Reads rs232c.ini from the working directory, or takes the defaults when there is no readable,
 // well-formed file; g_settingsFileRead then tells which. Shows no message.
 void LoadPortSettings();
-
-// Writes g_portSettings to rs232c.ini; shows a message when the file cannot be written.
-void SavePortSettings();

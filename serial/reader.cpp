@@ -7,28 +7,18 @@
 
 #include <QCoreApplication>
 
+#include <cerrno>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/resource.h>
 #include <system_error>
-#include <thread>
 #include <unistd.h>
-
-const ReceiveMessageIds g_receiveMessageIds = {WM_RECEIVED_DATA, WM_RECEIVE_ERROR};
-std::atomic<std::int32_t> g_readerRun {0};
-std::atomic<QObject *> g_hwndMain {nullptr};
 
 namespace {
 
 // Below the window's thread, so that drawing keeps precedence; the reader needs little time.
 constexpr int READER_NICE_INCREMENT = 2;
-
-std::thread g_readerThread;
-int g_readerWakeFd = -1;
-std::atomic<std::uint64_t> g_readerWakeCount {0};
-
-enum class WaitResult { PortReadable, PortLost, Woken, Failed };
 
 void LowerReaderPriority()
 {
@@ -40,75 +30,34 @@ void LowerReaderPriority()
     setpriority(PRIO_PROCESS, thread, niceness + READER_NICE_INCREMENT);
 }
 
-// Waits without a time-out. Without a port only a wake-up ends the wait. The wake-up is only
-// ever sent with g_readerRun cleared, so it is never consumed.
-WaitResult WaitForInput(int port, int wakeFd)
-{
-    pollfd waits[] = {{wakeFd, POLLIN, 0}, {port, POLLIN, 0}};
-    const nfds_t count = port == INVALID_PORT_HANDLE ? 1 : 2;
-    if (RetryOnInterrupt([&] { return poll(waits, count, -1); }) < 0)
-        return WaitResult::Failed;
-    ++g_readerWakeCount;
-    if (waits[0].revents != 0)
-        return WaitResult::Woken;
-    // A hang-up or error without data would be reported again on every wait.
-    return (waits[1].revents & POLLIN) != 0 ? WaitResult::PortReadable : WaitResult::PortLost;
-}
-
-bool MoreBytesWithin(int port, int wakeFd, std::uint32_t milliseconds)
-{
-    pollfd waits[] = {{wakeFd, POLLIN, 0}, {port, POLLIN, 0}};
-    const int ready
-        = RetryOnInterrupt([&] { return poll(waits, 2, static_cast<int>(milliseconds)); });
-    return ready > 0 && waits[0].revents == 0 && (waits[1].revents & POLLIN) != 0;
-}
-
 ssize_t ReadSome(int port, char *buffer, std::int32_t length)
 {
     return RetryOnInterrupt([&] { return read(port, buffer, static_cast<size_t>(length)); });
 }
 
-void PostChunk(const char *bytes, std::int32_t length)
-{
-    if (QObject *window = g_hwndMain)
-        QCoreApplication::postEvent(window, new CReceivedDataEvent(QByteArray(bytes, length)));
-}
-
-void WakeReader()
-{
-    const std::uint64_t one = 1;
-    RetryOnInterrupt([&] { return write(g_readerWakeFd, &one, sizeof one); });
-}
-
-bool LaunchReaderThread()
-{
-    g_readerWakeFd = eventfd(0, EFD_CLOEXEC);
-    if (g_readerWakeFd < 0)
-        return false;
-    try {
-        g_readerThread = std::thread(ReaderThreadProc, g_readerWakeFd);
-        return true;
-    } catch (const std::system_error &) {
-        close(g_readerWakeFd);
-        g_readerWakeFd = -1;
-        return false;
-    }
-}
-
 } // namespace
 
-void ReaderThreadProc(int wakeFd)
+CReader::CReader(CSerialPort &port)
+    : m_port(port)
+{ }
+
+CReader::~CReader()
+{
+    StopReader();
+}
+
+void CReader::ReaderThreadProc()
 {
     pthread_setname_np(pthread_self(), READER_THREAD_NAME);
     LowerReaderPriority();
     char buffer[READ_BUFFER_SIZE];
     bool portLost = false;
-    while (g_readerRun == 1) {
-        const int port = portLost ? INVALID_PORT_HANDLE : com_handle.load();
-        switch (WaitForInput(port, wakeFd)) {
+    while (m_readerRun == 1) {
+        const int port = portLost ? INVALID_PORT_HANDLE : m_port.Handle();
+        switch (WaitForInput(port)) {
         case WaitResult::PortReadable: {
             std::int32_t size = READ_BUFFER_SIZE;
-            if (!ReadChunk(port, wakeFd, buffer, size))
+            if (!ReadChunk(port, buffer, size))
                 portLost = true;
             else if (size > 0)
                 PostChunk(buffer, size);
@@ -125,11 +74,37 @@ void ReaderThreadProc(int wakeFd)
     }
 }
 
-bool ReadChunk(int port, int wakeFd, char *buffer, std::int32_t &size)
+// Waits without a time-out. Without a port only a wake-up ends the wait. The wake-up is only
+// ever sent with the run flag cleared, so it is never consumed.
+CReader::WaitResult CReader::WaitForInput(int port)
+{
+    pollfd waits[] = {{m_wakeFd, POLLIN, 0}, {port, POLLIN, 0}};
+    const nfds_t count = port == INVALID_PORT_HANDLE ? 1 : 2;
+    if (RetryOnInterrupt([&] { return poll(waits, count, -1); }) < 0)
+        return WaitResult::Failed;
+    ++m_wakeCount;
+    if (waits[0].revents != 0)
+        return WaitResult::Woken;
+    // A hang-up or error without data would be reported again on every wait.
+    return (waits[1].revents & POLLIN) != 0 ? WaitResult::PortReadable : WaitResult::PortLost;
+}
+
+bool CReader::MoreBytesWithin(int port, std::uint32_t milliseconds) const
+{
+    pollfd waits[] = {{m_wakeFd, POLLIN, 0}, {port, POLLIN, 0}};
+    const int ready
+        = RetryOnInterrupt([&] { return poll(waits, 2, static_cast<int>(milliseconds)); });
+    return ready > 0 && waits[0].revents == 0 && (waits[1].revents & POLLIN) != 0;
+}
+
+// Called when the port has bytes. Reads into buffer, of `size` bytes on entry, at most size - 1
+// bytes: the first ones waiting, then more as long as each comes within the read interval of
+// the last, ending early on a stop. On return `size` holds the number of bytes read, 0 when none
+// were there after all. False when the port has hung up or failed.
+bool CReader::ReadChunk(int port, char *buffer, std::int32_t &size) const
 {
     const std::int32_t capacity = size - 1;
     const ssize_t first = ReadSome(port, buffer, capacity);
-    // The descriptor is non-blocking while a write is under way; then a read can find nothing.
     if (first < 0 && errno == EAGAIN) {
         size = 0;
         return true;
@@ -139,7 +114,7 @@ bool ReadChunk(int port, int wakeFd, char *buffer, std::int32_t &size)
         return false;
 
     std::int32_t received = static_cast<std::int32_t>(first);
-    while (received < capacity && MoreBytesWithin(port, wakeFd, g_readIntervalTimeout)) {
+    while (received < capacity && MoreBytesWithin(port, m_port.ReadIntervalTimeout())) {
         const ssize_t more = ReadSome(port, buffer + received, capacity - received);
         // A failure is seen again, and handled, on the next pass; the bytes so far still go.
         if (more <= 0)
@@ -150,29 +125,51 @@ bool ReadChunk(int port, int wakeFd, char *buffer, std::int32_t &size)
     return true;
 }
 
-void StartReader(QObject *mainWindow)
+void CReader::PostChunk(const char *bytes, std::int32_t length) const
 {
-    g_hwndMain = mainWindow;
-    if (g_readerThread.joinable())
-        return;
-    g_readerRun = 1;
-    if (!LaunchReaderThread())
-        g_readerRun = 0;
+    if (QObject *window = m_mainWindow)
+        QCoreApplication::postEvent(window, new CReceivedDataEvent(QByteArray(bytes, length)));
 }
 
-void StopReader()
+void CReader::Wake() const
 {
-    g_readerRun = 0;
-    if (g_readerThread.joinable()) {
-        WakeReader();
-        g_readerThread.join();
-        close(g_readerWakeFd);
-        g_readerWakeFd = -1;
+    const std::uint64_t one = 1;
+    RetryOnInterrupt([&] { return write(m_wakeFd, &one, sizeof one); });
+}
+
+bool CReader::LaunchThread()
+{
+    m_wakeFd = eventfd(0, EFD_CLOEXEC);
+    if (m_wakeFd < 0)
+        return false;
+    try {
+        m_thread = std::thread(&CReader::ReaderThreadProc, this);
+        return true;
+    } catch (const std::system_error &) {
+        close(m_wakeFd);
+        m_wakeFd = -1;
+        return false;
     }
-    ClosePort();
 }
 
-std::uint64_t ReaderWakeCount()
+void CReader::StartReader(QObject *mainWindow)
 {
-    return g_readerWakeCount;
+    m_mainWindow = mainWindow;
+    if (m_thread.joinable())
+        return;
+    m_readerRun = 1;
+    if (!LaunchThread())
+        m_readerRun = 0;
+}
+
+void CReader::StopReader()
+{
+    m_readerRun = 0;
+    if (m_thread.joinable()) {
+        Wake();
+        m_thread.join();
+        close(m_wakeFd);
+        m_wakeFd = -1;
+    }
+    m_port.ClosePort();
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 
+class CSerialPort;
 class QString;
 
 // Sending the send box's text to the device, on the main window's thread, while the reader
@@ -12,21 +13,12 @@ class QString;
 
 inline constexpr int SEND_PIECE_SIZE = 4096;
 
-// How long a write may go without the port taking a byte (output held by XOFF or CTS, or a
-// device that stopped reading) before it counts as failed.
-inline constexpr int WRITE_STALL_TIMEOUT_MS = 5000;
-
-// Writes all `length` bytes to com_handle, however many partial writes it takes. False with no
-// port open, when the port fails, or when it takes nothing for WRITE_STALL_TIMEOUT_MS. A write
-// of 0 bytes succeeds on a port that still works.
-bool WritePort(const char *bytes, std::int32_t length);
-
 // Sends text in pieces of SEND_PIECE_SIZE bytes, text.size() / SEND_PIECE_SIZE + 1 of them, so
 // that a multiple of the piece size ends with a write of 0 bytes. Each piece is copied into
 // sendBuffer, zero-filled behind it, and its length set in sendLength before it is written.
 // Stops at the first piece that fails and returns false; the pieces after it are not sent.
-bool SendTextInPieces(std::span<const char> text, std::span<char, SEND_PIECE_SIZE> sendBuffer,
-                      std::int32_t &sendLength);
+bool SendTextInPieces(CSerialPort &port, std::span<const char> text,
+                      std::span<char, SEND_PIECE_SIZE> sendBuffer, std::int32_t &sendLength);
 
 // The bytes that the send box's text stands for: windows-31j, every line break as CR LF (a CR LF
 // already there stays as it is). A character that windows-31j has not becomes "?".

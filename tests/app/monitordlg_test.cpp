@@ -109,7 +109,7 @@ TEST_F(MonitorWindow, RunsWithoutPortWhenThePortIsMissing)
     EXPECT_EQ(dialog.PortInfoText(), Text(DEFAULT_PORT_INFO));
     EXPECT_EQ(dialog.StatusText(), Text(Strings::STATUS_NO_PORT));
     EXPECT_FALSE(dialog.RedrawTimerRunning());
-    EXPECT_EQ(g_readerRun.load(), 0);
+    EXPECT_FALSE(dialog.Reader().Running());
     EXPECT_EQ(g_settingsLoaded, 1);
 
     // The close sequence runs whole: the (empty) log and the settings file are written.
@@ -129,7 +129,7 @@ TEST_F(MonitorWindow, StartsOnTheDeviceAndKeepsEveryByteToTheLog)
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
     EXPECT_EQ(dialog.StatusText(), Text(Strings::STATUS_STARTUP_PORT_SET));
     EXPECT_TRUE(dialog.RedrawTimerRunning());
-    EXPECT_EQ(g_readerRun.load(), 1);
+    EXPECT_TRUE(dialog.Reader().Running());
 
     device.Send("X07FFY0801Z0ABC\r\nX0100\r\n");
     ASSERT_TRUE(WaitFor([&] { return dialog.Samples().writeIndex == 2; }));
@@ -138,7 +138,7 @@ TEST_F(MonitorWindow, StartsOnTheDeviceAndKeepsEveryByteToTheLog)
     EXPECT_EQ(dialog.TracesShown(), 1);
 
     dialog.OnCancel();
-    EXPECT_EQ(g_readerRun.load(), 0);
+    EXPECT_FALSE(dialog.Reader().Running());
     EXPECT_FALSE(dialog.RedrawTimerRunning());
     EXPECT_EQ(dialog.TracesShown(), 0);
     EXPECT_EQ(LogBytes(), QByteArray("X07FFY0801Z0ABC\r\nX0100\r\n"));
@@ -150,12 +150,12 @@ TEST_F(MonitorWindow, LogsTheChunksTheReaderHandedOverBeforeItStopped)
     CDevice device;
     CMonitorDlg dialog;
     dialog.OnInitDialog();
-    const std::uint64_t wakeUps = ReaderWakeCount();
+    const std::uint64_t wakeUps = dialog.Reader().WakeCount();
     device.Send("X07FFY0801Z0ABC\r\nX0100\r\n");
     // The reader has woken for the bytes and taken them; its chunk is posted, or is when the
     // stop wakes it, and the close runs before the event loop could deliver it.
-    ASSERT_TRUE(
-        WaitWithoutEvents([&] { return ReaderWakeCount() > wakeUps && device.Waiting() == 0; }));
+    ASSERT_TRUE(WaitWithoutEvents(
+        [&] { return dialog.Reader().WakeCount() > wakeUps && device.Waiting() == 0; }));
     dialog.OnCancel();
     EXPECT_EQ(LogBytes(), QByteArray("X07FFY0801Z0ABC\r\nX0100\r\n"));
 }
@@ -172,7 +172,7 @@ TEST_F(MonitorWindow, EndsAtStartupWithoutWritingWhenTheConfigurationIsRefused)
     dialog.OnInitDialog();
     EXPECT_TRUE(dialog.EndedAtStartup());
     EXPECT_EQ(m_messages, QStringList {Text(Strings::PORT_CONFIG_REFUSED)});
-    EXPECT_EQ(g_readerRun.load(), 0);
+    EXPECT_FALSE(dialog.Reader().Running());
     EXPECT_FALSE(QFile::exists("rs232c.ini"));
     EXPECT_FALSE(QFile::exists("DATALOG"));
 }
@@ -382,7 +382,7 @@ TEST_F(MonitorWindowRunning, ReportsAMissingPortAtSelectionAndKeepsReading)
     EXPECT_EQ(m_dialog->StatusText(), Text(Strings::STATUS_PORT_NOT_SET));
     EXPECT_EQ(m_dialog->PortInfoText(), Text(DEFAULT_PORT_INFO));
     EXPECT_EQ(m_dialog->windowTitle(), Text("Orvanta (VER 3.00)   "));
-    EXPECT_EQ(g_readerRun.load(), 1);
+    EXPECT_TRUE(m_dialog->Reader().Running());
     ::unlink("COM5");
 }
 

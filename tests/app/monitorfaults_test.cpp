@@ -74,13 +74,13 @@ std::chrono::milliseconds TimeSpentWaiting(const Action &action)
 }
 
 // How often the reader woke up while the window went on processing its events for `span`.
-std::uint64_t ReaderWakesDuring(std::chrono::milliseconds span)
+std::uint64_t ReaderWakesDuring(const CReader &reader, std::chrono::milliseconds span)
 {
-    const std::uint64_t before = ReaderWakeCount();
+    const std::uint64_t before = reader.WakeCount();
     const auto end = Clock::now() + span;
     while (Clock::now() < end)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return ReaderWakeCount() - before;
+    return reader.WakeCount() - before;
 }
 
 // A reader that spins on a lost or missing port wakes thousands of times in this span; one that
@@ -131,8 +131,6 @@ class MonitorFaults : public MonitorWindow
 protected:
     void TearDown() override
     {
-        // A test that failed part-way may leave the reader running for a window about to go.
-        StopReader();
         m_dialog.reset();
         MonitorWindow::TearDown();
     }
@@ -140,7 +138,8 @@ protected:
     // Starts a new window; the port settings dialog has run and closed when this returns.
     void StartWindow()
     {
-        StopReader();
+        // The window before has let go of the port when the next one opens it.
+        m_dialog.reset();
         m_dialog = std::make_unique<CMonitorDlg>();
         m_dialog->OnInitDialog();
     }
@@ -175,7 +174,7 @@ TEST_F(MonitorFaults, DeviceUnpluggedMidStreamLeavesWhatCameAndAQuietReader)
     device.send(stream.substr(half));
     device.hangUp();
 
-    EXPECT_LE(ReaderWakesDuring(QUIET_SPAN), QUIET_WAKES);
+    EXPECT_LE(ReaderWakesDuring(m_dialog->Reader(), QUIET_SPAN), QUIET_WAKES);
     QCoreApplication::sendPostedEvents();
     const std::string kept = Received();
     EXPECT_GE(kept.size(), half);
@@ -228,8 +227,8 @@ TEST_F(MonitorFaults, PortNameReachingNoTerminalAtStartUp)
 
         EXPECT_EQ(m_messages, QStringList {Text(outcome.message)});
         EXPECT_EQ(m_dialog->EndedAtStartup(), outcome.endsAtStartup);
-        EXPECT_EQ(com_handle, INVALID_PORT_HANDLE);
-        EXPECT_EQ(g_readerRun, 0);
+        EXPECT_FALSE(m_dialog->Port().IsOpen());
+        EXPECT_FALSE(m_dialog->Reader().Running());
         if (outcome.endsAtStartup) {
             EXPECT_FALSE(fs::exists(SETTINGS_FILE_NAME));
             EXPECT_FALSE(fs::exists("DATALOG"));
@@ -282,9 +281,10 @@ TEST_F(MonitorFaults, PortSelectionReachingNoTerminal)
 
         EXPECT_EQ(m_messages, outcome.messages);
         EXPECT_EQ(m_dialog->StatusText(), Text(outcome.status));
-        EXPECT_EQ(com_handle, INVALID_PORT_HANDLE);
-        EXPECT_EQ(g_readerRun, 1);
-        EXPECT_EQ(ReaderWakesDuring(QUIET_SPAN), 0u) << "a reader without a port sleeps";
+        EXPECT_FALSE(m_dialog->Port().IsOpen());
+        EXPECT_TRUE(m_dialog->Reader().Running());
+        EXPECT_EQ(ReaderWakesDuring(m_dialog->Reader(), QUIET_SPAN), 0u)
+            << "a reader without a port sleeps";
         EXPECT_EQ(Received(), before);
         m_dialog->OnCancel();
         EXPECT_EQ(LogBytes().toStdString(), before);

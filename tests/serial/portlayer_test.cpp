@@ -2,6 +2,7 @@
 #include "portconfig.h"
 #include "portlayer.h"
 #include "portnames.h"
+#include "portsettings.h"
 #include "portsetup.h"
 #include "ptydevice.h"
 #include "tempworkdir.h"
@@ -35,17 +36,18 @@ protected:
         m_device.linkAs("COM1");
         ChooseLineSettings({});
     }
-    void TearDown() override { ClosePort(); }
+    void TearDown() override { m_port.ClosePort(); }
 
     termios SlaveState() const
     {
         termios state {};
-        EXPECT_EQ(tcgetattr(com_handle, &state), 0);
+        EXPECT_EQ(tcgetattr(m_port.Handle(), &state), 0);
         return state;
     }
 
     CTempWorkDir m_workDir;
     CPtyDevice m_device;
+    CSerialPort m_port;
 };
 
 int OpenAndLock(const std::string &path)
@@ -65,11 +67,11 @@ TEST_F(PortLayer, EverySpeedOfTheListReachesTheLine)
     for (const std::uint32_t speed : SPEEDS) {
         SCOPED_TRACE(speed);
         ChooseLineSettings({.baudRate = speed});
-        ASSERT_TRUE(OpenConfiguredPort(0));
-        const KernelSpeeds speeds = KernelLineSpeeds(com_handle);
+        ASSERT_TRUE(OpenConfiguredPort(m_port, 0));
+        const KernelSpeeds speeds = KernelLineSpeeds(m_port.Handle());
         EXPECT_EQ(speeds.output, speed);
         EXPECT_EQ(speeds.input, speed);
-        ClosePort();
+        m_port.ClosePort();
     }
 }
 
@@ -101,7 +103,7 @@ TEST_F(PortLayer, FramingAndFlowControlReachTheLine)
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
         ChooseLineSettings(row.line);
-        ASSERT_TRUE(OpenConfiguredPort(0));
+        ASSERT_TRUE(OpenConfiguredPort(m_port, 0));
         const termios state = SlaveState();
         EXPECT_EQ(state.c_cflag & (CSTOPB | PARODD | CRTSCTS), row.cflagBits);
         EXPECT_EQ(state.c_iflag & (IXON | IXOFF), row.iflagBits);
@@ -111,7 +113,7 @@ TEST_F(PortLayer, FramingAndFlowControlReachTheLine)
         EXPECT_EQ(state.c_iflag & ICRNL, 0u);
         EXPECT_EQ(state.c_oflag & OPOST, 0u);
         EXPECT_EQ(state.c_cflag & (CLOCAL | CREAD), tcflag_t {CLOCAL | CREAD});
-        ClosePort();
+        m_port.ClosePort();
     }
 }
 
@@ -131,13 +133,13 @@ TEST_F(PortLayer, RefusedConfigurationClosesThePort)
         ChooseLineSettings(row.line);
         Dcb dcb;
         CommTimeouts commTimeouts;
-        ASSERT_TRUE(OpenPort(0));
-        ASSERT_TRUE(ApplyPortSettings(dcb, commTimeouts));
-        EXPECT_FALSE(ConfigurePort(dcb, commTimeouts));
-        EXPECT_EQ(com_handle, INVALID_PORT_HANDLE);
+        ASSERT_TRUE(m_port.OpenPort(0));
+        ASSERT_TRUE(m_port.ApplyPortSettings(g_portSettings, dcb, commTimeouts));
+        EXPECT_FALSE(m_port.ConfigurePort(dcb, commTimeouts));
+        EXPECT_FALSE(m_port.IsOpen());
         EXPECT_TRUE(m_device.portClosedWithin(1s));
-        ClosePort();
-        EXPECT_EQ(com_handle, INVALID_PORT_HANDLE);
+        m_port.ClosePort();
+        EXPECT_FALSE(m_port.IsOpen());
     }
 }
 
@@ -145,22 +147,22 @@ TEST_F(PortLayer, ConfigureWithoutPortFails)
 {
     Dcb dcb;
     CommTimeouts commTimeouts;
-    ASSERT_TRUE(OpenPort(0));
-    ASSERT_TRUE(ApplyPortSettings(dcb, commTimeouts));
-    ClosePort();
-    EXPECT_FALSE(ConfigurePort(dcb, commTimeouts));
-    EXPECT_FALSE(ApplyPortSettings(dcb, commTimeouts));
+    ASSERT_TRUE(m_port.OpenPort(0));
+    ASSERT_TRUE(m_port.ApplyPortSettings(g_portSettings, dcb, commTimeouts));
+    m_port.ClosePort();
+    EXPECT_FALSE(m_port.ConfigurePort(dcb, commTimeouts));
+    EXPECT_FALSE(m_port.ApplyPortSettings(g_portSettings, dcb, commTimeouts));
 }
 
 TEST_F(PortLayer, PortHeldByAnotherProgramDoesNotOpen)
 {
     const int other = OpenAndLock(m_device.slavePath());
     ASSERT_GE(other, 0);
-    EXPECT_FALSE(OpenPort(0));
-    EXPECT_EQ(com_handle, INVALID_PORT_HANDLE);
+    EXPECT_FALSE(m_port.OpenPort(0));
+    EXPECT_FALSE(m_port.IsOpen());
     close(other);
 
-    ASSERT_TRUE(OpenPort(0));
+    ASSERT_TRUE(m_port.OpenPort(0));
     EXPECT_LT(OpenAndLock(m_device.slavePath()), 0);
 }
 
@@ -168,8 +170,8 @@ TEST_F(PortLayer, PortHeldByAnotherProgramDoesNotOpen)
 // refuse the next open by an ordinary user.
 TEST_F(PortLayer, CloseReleasesExclusiveMode)
 {
-    ASSERT_TRUE(OpenConfiguredPort(0));
-    ClosePort();
+    ASSERT_TRUE(OpenConfiguredPort(m_port, 0));
+    m_port.ClosePort();
     const int fd = open(m_device.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(fd, 0);
     int exclusive = -1;
@@ -192,26 +194,27 @@ TEST_F(PortLayer, PortNumberOpensItsOwnEntry)
     const Row rows[] = {{0, m_device}, {9, tenth}, {15, sixteenth}};
     for (const Row &row : rows) {
         SCOPED_TRACE(row.portIndex);
-        ASSERT_TRUE(OpenPort(row.portIndex));
+        ASSERT_TRUE(m_port.OpenPort(row.portIndex));
         EXPECT_FALSE(row.device.portClosedWithin(0ms));
-        ClosePort();
+        m_port.ClosePort();
         EXPECT_TRUE(row.device.portClosedWithin(1s));
     }
 }
 
 TEST_F(PortLayer, PortNumberBeyondTheListOpensNothing)
 {
-    ASSERT_TRUE(OpenPort(0));
+    ASSERT_TRUE(m_port.OpenPort(0));
     for (const std::uint32_t portIndex : {16u, 0xFFFFFFFFu}) {
         SCOPED_TRACE(portIndex);
-        EXPECT_FALSE(OpenPort(portIndex));
-        EXPECT_EQ(com_handle, INVALID_PORT_HANDLE);
+        EXPECT_FALSE(m_port.OpenPort(portIndex));
+        EXPECT_FALSE(m_port.IsOpen());
     }
 }
 
 TEST(PortLayerNonTerminal, FailsWhereTheStateIsRead)
 {
     CTempWorkDir workDir;
+    CSerialPort port;
     std::ofstream("COM1") << "not a terminal";
     ASSERT_EQ(mkfifo("COM2", 0600), 0);
     std::filesystem::create_directory("COM3");
@@ -233,10 +236,10 @@ TEST(PortLayerNonTerminal, FailsWhereTheStateIsRead)
         Dcb dcb;
         CommTimeouts commTimeouts;
         commTimeouts.ReadIntervalTimeout = 7;
-        EXPECT_EQ(OpenPort(row.portIndex), row.opens);
-        EXPECT_FALSE(ApplyPortSettings(dcb, commTimeouts));
+        EXPECT_EQ(port.OpenPort(row.portIndex), row.opens);
+        EXPECT_FALSE(port.ApplyPortSettings(g_portSettings, dcb, commTimeouts));
         EXPECT_EQ(commTimeouts.ReadIntervalTimeout, 7u);
-        EXPECT_EQ(com_handle != INVALID_PORT_HANDLE, row.opens);
-        ClosePort();
+        EXPECT_EQ(port.IsOpen(), row.opens);
+        port.ClosePort();
     }
 }

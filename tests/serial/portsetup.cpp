@@ -15,10 +15,10 @@ void ChooseLineSettings(const LineSettings &line)
     g_portSettings.outxDsrFlow = line.flow == FlowControl::Hardware ? 1 : 0;
 }
 
-bool OpenConfiguredPort(std::uint32_t portIndex)
+bool OpenConfiguredPort(CSerialPort &port, std::uint32_t portIndex)
 {
     Dcb dcb;
     CommTimeouts commTimeouts;
-    return OpenPort(portIndex) && ApplyPortSettings(dcb, commTimeouts)
-        && ConfigurePort(dcb, commTimeouts);
+    return port.OpenPort(portIndex) && port.ApplyPortSettings(g_portSettings, dcb, commTimeouts)
+        && port.ConfigurePort(dcb, commTimeouts);
 }

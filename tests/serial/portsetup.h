@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+class CSerialPort;
+
 // Choosing line settings the way the settings dialog leaves them in g_portSettings, and bringing
 // a port up the way start-up does.
 
@@ -21,4 +23,4 @@ struct LineSettings
 void ChooseLineSettings(const LineSettings &line);
 
 // OpenPort, ApplyPortSettings and ConfigurePort with g_portSettings; true when all succeed.
-bool OpenConfiguredPort(std::uint32_t portIndex);
+bool OpenConfiguredPort(CSerialPort &port, std::uint32_t portIndex);

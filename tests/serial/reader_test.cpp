@@ -1,5 +1,6 @@
 #include "portconfig.h"
 #include "portlayer.h"
+#include "portsettings.h"
 #include "portsetup.h"
 #include "ptydevice.h"
 #include "reader.h"
@@ -76,9 +77,9 @@ std::string Pattern(std::size_t length)
 
 // StopReader in another thread, so that a reader that cannot be stopped fails the test instead
 // of hanging it.
-bool StopReaderWithin(std::chrono::milliseconds timeout)
+bool StopReaderWithin(CReader &reader, std::chrono::milliseconds timeout)
 {
-    std::packaged_task<void()> stop(StopReader);
+    std::packaged_task<void()> stop([&reader] { reader.StopReader(); });
     auto stopped = stop.get_future();
     std::thread(std::move(stop)).detach();
     return stopped.wait_for(timeout) == std::future_status::ready;
@@ -91,24 +92,26 @@ protected:
     {
         m_device.linkAs("COM1");
         ChooseLineSettings({.baudRate = 3000000});
-        ASSERT_TRUE(OpenConfiguredPort(0));
+        ASSERT_TRUE(OpenConfiguredPort(m_port, 0));
     }
     void TearDown() override
     {
-        StopReader();
+        m_reader.StopReader();
         QCoreApplication::sendPostedEvents();
     }
 
     CTempWorkDir m_workDir;
     CPtyDevice m_device;
     ChunkCollector m_window;
+    CSerialPort m_port;
+    CReader m_reader {m_port};
 };
 
 } // namespace
 
 TEST_F(Reader, EachFrameBeforeAPauseIsOneChunk)
 {
-    StartReader(&m_window);
+    m_reader.StartReader(&m_window);
     for (std::size_t frame = 1; frame <= 3; ++frame) {
         m_device.send(FRAME);
         ASSERT_TRUE(DeliverUntil([&] { return m_window.received() >= frame * FRAME.size(); }, 5s));
@@ -123,11 +126,11 @@ TEST_F(Reader, BytesComingWithinTheIntervalJoinTheChunk)
 {
     Dcb dcb;
     CommTimeouts commTimeouts;
-    ASSERT_TRUE(OpenPort(0) && ApplyPortSettings(dcb, commTimeouts));
+    ASSERT_TRUE(m_port.OpenPort(0) && m_port.ApplyPortSettings(g_portSettings, dcb, commTimeouts));
     commTimeouts.ReadIntervalTimeout = 500;
-    ASSERT_TRUE(ConfigurePort(dcb, commTimeouts));
+    ASSERT_TRUE(m_port.ConfigurePort(dcb, commTimeouts));
 
-    StartReader(&m_window);
+    m_reader.StartReader(&m_window);
     for (const char byte : FRAME) {
         m_device.send(std::string(1, byte));
         std::this_thread::sleep_for(2ms);
@@ -141,7 +144,7 @@ TEST_F(Reader, GapFreeStreamComesInFullChunks)
 {
     const std::string stream = Pattern(30 * CHUNK_SIZE);
     std::thread device([&] { m_device.send(stream); });
-    StartReader(&m_window);
+    m_reader.StartReader(&m_window);
     const bool complete = DeliverUntil([&] { return m_window.received() >= stream.size(); }, 20s);
     device.join();
     ASSERT_TRUE(complete);
@@ -160,36 +163,36 @@ TEST_F(Reader, StopDuringIdleWaitEndsThreadThenClosesPort)
     // first thread; a thread started and ended first keeps that one out of the count.
     std::thread([] {}).join();
     const std::size_t threadsBefore = ThreadCount();
-    StartReader(&m_window);
+    m_reader.StartReader(&m_window);
     EXPECT_EQ(ThreadCount(), threadsBefore + 1);
 
-    ASSERT_TRUE(StopReaderWithin(5s));
+    ASSERT_TRUE(StopReaderWithin(m_reader, 5s));
     // The thread that ran StopReader ends on its own; the reader must be gone with it.
     EXPECT_TRUE(DeliverUntil([&] { return ThreadCount() == threadsBefore; }, 5s));
-    EXPECT_EQ(g_readerRun, 0);
-    EXPECT_EQ(com_handle, INVALID_PORT_HANDLE);
+    EXPECT_FALSE(m_reader.Running());
+    EXPECT_FALSE(m_port.IsOpen());
     EXPECT_TRUE(m_device.portClosedWithin(1s));
 }
 
 TEST_F(Reader, HangUpNeitherSpinsNorPosts)
 {
-    StartReader(&m_window);
-    const std::uint64_t wakesBefore = ReaderWakeCount();
+    m_reader.StartReader(&m_window);
+    const std::uint64_t wakesBefore = m_reader.WakeCount();
     m_device.hangUp();
-    ASSERT_TRUE(DeliverUntil([&] { return ReaderWakeCount() > wakesBefore; }, 5s));
+    ASSERT_TRUE(DeliverUntil([&] { return m_reader.WakeCount() > wakesBefore; }, 5s));
 
     // A reader that spins on the hang-up wakes thousands of times in this window.
-    const std::uint64_t wakesAfterHangUp = ReaderWakeCount();
+    const std::uint64_t wakesAfterHangUp = m_reader.WakeCount();
     std::this_thread::sleep_for(200ms);
-    EXPECT_LE(ReaderWakeCount() - wakesAfterHangUp, 1u);
+    EXPECT_LE(m_reader.WakeCount() - wakesAfterHangUp, 1u);
     QCoreApplication::sendPostedEvents();
     EXPECT_TRUE(m_window.chunks().empty());
-    EXPECT_TRUE(StopReaderWithin(5s));
+    EXPECT_TRUE(StopReaderWithin(m_reader, 5s));
 }
 
 TEST_F(Reader, UnpluggedMidStreamPostsTheStreamsBeginningThenGoesQuiet)
 {
-    StartReader(&m_window);
+    m_reader.StartReader(&m_window);
     const std::string stream = Pattern(200000);
     // The device end closes while the line may still hold bytes that the reader has not read.
     m_device.send(stream);
@@ -197,9 +200,9 @@ TEST_F(Reader, UnpluggedMidStreamPostsTheStreamsBeginningThenGoesQuiet)
 
     // What was left in the line when it hung up is read or dropped in a few passes; a reader
     // that spins on the hang-up wakes thousands of times in this window.
-    const std::uint64_t wakesAfterHangUp = ReaderWakeCount();
+    const std::uint64_t wakesAfterHangUp = m_reader.WakeCount();
     std::this_thread::sleep_for(500ms);
-    EXPECT_LE(ReaderWakeCount() - wakesAfterHangUp, 100u);
+    EXPECT_LE(m_reader.WakeCount() - wakesAfterHangUp, 100u);
     QCoreApplication::sendPostedEvents();
     std::string received;
     for (const std::string &chunk : m_window.chunks()) {
@@ -208,15 +211,15 @@ TEST_F(Reader, UnpluggedMidStreamPostsTheStreamsBeginningThenGoesQuiet)
     }
     EXPECT_FALSE(received.empty());
     EXPECT_EQ(received, stream.substr(0, received.size()));
-    EXPECT_TRUE(StopReaderWithin(5s));
+    EXPECT_TRUE(StopReaderWithin(m_reader, 5s));
 }
 
 TEST_F(Reader, WithoutPortStaysAsleepUntilStopped)
 {
-    ClosePort();
-    const std::uint64_t wakesBefore = ReaderWakeCount();
-    StartReader(&m_window);
+    m_port.ClosePort();
+    const std::uint64_t wakesBefore = m_reader.WakeCount();
+    m_reader.StartReader(&m_window);
     std::this_thread::sleep_for(200ms);
-    EXPECT_EQ(ReaderWakeCount(), wakesBefore);
-    EXPECT_TRUE(StopReaderWithin(5s));
+    EXPECT_EQ(m_reader.WakeCount(), wakesBefore);
+    EXPECT_TRUE(StopReaderWithin(m_reader, 5s));
 }

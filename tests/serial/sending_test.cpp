@@ -38,12 +38,12 @@ protected:
         m_device.linkAs("COM1");
         m_sendBuffer.fill('\x55');
     }
-    void TearDown() override { ClosePort(); }
+    void TearDown() override { m_port.ClosePort(); }
 
     void OpenPortWithFlow(FlowControl flow)
     {
         ChooseLineSettings({.baudRate = 115200, .flow = flow});
-        ASSERT_TRUE(OpenConfiguredPort(0));
+        ASSERT_TRUE(OpenConfiguredPort(m_port, 0));
     }
 
     // Holds the port's output the way a device does, and waits until the port has seen it: the
@@ -51,17 +51,18 @@ protected:
     void HoldOutput()
     {
         m_device.send(std::string {XOFF, 'x'});
-        pollfd wait = {com_handle, POLLIN, 0};
+        pollfd wait = {m_port.Handle(), POLLIN, 0};
         ASSERT_EQ(poll(&wait, 1, 5000), 1);
     }
 
     bool Send(const std::string &text)
     {
-        return SendTextInPieces(text, m_sendBuffer, m_sendLength);
+        return SendTextInPieces(m_port, text, m_sendBuffer, m_sendLength);
     }
 
     CTempWorkDir m_workDir;
     CPtyDevice m_device;
+    CSerialPort m_port;
     std::array<char, SEND_PIECE_SIZE> m_sendBuffer {};
     std::int32_t m_sendLength = -1;
 };
@@ -102,19 +103,19 @@ TEST_F(Sending, WriteLargerThanTheLineBufferArrivesWhole)
     const std::string text = Pattern(256 * 1024);
     auto received
         = std::async(std::launch::async, [&] { return m_device.receive(text.size(), 20s); });
-    EXPECT_TRUE(WritePort(text.data(), static_cast<std::int32_t>(text.size())));
+    EXPECT_TRUE(m_port.WritePort(text.data(), static_cast<std::int32_t>(text.size())));
     EXPECT_EQ(received.get(), text);
 }
 
 TEST_F(Sending, WriteOfNothingSucceedsOnlyOnAWorkingPort)
 {
     const char nothing[1] = {};
-    EXPECT_FALSE(WritePort(nothing, 0));
+    EXPECT_FALSE(m_port.WritePort(nothing, 0));
     OpenPortWithFlow(FlowControl::None);
-    EXPECT_TRUE(WritePort(nothing, 0));
+    EXPECT_TRUE(m_port.WritePort(nothing, 0));
     m_device.hangUp();
-    EXPECT_FALSE(WritePort(nothing, 0));
-    EXPECT_FALSE(WritePort("a", 1));
+    EXPECT_FALSE(m_port.WritePort(nothing, 0));
+    EXPECT_FALSE(m_port.WritePort("a", 1));
 }
 
 TEST_F(Sending, WithoutPortStopsAtTheFirstPiece)
@@ -145,7 +146,7 @@ TEST_F(Sending, OutputHeldByXoffGoesOnAfterXon)
     HoldOutput();
     const std::string text = Pattern(1000);
     auto written = std::async(std::launch::async, [&] {
-        return WritePort(text.data(), static_cast<std::int32_t>(text.size()));
+        return m_port.WritePort(text.data(), static_cast<std::int32_t>(text.size()));
     });
     EXPECT_EQ(written.wait_for(300ms), std::future_status::timeout);
     m_device.send(std::string {XON});
@@ -157,8 +158,7 @@ TEST_F(Sending, OutputHeldByXoffGoesOnAfterXon)
 TEST_F(Sending, TwoPastedLinesArriveWithCrLfBetweenThem)
 {
     OpenPortWithFlow(FlowControl::None);
-    ASSERT_TRUE(
-        SendTextInPieces(EncodeSendText(QStringLiteral("送信\nabc")), m_sendBuffer, m_sendLength));
+    ASSERT_TRUE(Send(EncodeSendText(QStringLiteral("送信\nabc")).toStdString()));
     const std::string expected = "\x91\x97\x90\x4d\r\nabc";
     EXPECT_EQ(m_device.receive(expected.size() + 1, 300ms), expected);
 }

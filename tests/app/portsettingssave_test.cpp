@@ -1,5 +1,6 @@
 #include "portchoicetables.h"
 #include "portsettings.h"
+#include "portsettingsdlg.h"
 #include "settingsfile.h"
 #include "tempworkdir.h"
 

@@ -1,3 +1,5 @@
+#include "portsettingsdlg.h"
+
 #include "portsettings.h"
 
 #include "settingsfile.h"
