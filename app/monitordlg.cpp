@@ -136,25 +136,20 @@ bool CMonitorDlg::OnInitDialog()
     UpdateData(false);
     RecoverJournal();
 
-    if (!m_port.OpenPort(g_portSettings.portIndex)) {
+    switch (OpenAndConfigurePort()) {
+    case PortOutcome::NotOpened:
         ShowMessageBox(QString::fromUtf8(Strings::PORT_MISSING));
-        m_port.ClosePort();
         SetStartupStatus(Strings::STATUS_NO_PORT);
         UpdateData(false);
         return true;
-    }
-    if (!m_port.ApplyPortSettings(g_portSettings, dcb, commTimeouts)) {
-        ShowMessageBox(QString::fromUtf8(Strings::PORT_STATE_UNREADABLE));
-        m_port.ClosePort();
-        m_endedAtStartup = true;
-        QDialog::reject();
+    case PortOutcome::StateUnreadable:
+        EndAtStartup(Strings::PORT_STATE_UNREADABLE);
         return true;
-    }
-    if (!m_port.ConfigurePort(dcb, commTimeouts)) {
-        ShowMessageBox(QString::fromUtf8(Strings::PORT_CONFIG_REFUSED));
-        m_endedAtStartup = true;
-        QDialog::reject();
+    case PortOutcome::ConfigurationRefused:
+        EndAtStartup(Strings::PORT_CONFIG_REFUSED);
         return true;
+    case PortOutcome::Configured:
+        break;
     }
     m_port.RaiseModemLines();
     SetStartupStatus(Strings::STATUS_STARTUP_PORT_SET);
@@ -163,6 +158,14 @@ bool CMonitorDlg::OnInitDialog()
     m_redrawTimerId = startTimer(REDRAW_PERIOD_MS);
     FindControl(*this, IDC_CANCEL)->setFocus();
     return true;
+}
+
+// Nothing has been written yet, and nothing is: no log, no settings file.
+void CMonitorDlg::EndAtStartup(const char *message)
+{
+    ShowMessageBox(QString::fromUtf8(message));
+    m_endedAtStartup = true;
+    QDialog::reject();
 }
 
 void CMonitorDlg::CreatePens()
@@ -237,6 +240,14 @@ bool CMonitorDlg::event(QEvent *event)
         OnReceiveError();
         return true;
     }
+    if (type == WM_PORT_LOST) {
+        OnPortLost();
+        return true;
+    }
+    if (type == WM_LINE_ERRORS) {
+        OnLineErrors(static_cast<CLineErrorsEvent *>(event)->counts());
+        return true;
+    }
     // Chunks come faster than the screen shows them; their changes are painted once a frame.
     if (event->type() == QEvent::UpdateRequest && m_repaintPacer.HoldBack())
         return true;
@@ -247,6 +258,8 @@ void CMonitorDlg::timerEvent(QTimerEvent *event)
 {
     if (event->timerId() == m_redrawTimerId)
         OnTimer(REDRAW_TIMER);
+    else if (event->timerId() == m_reconnectTimerId)
+        TryReconnect();
     QDialog::timerEvent(event);
 }
 
@@ -320,6 +333,7 @@ void CMonitorDlg::TakeChunksHandedOver()
 void CMonitorDlg::OnCancel()
 {
     m_bTracesShown = 0;
+    StopWaitingForPort();
     // The reader has ended before the port closes, so a reused descriptor is never read.
     m_reader.StopReader();
     TakeChunksHandedOver();

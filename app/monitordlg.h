@@ -16,6 +16,7 @@
 #include <cstdint>
 
 enum class LogWriteResult;
+struct LineErrorCounts;
 class QByteArray;
 class QComboBox;
 class CLegendView;
@@ -32,6 +33,12 @@ inline constexpr int REDRAW_TIMER = 1;
 inline constexpr int REDRAW_PERIOD_MS = 2000;
 inline constexpr unsigned SYSCMD_ABOUT = 16;
 inline constexpr int SEND_BUFFER_SIZE = 4096;
+// How often a port that hung up is tried again: a device that comes back is in use again within
+// a second, and the wait wakes the window less than twice a second.
+inline constexpr int RECONNECT_PERIOD_MS = 600;
+
+// How far the open-and-configure sequence got.
+enum class PortOutcome { NotOpened, StateUnreadable, ConfigurationRefused, Configured };
 
 extern const char *const BIT_LENGTH_LABELS[5];
 
@@ -59,6 +66,8 @@ public:
     void OnSend();
     void OnSendClear();
     void OnCancel();
+    void OnPortLost();
+    void OnLineErrors(const LineErrorCounts &counts);
 
     void RedrawDisplay();
     void DrawLegendX();
@@ -77,6 +86,7 @@ public:
     const SampleBuffers &Samples() const { return m_samples; }
     std::int32_t TracesShown() const { return m_bTracesShown; }
     bool RedrawTimerRunning() const { return m_redrawTimerId != 0; }
+    bool WaitingForPort() const { return m_reconnectTimerId != 0; }
     const CSerialPort &Port() const { return m_port; }
     const CReader &Reader() const { return m_reader; }
 
@@ -94,7 +104,12 @@ private:
     void FillBitLengthSelector();
     void ComposePortInfo();
     void SetStatus(const char *text);
+    void SetPortStatus(const char *suffix);
+    PortOutcome OpenAndConfigurePort();
+    void TryReconnect();
+    void StopWaitingForPort();
     void SetStartupStatus(const char *text);
+    void EndAtStartup(const char *message);
     void RecoverJournal();
     void StartReceiving();
     void ParseFrames(const ChunkText &chunk);
@@ -135,5 +150,6 @@ private:
     bool m_journalRecovered = false;
     CRepaintPacer m_repaintPacer {*this};
     int m_redrawTimerId = 0;
+    int m_reconnectTimerId = 0;
     bool m_endedAtStartup = false;
 };

@@ -12,29 +12,24 @@
 
 void CMonitorDlg::OnPortSelect()
 {
+    // The user's choice wins over waiting for a lost port to come back.
+    StopWaitingForPort();
     m_reader.StopReader();
     RunPortSettingsDialog();
     setWindowTitle(QString::fromUtf8(Strings::MAIN_TITLE));
-    if (m_port.OpenPort(g_portSettings.portIndex)) {
-        ComposePortInfo();
-        SetStatus(Strings::STATUS_PORT_SET);
-        UpdateData(false);
-    } else {
+    const PortOutcome outcome = OpenAndConfigurePort();
+    if (outcome == PortOutcome::NotOpened) {
         ShowMessageBox(QString::fromLatin1(g_portSettings.portText)
                        + QString::fromUtf8(Strings::PORT_CANNOT_OPEN_SUFFIX));
         SetStatus(Strings::STATUS_PORT_NOT_SET);
-        UpdateData(false);
-        m_port.ClosePort();
+    } else {
+        // A port that opened but cannot be configured is closed without a message box; the
+        // status line must not say that it was set.
+        ComposePortInfo();
+        SetStatus(outcome == PortOutcome::Configured ? Strings::STATUS_PORT_SET
+                                                     : Strings::STATUS_PORT_NOT_SET);
     }
-    // A port that opened but cannot be configured is closed without a message box; the status
-    // line must not go on saying that it was set.
-    const bool configured = m_port.ApplyPortSettings(g_portSettings, dcb, commTimeouts)
-        && m_port.ConfigurePort(dcb, commTimeouts);
-    if (!configured) {
-        m_port.ClosePort();
-        SetStatus(Strings::STATUS_PORT_NOT_SET);
-        UpdateData(false);
-    }
+    UpdateData(false);
     StartReceiving();
 }
 

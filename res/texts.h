@@ -26,4 +26,11 @@ inline constexpr const char *LOG_CANNOT_OPEN = "ログファイルがオープ�
 inline constexpr const char *LOG_CANNOT_WRITE = "ログファイルに書き込めません";
 inline constexpr const char *RECEIVE_ERROR_TEXT = "エラー";
 
+// After the port's name: its device hung up (an unplugged adapter), and it is reopened by itself.
+inline constexpr const char *PORT_LOST_SUFFIX = "　の接続が切れました。再接続を待っています";
+inline constexpr const char *PORT_RECONNECTED_SUFFIX = "　に再接続しました";
+// The driver's counts since the port opened: overruns, framing and parity errors, breaks.
+inline constexpr const char *LINE_ERRORS
+    = "受信エラー　オーバーラン %1　フレーミング %2　パリティ %3　ブレーク %4";
+
 } // namespace Strings

@@ -13,6 +13,8 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -107,7 +109,23 @@ bool WriteNothing(int port, const char *bytes)
     return RetryOnInterrupt([&] { return write(port, bytes, 0); }) == 0;
 }
 
+// On the last close of a real port, close() waits until the output queue has drained: up to
+// the port's closing wait (30 s by default) while CTS or an XOFF holds the line, and usb-serial
+// drivers keep bytes that TCOFLUSH should have dropped. So queued output is dropped and flow
+// control let go, which leaves little to drain, and the whole sequence runs on a thread of its
+// own: no window waits for a line that a device holds.
+void CloseReleasedLine(CLineControl &control, int fd)
+{
+    control.DiscardOutput(fd);
+    control.ReleaseFlowControl(fd);
+    control.Close(fd);
+}
+
 } // namespace
+
+CSerialPort::CSerialPort(CLineControl &control)
+    : m_control(control)
+{ }
 
 CSerialPort::~CSerialPort()
 {
@@ -128,6 +146,7 @@ bool CSerialPort::OpenPort(std::uint32_t portIndex)
         return false;
     }
     m_lastFailure = {};
+    m_countsAtOpen = m_control.ReadErrorCounts(m_handle);
     return true;
 }
 
@@ -170,7 +189,21 @@ bool CSerialPort::WritePort(const char *bytes, std::int32_t length)
     const int port = m_handle;
     if (port == INVALID_PORT_HANDLE || length < 0)
         return false;
-    return length == 0 ? WriteNothing(port, bytes) : WriteAll(port, bytes, length);
+    const bool written = length == 0 ? WriteNothing(port, bytes) : WriteAll(port, bytes, length);
+    if (!written)
+        m_control.DiscardOutput(port);
+    return written;
+}
+
+std::optional<LineErrorCounts> CSerialPort::ErrorCountsSinceOpen() const
+{
+    const int fd = m_handle;
+    if (fd == INVALID_PORT_HANDLE || !m_countsAtOpen)
+        return std::nullopt;
+    const auto counts = m_control.ReadErrorCounts(fd);
+    if (!counts)
+        return std::nullopt;
+    return CountsSince(*counts, *m_countsAtOpen);
 }
 
 void CSerialPort::ClosePort()
@@ -180,6 +213,12 @@ void CSerialPort::ClosePort()
         return;
     // A terminal stays exclusive after the close while something else holds it open, such as
     // the other end of a pseudo-terminal; without this, the next open by an ordinary user fails.
+    // Both are let go now, so that the port opens again while the descriptor still closes.
     ioctl(fd, TIOCNXCL);
-    close(fd);
+    flock(fd, LOCK_UN);
+    try {
+        std::thread(CloseReleasedLine, std::ref(m_control), fd).detach();
+    } catch (const std::system_error &) {
+        CloseReleasedLine(m_control, fd);
+    }
 }

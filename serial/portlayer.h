@@ -1,7 +1,10 @@
 #pragma once
 
+#include "linecontrol.h"
+
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 struct CommTimeouts;
@@ -33,7 +36,7 @@ struct PortFailure
 class CSerialPort
 {
 public:
-    CSerialPort() = default;
+    explicit CSerialPort(CLineControl &control = SystemLineControl());
     ~CSerialPort();
     CSerialPort(const CSerialPort &) = delete;
     CSerialPort &operator=(const CSerialPort &) = delete;
@@ -56,12 +59,19 @@ public:
     void RaiseModemLines();
 
     // Writes all `length` bytes, however many partial writes it takes. False with no port open,
-    // when the port fails, or when it takes nothing for the stall bound. A write of 0 bytes
+    // when the port fails, or when it takes nothing for the stall bound; the bytes still queued
+    // then are dropped where the driver allows, so they do not go out later. A write of 0 bytes
     // succeeds on a port that still works.
     bool WritePort(const char *bytes, std::int32_t length);
 
-    // Closes the port if one is open; harmless when none is.
+    // Closes the port if one is open; harmless when none is. Returns at once whatever the
+    // line's flow state: the port can be opened again right away, and the descriptor itself is
+    // closed on a thread of its own.
     void ClosePort();
+
+    // The line errors the driver has counted since the port opened; none where the driver
+    // keeps no counters or no port is open. Called by the reader.
+    std::optional<LineErrorCounts> ErrorCountsSinceOpen() const;
 
     bool IsOpen() const { return m_handle != INVALID_PORT_HANDLE; }
     int Handle() const { return m_handle; }
@@ -70,7 +80,9 @@ public:
     const PortFailure &LastFailure() const { return m_lastFailure; }
 
 private:
+    CLineControl &m_control;
     std::atomic<int> m_handle {INVALID_PORT_HANDLE};
+    std::optional<LineErrorCounts> m_countsAtOpen;
     std::atomic<std::uint32_t> m_readIntervalTimeout {20};
     PortFailure m_lastFailure;
 };

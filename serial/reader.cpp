@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cerrno>
 #include <poll.h>
 #include <pthread.h>
@@ -50,26 +51,35 @@ void CReader::ReaderThreadProc()
 {
     pthread_setname_np(pthread_self(), READER_THREAD_NAME);
     LowerReaderPriority();
+    m_lineErrorsChecked = {};
+    m_lineErrorsPosted = {};
     char buffer[READ_BUFFER_SIZE];
     bool portLost = false;
     while (m_readerRun == 1) {
         const int port = portLost ? INVALID_PORT_HANDLE : m_port.Handle();
+        bool lost = false;
         switch (WaitForInput(port)) {
         case WaitResult::PortReadable: {
             std::int32_t size = READ_BUFFER_SIZE;
-            if (!ReadChunk(port, buffer, size))
-                portLost = true;
-            else if (size > 0)
+            lost = !ReadChunk(port, buffer, size);
+            if (size > 0) {
                 PostChunk(buffer, size);
+                CheckLineErrors();
+            }
             break;
         }
         case WaitResult::PortLost:
-            portLost = true;
+            lost = true;
             break;
         case WaitResult::Woken:
             break;
         case WaitResult::Failed:
             return;
+        }
+        if (lost) {
+            portLost = true;
+            m_portLost = true;
+            Post(new CPortLostEvent);
         }
     }
 }
@@ -100,26 +110,21 @@ bool CReader::MoreBytesWithin(int port, std::uint32_t milliseconds) const
 // Called when the port has bytes. Reads into buffer, of `size` bytes on entry, at most size - 1
 // bytes: the first ones waiting, then more as long as each comes within the read interval of
 // the last, ending early on a stop. On return `size` holds the number of bytes read, 0 when none
-// were there after all. False when the port has hung up or failed.
+// were there after all. False when the port has hung up or failed (a hung-up terminal reads as
+// end of file; an unplugged adapter fails with EIO or ENODEV); the bytes read before still go.
 bool CReader::ReadChunk(int port, char *buffer, std::int32_t &size) const
 {
     const std::int32_t capacity = size - 1;
-    const ssize_t first = ReadSome(port, buffer, capacity);
-    if (first < 0 && errno == EAGAIN) {
-        size = 0;
-        return true;
-    }
-    // End of file: the line has hung up.
-    if (first <= 0)
-        return false;
-
-    std::int32_t received = static_cast<std::int32_t>(first);
-    while (received < capacity && MoreBytesWithin(port, m_port.ReadIntervalTimeout())) {
-        const ssize_t more = ReadSome(port, buffer + received, capacity - received);
-        // A failure is seen again, and handled, on the next pass; the bytes so far still go.
-        if (more <= 0)
-            break;
-        received += static_cast<std::int32_t>(more);
+    std::int32_t received = 0;
+    bool waiting = true;
+    while (waiting && received < capacity) {
+        const ssize_t got = ReadSome(port, buffer + received, capacity - received);
+        if (got <= 0 && !(got < 0 && errno == EAGAIN)) {
+            size = received;
+            return false;
+        }
+        received += static_cast<std::int32_t>(std::max<ssize_t>(got, 0));
+        waiting = received > 0 && MoreBytesWithin(port, m_port.ReadIntervalTimeout());
     }
     size = received;
     return true;
@@ -127,8 +132,29 @@ bool CReader::ReadChunk(int port, char *buffer, std::int32_t &size) const
 
 void CReader::PostChunk(const char *bytes, std::int32_t length) const
 {
+    Post(new CReceivedDataEvent(QByteArray(bytes, length)));
+}
+
+void CReader::Post(QEvent *event) const
+{
     if (QObject *window = m_mainWindow)
-        QCoreApplication::postEvent(window, new CReceivedDataEvent(QByteArray(bytes, length)));
+        QCoreApplication::postEvent(window, event);
+    else
+        delete event;
+}
+
+// Counters that only grow: a change since the last post means new errors.
+void CReader::CheckLineErrors()
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lineErrorsChecked < LINE_ERROR_CHECK_PERIOD)
+        return;
+    m_lineErrorsChecked = now;
+    const auto counts = m_port.ErrorCountsSinceOpen();
+    if (!counts || *counts == m_lineErrorsPosted)
+        return;
+    m_lineErrorsPosted = *counts;
+    Post(new CLineErrorsEvent(*counts));
 }
 
 void CReader::Wake() const
@@ -158,6 +184,7 @@ void CReader::StartReader(QObject *mainWindow)
     if (m_thread.joinable())
         return;
     m_readerRun = 1;
+    m_portLost = false;
     if (!LaunchThread())
         m_readerRun = 0;
 }

@@ -1,20 +1,29 @@
 #pragma once
 
+#include "linecontrol.h"
+
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <thread>
 
 class CSerialPort;
+class QEvent;
 class QObject;
 
 // The reader thread: waits for bytes on the port, reads them in chunks of at most
 // READ_BUFFER_SIZE - 1 bytes and posts each chunk to the main window as a CReceivedDataEvent
-// (WM_RECEIVED_DATA). It touches nothing else of the program. It waits in poll() on the port
-// and on a wake-up descriptor, so an idle reader costs nothing and a stop takes effect at once.
-// StartReader and StopReader run on the main window's thread.
+// (WM_RECEIVED_DATA). A port that hangs up or fails (an unplugged adapter) is reported once, as
+// a CPortLostEvent, and waited on no more. While bytes arrive, it looks at the driver's line
+// error counts at most once a LINE_ERROR_CHECK_PERIOD and posts them when they have changed.
+// It touches nothing else of the program. It waits in poll() on the port and on a wake-up
+// descriptor, so an idle reader costs nothing and a stop takes effect at once. StartReader and
+// StopReader run on the main window's thread.
 
 // The reader thread's name, as thread lists (top -H, /proc/PID/task) show it.
 inline constexpr const char *READER_THREAD_NAME = "orvanta-reader";
+
+inline constexpr std::chrono::seconds LINE_ERROR_CHECK_PERIOD {1};
 
 class CReader
 {
@@ -35,6 +44,8 @@ public:
     void StopReader();
 
     bool Running() const { return m_readerRun == 1; }
+    // Whether this reader has found its port hung up or failed since it started.
+    bool PortLost() const { return m_portLost; }
     // How often the reader's wait for bytes has returned since it was made.
     std::uint64_t WakeCount() const { return m_wakeCount; }
 
@@ -46,6 +57,8 @@ private:
     bool MoreBytesWithin(int port, std::uint32_t milliseconds) const;
     bool ReadChunk(int port, char *buffer, std::int32_t &size) const;
     void PostChunk(const char *bytes, std::int32_t length) const;
+    void Post(QEvent *event) const;
+    void CheckLineErrors();
     bool LaunchThread();
     void Wake() const;
 
@@ -55,4 +68,8 @@ private:
     std::atomic<std::int32_t> m_readerRun {0};
     std::atomic<QObject *> m_mainWindow {nullptr};
     std::atomic<std::uint64_t> m_wakeCount {0};
+    std::atomic<bool> m_portLost {false};
+    // The reader thread's own.
+    std::chrono::steady_clock::time_point m_lineErrorsChecked;
+    LineErrorCounts m_lineErrorsPosted;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "linecontrol.h"
+
 #include <QByteArray>
 #include <QEvent>
 
@@ -16,14 +18,19 @@
 #include <sanitizer/tsan_interface.h>
 #endif
 
-// The two private messages that reach the main window from the reader thread. A received chunk
+// The private messages that reach the main window from the reader thread. A received chunk
 // travels inside its event, so it belongs to whoever holds the event: an event that is never
-// delivered frees its chunk with it.
+// delivered frees its chunk with it. Events are delivered in the order posted, so a lost port is
+// reported after every chunk read from it.
 
 inline constexpr std::uint32_t WM_RECEIVED_DATA = 1025;
 inline constexpr std::uint32_t WM_RECEIVE_ERROR = 1026;
+// The port hung up or failed (an unplugged adapter); the reader waits on it no more.
+inline constexpr std::uint32_t WM_PORT_LOST = 1027;
+// The driver's counts of line errors since the port opened have changed.
+inline constexpr std::uint32_t WM_LINE_ERRORS = 1028;
 
-static_assert(WM_RECEIVED_DATA > QEvent::User && WM_RECEIVE_ERROR < QEvent::MaxUser);
+static_assert(WM_RECEIVED_DATA > QEvent::User && WM_LINE_ERRORS < QEvent::MaxUser);
 
 // Qt hands a posted event to the window's thread under a lock of its own that ThreadSanitizer
 // cannot see (Debian's Qt is not built for it), so a ThreadSanitizer build is told of the
@@ -68,4 +75,31 @@ public:
     CReceiveErrorEvent()
         : QEvent(static_cast<QEvent::Type>(WM_RECEIVE_ERROR))
     { }
+};
+
+class CPortLostEvent : public QEvent
+{
+public:
+    CPortLostEvent()
+        : QEvent(static_cast<QEvent::Type>(WM_PORT_LOST))
+    {
+        PublishEventHandOff();
+    }
+    ~CPortLostEvent() override { TakeEventHandOff(); }
+};
+
+class CLineErrorsEvent : public QEvent
+{
+public:
+    explicit CLineErrorsEvent(const LineErrorCounts &counts)
+        : QEvent(static_cast<QEvent::Type>(WM_LINE_ERRORS))
+        , m_counts(counts)
+    {
+        PublishEventHandOff();
+    }
+    ~CLineErrorsEvent() override { TakeEventHandOff(); }
+    const LineErrorCounts &counts() const { return m_counts; }
+
+private:
+    LineErrorCounts m_counts;
 };

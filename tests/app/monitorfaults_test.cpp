@@ -8,6 +8,7 @@
 #include "portlayer.h"
 #include "ptydevice.h"
 #include "reader.h"
+#include "receivemessages.h"
 #include "sending.h"
 #include "settingsfile.h"
 #include "settingsfilerecord.h"
@@ -24,6 +25,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <memory>
 
 #include <sys/resource.h>
@@ -158,37 +160,90 @@ protected:
     std::unique_ptr<CMonitorDlg> m_dialog;
 };
 
-TEST_F(MonitorFaults, DeviceUnpluggedMidStreamLeavesWhatCameAndAQuietReader)
+// An adapter pulled out mid-stream and plugged back in: closing a pseudo-terminal's device end
+// hangs the port up exactly as an unplug does, and a new one behind the same name is the
+// adapter come back.
+TEST_F(MonitorFaults, DeviceUnpluggedMidStreamIsWaitedForAndTakenUpAgain)
 {
-    CPtyDevice device;
-    device.linkAs("COM1");
+    auto device = std::make_unique<CPtyDevice>();
+    device->linkAs("COM1");
     StartWindow();
     ASSERT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
 
     const std::string stream = Frames(4000);
     const std::size_t half = stream.size() / 2;
-    device.send(stream.substr(0, half));
+    device->send(stream.substr(0, half));
     ASSERT_TRUE(ReceivedWithin(half));
     // The rest goes while the reader is busy with it, and the line is gone right after, with
     // whatever the reader has not read yet.
-    device.send(stream.substr(half));
-    device.hangUp();
+    device->send(stream.substr(half));
+    device->hangUp();
 
-    EXPECT_LE(ReaderWakesDuring(m_dialog->Reader(), QUIET_SPAN), QUIET_WAKES);
-    QCoreApplication::sendPostedEvents();
+    const QString lost = Text("COM1　の接続が切れました。再接続を待っています");
+    ASSERT_TRUE(WaitFor([&] { return m_dialog->StatusText() == lost; }));
+    EXPECT_FALSE(m_dialog->Port().IsOpen());
+    EXPECT_TRUE(m_dialog->WaitingForPort());
     const std::string kept = Received();
     EXPECT_GE(kept.size(), half);
     EXPECT_EQ(kept, stream.substr(0, kept.size())) << "the window holds the stream's beginning";
     EXPECT_EQ(m_dialog->ByteCountText(), QString::number(kept.size()));
     EXPECT_TRUE(m_messages.isEmpty());
-
-    // The window still works: sending to the lost line fails at once, closing logs every byte.
+    // Sending to the lost line fails at once.
     SendBox().setPlainText(QStringLiteral("after"));
     m_dialog->OnSend();
     EXPECT_EQ(m_messages, QStringList {Text(Strings::SEND_FAILED)});
+
+    // Plugged in again: the same name now leads to another device.
+    device.reset();
+    fs::remove("COM1");
+    CPtyDevice replugged;
+    replugged.linkAs("COM1");
+    const auto plugged = Clock::now();
+    ASSERT_TRUE(WaitFor([&] { return m_dialog->StatusText() == Text("COM1　に再接続しました"); }));
+    const auto reconnect
+        = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - plugged);
+    std::cout << "reconnected " << reconnect.count() << " ms after the device came back\n";
+    EXPECT_FALSE(m_dialog->WaitingForPort());
+    EXPECT_TRUE(m_dialog->Port().IsOpen());
+
+    const std::string more = Frames(500, 4000);
+    replugged.send(more);
+    ASSERT_TRUE(ReceivedWithin(kept.size() + more.size()));
     m_dialog->OnCancel();
-    EXPECT_EQ(LogBytes().toStdString(), kept);
+    EXPECT_EQ(LogBytes().toStdString(), kept + more);
     EXPECT_EQ(m_messages.size(), 1);
+}
+
+// While the window waits for a lost port, the user's choice of port and closing the window end
+// the wait.
+TEST_F(MonitorFaults, PortSelectionAndCloseEndTheWaitForALostPort)
+{
+    for (const bool selectPort : {true, false}) {
+        SCOPED_TRACE(selectPort ? "port selection" : "close");
+        CPtyDevice device;
+        fs::remove("COM1");
+        device.linkAs("COM1");
+        StartWindow();
+        device.hangUp();
+        ASSERT_TRUE(WaitFor([&] { return m_dialog->WaitingForPort(); }));
+        if (selectPort) {
+            m_dialog->OnPortSelect();
+            EXPECT_EQ(m_dialog->StatusText(), Text(Strings::STATUS_PORT_NOT_SET));
+        } else {
+            m_dialog->OnCancel();
+        }
+        EXPECT_FALSE(m_dialog->WaitingForPort());
+        m_dialog.reset();
+    }
+}
+
+TEST_F(MonitorFaults, LineErrorCountsShowOnTheStatusLine)
+{
+    StartWindow();
+    CLineErrorsEvent counts({.overrun = 3, .framing = 1, .parity = 0, .breaks = 12});
+    QCoreApplication::sendEvent(m_dialog.get(), &counts);
+    EXPECT_EQ(m_dialog->StatusText(),
+              Text("受信エラー　オーバーラン 3　フレーミング 1　パリティ 0　ブレーク 12"));
 }
 
 struct NonTerminalEntry

@@ -5,6 +5,7 @@
 #include "portsettings.h"
 #include "portsetup.h"
 #include "ptydevice.h"
+#include "recordinglinecontrol.h"
 #include "tempworkdir.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <map>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -242,4 +245,61 @@ TEST(PortLayerNonTerminal, FailsWhereTheStateIsRead)
         EXPECT_EQ(port.IsOpen(), row.opens);
         port.ClosePort();
     }
+}
+
+// A real line's close waits while the device holds it (CTS off, or an XOFF); a pseudo-terminal
+// never does, so the close is held back here by the recording line control. The window's
+// thread must not wait for it, the port must open again at once, and the line is let go in an
+// order that leaves nothing held: queued output dropped, flow control off, then the close.
+TEST(PortClose, LetsGoOfAHeldLineOffTheCallersThread)
+{
+    CTempWorkDir workDir;
+    CPtyDevice device;
+    device.linkAs("COM1");
+    ChooseLineSettings({.flow = FlowControl::Hardware});
+    CRecordingLineControl control;
+    CSerialPort port(control);
+    ASSERT_TRUE(OpenConfiguredPort(port, 0));
+
+    control.HoldClose(true);
+    auto closed = std::async(std::launch::async, [&] { port.ClosePort(); });
+    const bool callerWaited = closed.wait_for(5s) != std::future_status::ready;
+    if (callerWaited)
+        control.HoldClose(false);
+    ASSERT_FALSE(callerWaited) << "the caller waited for the close";
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_TRUE(port.OpenPort(0)) << "the old descriptor still holds the port";
+    port.ClosePort();
+    control.HoldClose(false);
+
+    // The two closes run side by side, each on a thread of its own, in the same order.
+    std::map<std::thread::id, std::vector<std::string>> stepsByThread;
+    for (const auto &call : control.CallsAfterCloses(2, 5s))
+        stepsByThread[call.thread].push_back(call.name);
+    ASSERT_EQ(stepsByThread.size(), 2u);
+    EXPECT_EQ(stepsByThread.count(std::this_thread::get_id()), 0u);
+    const std::vector<std::string> steps = {"discard output", "release flow control", "close"};
+    for (const auto &[thread, names] : stepsByThread)
+        EXPECT_EQ(names, steps);
+    EXPECT_TRUE(device.portClosedWithin(5s));
+}
+
+// What a failed write leaves queued must not go out later, when the line moves again.
+TEST(PortClose, FailedWriteDropsItsQueuedOutput)
+{
+    CTempWorkDir workDir;
+    CPtyDevice device;
+    device.linkAs("COM1");
+    ChooseLineSettings({});
+    CRecordingLineControl control;
+    CSerialPort port(control);
+    ASSERT_TRUE(OpenConfiguredPort(port, 0));
+    ASSERT_TRUE(port.WritePort("ok", 2));
+    device.hangUp();
+    EXPECT_FALSE(port.WritePort("lost", 4));
+    port.ClosePort();
+    const auto calls = control.CallsAfterCloses(1, 5s);
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.front().name, "discard output");
+    EXPECT_EQ(calls.front().thread, std::this_thread::get_id());
 }

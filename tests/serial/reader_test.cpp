@@ -5,6 +5,7 @@
 #include "ptydevice.h"
 #include "reader.h"
 #include "receivemessages.h"
+#include "recordinglinecontrol.h"
 #include "tempworkdir.h"
 
 #include <QCoreApplication>
@@ -21,31 +22,52 @@
 #include <vector>
 
 using namespace std::chrono_literals;
+namespace fs = std::filesystem;
 
 namespace {
 
 constexpr int CHUNK_SIZE = 4095;
 const std::string FRAME = "X07FFY0801Z0ABC\r\n";
 
-// Stands in for the main window: keeps every chunk the reader posts.
+// Stands in for the main window: keeps every chunk the reader posts, where in the stream of
+// chunks the port was reported lost, and each report of line errors with the time it came.
 class ChunkCollector : public QObject
 {
 public:
     bool event(QEvent *event) override
     {
         TakeEventHandOff();
-        if (event->type() != static_cast<QEvent::Type>(WM_RECEIVED_DATA))
+        switch (static_cast<std::uint32_t>(event->type())) {
+        case WM_RECEIVED_DATA:
+            m_chunks.push_back(static_cast<CReceivedDataEvent *>(event)->chunk().toStdString());
+            m_received += m_chunks.back().size();
+            return true;
+        case WM_PORT_LOST:
+            m_lostAfterChunks.push_back(m_chunks.size());
+            return true;
+        case WM_LINE_ERRORS:
+            m_lineErrors.push_back({static_cast<CLineErrorsEvent *>(event)->counts(),
+                                    std::chrono::steady_clock::now()});
+            return true;
+        default:
             return QObject::event(event);
-        m_chunks.push_back(static_cast<CReceivedDataEvent *>(event)->chunk().toStdString());
-        m_received += m_chunks.back().size();
-        return true;
+        }
     }
     const std::vector<std::string> &chunks() const { return m_chunks; }
     std::size_t received() const { return m_received; }
+    const std::vector<std::size_t> &lostAfterChunks() const { return m_lostAfterChunks; }
+    struct LineErrorReport
+    {
+        LineErrorCounts counts;
+        std::chrono::steady_clock::time_point time;
+    };
+    const std::vector<LineErrorReport> &lineErrors() const { return m_lineErrors; }
 
 private:
     std::vector<std::string> m_chunks;
     std::size_t m_received = 0;
+    std::vector<std::size_t> m_lostAfterChunks;
+    std::vector<LineErrorReport> m_lineErrors;
 };
 
 // Delivers posted events until the condition holds or the time is up.
@@ -174,44 +196,88 @@ TEST_F(Reader, StopDuringIdleWaitEndsThreadThenClosesPort)
     EXPECT_TRUE(m_device.portClosedWithin(1s));
 }
 
-TEST_F(Reader, HangUpNeitherSpinsNorPosts)
+// Closing the device end hangs the line up as an unplugged adapter does, with or without bytes
+// still in the line.
+TEST_F(Reader, HangUpIsReportedOnceAfterEveryChunkThenTheReaderSleeps)
 {
-    m_reader.StartReader(&m_window);
-    const std::uint64_t wakesBefore = m_reader.WakeCount();
-    m_device.hangUp();
-    ASSERT_TRUE(DeliverUntil([&] { return m_reader.WakeCount() > wakesBefore; }, 5s));
+    for (const std::size_t streamLength : {0, 200000}) {
+        SCOPED_TRACE(streamLength);
+        CPtyDevice device;
+        fs::remove("COM1");
+        device.linkAs("COM1");
+        ASSERT_TRUE(OpenConfiguredPort(m_port, 0));
+        ChunkCollector window;
+        m_reader.StartReader(&window);
+        const std::string stream = Pattern(streamLength);
+        device.send(stream);
+        device.hangUp();
 
-    // A reader that spins on the hang-up wakes thousands of times in this window.
-    const std::uint64_t wakesAfterHangUp = m_reader.WakeCount();
-    std::this_thread::sleep_for(200ms);
-    EXPECT_LE(m_reader.WakeCount() - wakesAfterHangUp, 1u);
-    QCoreApplication::sendPostedEvents();
-    EXPECT_TRUE(m_window.chunks().empty());
-    EXPECT_TRUE(StopReaderWithin(m_reader, 5s));
+        ASSERT_TRUE(DeliverUntil([&] { return !window.lostAfterChunks().empty(); }, 5s));
+        EXPECT_TRUE(m_reader.PortLost());
+        // A reader that spins on the hang-up wakes thousands of times in this span.
+        const std::uint64_t wakesAfterLost = m_reader.WakeCount();
+        std::this_thread::sleep_for(200ms);
+        EXPECT_LE(m_reader.WakeCount() - wakesAfterLost, 1u);
+        QCoreApplication::sendPostedEvents();
+        EXPECT_EQ(window.lostAfterChunks(), std::vector<std::size_t> {window.chunks().size()});
+        std::string received;
+        for (const std::string &chunk : window.chunks()) {
+            EXPECT_LE(chunk.size(), static_cast<std::size_t>(CHUNK_SIZE));
+            received += chunk;
+        }
+        EXPECT_EQ(received, stream.substr(0, received.size()));
+        EXPECT_TRUE(StopReaderWithin(m_reader, 5s));
+    }
 }
 
-TEST_F(Reader, UnpluggedMidStreamPostsTheStreamsBeginningThenGoesQuiet)
+// The driver's counters since the port opened are posted when they change, looked at no more
+// than once a second while bytes come; a driver without counters posts nothing.
+TEST(ReaderLineErrors, ChangedCountsAreReportedAtMostOnceASecond)
 {
-    m_reader.StartReader(&m_window);
-    const std::string stream = Pattern(200000);
-    // The device end closes while the line may still hold bytes that the reader has not read.
-    m_device.send(stream);
-    m_device.hangUp();
+    CTempWorkDir workDir;
+    CPtyDevice device;
+    device.linkAs("COM1");
+    ChooseLineSettings({});
+    CRecordingLineControl control;
+    control.SetCounts(LineErrorCounts {10, 20, 30, 40});
+    CSerialPort port(control);
+    ASSERT_TRUE(OpenConfiguredPort(port, 0));
+    ChunkCollector window;
+    CReader reader(port);
+    reader.StartReader(&window);
 
-    // What was left in the line when it hung up is read or dropped in a few passes; a reader
-    // that spins on the hang-up wakes thousands of times in this window.
-    const std::uint64_t wakesAfterHangUp = m_reader.WakeCount();
-    std::this_thread::sleep_for(500ms);
-    EXPECT_LE(m_reader.WakeCount() - wakesAfterHangUp, 100u);
-    QCoreApplication::sendPostedEvents();
-    std::string received;
-    for (const std::string &chunk : m_window.chunks()) {
-        EXPECT_LE(chunk.size(), static_cast<std::size_t>(CHUNK_SIZE));
-        received += chunk;
+    const auto start = std::chrono::steady_clock::now();
+    std::uint32_t overruns = 0;
+    while (std::chrono::steady_clock::now() - start < 2500ms) {
+        control.SetCounts(LineErrorCounts {10 + ++overruns, 20 + 2, 30, 40 + 1});
+        device.send(FRAME);
+        DeliverUntil([] { return false; }, 20ms);
     }
-    EXPECT_FALSE(received.empty());
-    EXPECT_EQ(received, stream.substr(0, received.size()));
-    EXPECT_TRUE(StopReaderWithin(m_reader, 5s));
+    reader.StopReader();
+    QCoreApplication::sendPostedEvents();
+
+    const auto &reports = window.lineErrors();
+    ASSERT_GE(reports.size(), 2u);
+    EXPECT_LE(reports.size(), 3u);
+    EXPECT_EQ(reports.front().counts.framing, 2u);
+    EXPECT_EQ(reports.front().counts.parity, 0u);
+    EXPECT_EQ(reports.front().counts.breaks, 1u);
+    for (std::size_t i = 1; i < reports.size(); ++i) {
+        EXPECT_GT(reports[i].counts.overrun, reports[i - 1].counts.overrun);
+        // Delivery may bunch two posts a little; they were made a second apart.
+        EXPECT_GE(reports[i].time - reports[i - 1].time, 900ms);
+    }
+
+    control.SetCounts(std::nullopt);
+    ASSERT_TRUE(OpenConfiguredPort(port, 0));
+    ChunkCollector quiet;
+    reader.StartReader(&quiet);
+    device.send(FRAME);
+    ASSERT_TRUE(DeliverUntil([&] { return quiet.received() == FRAME.size(); }, 5s));
+    reader.StopReader();
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(quiet.lineErrors().empty());
+    control.CallsAfterCloses(2, 5s);
 }
 
 TEST_F(Reader, WithoutPortStaysAsleepUntilStopped)

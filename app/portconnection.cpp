@@ -1,0 +1,70 @@
+// The port's connection: bringing it up, losing it when its device goes, and taking it up again
+// when the device comes back.
+#include "monitordlg.h"
+
+#include "linecontrol.h"
+#include "portsettings.h"
+#include "texts.h"
+
+PortOutcome CMonitorDlg::OpenAndConfigurePort()
+{
+    if (!m_port.OpenPort(g_portSettings.portIndex))
+        return PortOutcome::NotOpened;
+    if (!m_port.ApplyPortSettings(g_portSettings, dcb, commTimeouts)) {
+        m_port.ClosePort();
+        return PortOutcome::StateUnreadable;
+    }
+    // A refused configuration has closed the port.
+    if (!m_port.ConfigurePort(dcb, commTimeouts))
+        return PortOutcome::ConfigurationRefused;
+    return PortOutcome::Configured;
+}
+
+void CMonitorDlg::SetPortStatus(const char *suffix)
+{
+    m_strStatus = QString::fromLatin1(g_portSettings.portText) + QString::fromUtf8(suffix);
+}
+
+// Everything received before stays: text, counter, journal and log. Sending fails meanwhile,
+// since no port is open.
+void CMonitorDlg::OnPortLost()
+{
+    // Posted by a reader that has been stopped since, for a port that is closed already.
+    if (!m_reader.PortLost())
+        return;
+    m_reader.StopReader();
+    SetPortStatus(Strings::PORT_LOST_SUFFIX);
+    UpdateData(false);
+    if (m_reconnectTimerId == 0)
+        m_reconnectTimerId = startTimer(RECONNECT_PERIOD_MS);
+}
+
+// The name is looked up again on every try, so the device may come back under another socket
+// or another node; it is brought up as at start-up, with DTR and RTS raised.
+void CMonitorDlg::TryReconnect()
+{
+    if (OpenAndConfigurePort() != PortOutcome::Configured)
+        return;
+    StopWaitingForPort();
+    m_port.RaiseModemLines();
+    StartReceiving();
+    SetPortStatus(Strings::PORT_RECONNECTED_SUFFIX);
+    UpdateData(false);
+}
+
+void CMonitorDlg::StopWaitingForPort()
+{
+    if (m_reconnectTimerId != 0)
+        killTimer(m_reconnectTimerId);
+    m_reconnectTimerId = 0;
+}
+
+void CMonitorDlg::OnLineErrors(const LineErrorCounts &counts)
+{
+    m_strStatus = QString::fromUtf8(Strings::LINE_ERRORS)
+                      .arg(counts.overrun)
+                      .arg(counts.framing)
+                      .arg(counts.parity)
+                      .arg(counts.breaks);
+    UpdateData(false);
+}
