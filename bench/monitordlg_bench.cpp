@@ -115,7 +115,7 @@ public:
         m_previousDir = QDir::currentPath();
         QDir::setCurrent(m_workDir.path());
         ::symlink(portPath.c_str(), "COM1");
-        SetMessageBoxHandler([](const QString &, MessageButtons buttons) {
+        SetMessageBoxHandler([](const QString &, MessageButtons buttons, const QString &) {
             return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Ignore;
         });
         SetModalRunner([](QDialog &) { return int(QDialog::Rejected); });

@@ -20,9 +20,11 @@ std::function<void()> &BeepHandler()
     return handler;
 }
 
-MessageAnswer ShowRealBox(const QString &text, MessageButtons buttons)
+MessageAnswer ShowRealBox(const QString &text, MessageButtons buttons,
+                          const QString &informativeText)
 {
     QMessageBox box(QMessageBox::Warning, QString::fromUtf8(Strings::APP_NAME), text);
+    box.setInformativeText(informativeText);
     if (buttons == MessageButtons::Ok) {
         box.setStandardButtons(QMessageBox::Ok);
         box.exec();
@@ -35,11 +37,12 @@ MessageAnswer ShowRealBox(const QString &text, MessageButtons buttons)
 
 } // namespace
 
-MessageAnswer ShowMessageBox(const QString &text, MessageButtons buttons)
+MessageAnswer ShowMessageBox(const QString &text, MessageButtons buttons,
+                             const QString &informativeText)
 {
     if (Handler())
-        return Handler()(text, buttons);
-    return ShowRealBox(text, buttons);
+        return Handler()(text, buttons, informativeText);
+    return ShowRealBox(text, buttons, informativeText);
 }
 
 void SetMessageBoxHandler(MessageBoxHandler handler)

@@ -45,7 +45,8 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     SetModalRunner([](QDialog &) { return int(QDialog::Rejected); });
-    SetMessageBoxHandler([](const QString &, MessageButtons) { return MessageAnswer::Ok; });
+    SetMessageBoxHandler(
+        [](const QString &, MessageButtons, const QString &) { return MessageAnswer::Ok; });
     SetBeepHandler([] {});
 
     CReportingMonitorDlg dialog;

@@ -116,7 +116,7 @@ protected:
         m_previous = fs::current_path();
         fs::current_path(m_directory);
         SetLogClock([] { return NOW; });
-        SetMessageBoxHandler([this](const QString &text, MessageButtons buttons) {
+        SetMessageBoxHandler([this](const QString &text, MessageButtons buttons, const QString &) {
             m_messages << text;
             return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Ignore;
         });

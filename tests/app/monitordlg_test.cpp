@@ -415,7 +415,7 @@ TEST_F(MonitorWindowRunning, LetsTheUserRetryALogThatCannotBeOpenedAtClose)
     blocker.close();
     Receive("X0100\r\n");
     QList<MessageButtons> buttons;
-    SetMessageBoxHandler([&](const QString &text, MessageButtons shown) {
+    SetMessageBoxHandler([&](const QString &text, MessageButtons shown, const QString &) {
         m_messages << text;
         buttons << shown;
         QFile::remove("DATALOG");

@@ -407,7 +407,7 @@ TEST_F(MonitorFaults, LogThatTakesNothingKeepsTheTextUntilItDoes)
 
             // At the close the user is asked; the fault is gone by the time they retry.
             Receive(later);
-            SetMessageBoxHandler([&](const QString &text, MessageButtons buttons) {
+            SetMessageBoxHandler([&](const QString &text, MessageButtons buttons, const QString &) {
                 m_messages << text;
                 fault.undo();
                 return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Retry;

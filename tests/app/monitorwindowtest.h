@@ -54,10 +54,12 @@ protected:
         ASSERT_TRUE(m_workDir.isValid());
         m_previousDir = QDir::currentPath();
         QDir::setCurrent(m_workDir.path());
-        SetMessageBoxHandler([this](const QString &text, MessageButtons buttons) {
-            m_messages << text;
-            return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Ignore;
-        });
+        SetMessageBoxHandler(
+            [this](const QString &text, MessageButtons buttons, const QString &informativeText) {
+                m_messages << text;
+                m_informativeTexts << informativeText;
+                return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Ignore;
+            });
         SetBeepHandler([this] { ++m_beeps; });
         // The settings dialog closes at once, as with its close box.
         SetModalRunner([](QDialog &) { return int(QDialog::Rejected); });
@@ -87,5 +89,6 @@ protected:
     QTemporaryDir m_workDir;
     QString m_previousDir;
     QStringList m_messages;
+    QStringList m_informativeTexts;
     int m_beeps = 0;
 };

@@ -22,7 +22,7 @@ protected:
     void SetUp() override
     {
         SetDefaultPortSettings(g_portSettings);
-        SetMessageBoxHandler([this](const QString &text, MessageButtons) {
+        SetMessageBoxHandler([this](const QString &text, MessageButtons, const QString &) {
             m_shown << text;
             return MessageAnswer::Ok;
         });
