@@ -26,4 +26,11 @@ inline constexpr const char *LOG_CANNOT_OPEN = "ログファイルがオープ�
 inline constexpr const char *LOG_CANNOT_WRITE = "ログファイルに書き込めません";
 inline constexpr const char *RECEIVE_ERROR_TEXT = "エラー";
 
+inline constexpr const char *PORT_WORK_FOLDER_LINK = "作業フォルダのリンク";
+inline constexpr const char *PORT_ON_BOARD = "オンボードのポート";
+inline constexpr const char *PORT_NOT_CONNECTED = "接続されていません";
+inline constexpr const char *PORT_NUMBERS_EXHAUSTED = "COM番号の空きがありません";
+inline constexpr const char *PORT_PRESENT = "あり";
+inline constexpr const char *PORT_ABSENT = "なし";
+
 } // namespace Strings

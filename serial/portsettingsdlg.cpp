@@ -1,6 +1,7 @@
 #include "portsettingsdlg.h"
 
 #include "portchoicetables.h"
+#include "portdiscovery.h"
 #include "portnames.h"
 #include "portsettings.h"
 
@@ -116,6 +117,7 @@ void CPortSettingsDlg::OnInitDialog()
 // The names keep the description's texts; the tooltip tells which device each one reaches now.
 void CPortSettingsDlg::ShowPortDevices()
 {
+    m_comboPort->setToolTip(QString::fromStdString(UnnumberedAdaptersNote(DiscoverPorts())));
     for (int i = 0; i < m_comboPort->count(); ++i) {
         const std::string device = DescribePortDevice(static_cast<std::uint32_t>(i));
         m_comboPort->setItemData(i, QString::fromStdString(device), Qt::ToolTipRole);
