@@ -211,18 +211,18 @@ PortTarget WorkFolderTarget(const char *name)
             Strings::PORT_WORK_FOLDER_LINK};
 }
 
+// An adapter that sysfs does not describe (a pseudo-terminal standing in for one) is told by the
+// name its number is kept under.
 PortTarget AdapterTarget(const PortRoots &roots, const fs::path &link)
 {
+    std::error_code ignored;
+    const std::string keptName = fs::read_symlink(link, ignored).string();
     const std::string node = Canonical(link);
-    if (node.empty()) {
-        std::error_code ignored;
-        return {PortKind::Adapter,
-                false,
-                {},
-                fs::read_symlink(link, ignored).string(),
-                Strings::PORT_NOT_CONNECTED};
-    }
-    return {PortKind::Adapter, true, link.string(), node, SysfsDescription(roots, node)};
+    if (node.empty())
+        return {PortKind::Adapter, false, {}, keptName, Strings::PORT_NOT_CONNECTED};
+    const std::string description = SysfsDescription(roots, node);
+    return {PortKind::Adapter, true, link.string(), node,
+            description.empty() ? keptName : description};
 }
 
 fs::path ConfigHome()
@@ -269,8 +269,11 @@ std::vector<SerialAdapter> FindAdapters(const PortRoots &roots)
                 AddAdapterName(adapters, node);
         }
     }
-    for (SerialAdapter &adapter : adapters)
-        adapter.description = JoinParts({SysfsDescription(roots, adapter.node), adapter.node});
+    for (SerialAdapter &adapter : adapters) {
+        const std::string description = SysfsDescription(roots, adapter.node);
+        adapter.description
+            = JoinParts({description.empty() ? adapter.key : description, adapter.node});
+    }
     std::sort(adapters.begin(), adapters.end(),
               [](const SerialAdapter &a, const SerialAdapter &b) { return a.key < b.key; });
     return adapters;

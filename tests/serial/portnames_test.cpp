@@ -87,7 +87,7 @@ void MakeMachine()
 
 std::string Placed(std::string text)
 {
-    if (const std::size_t at = text.find("{cwd}"); at != std::string::npos)
+    for (std::size_t at; (at = text.find("{cwd}")) != std::string::npos;)
         text.replace(at, 5, fs::current_path().string());
     return text;
 }
@@ -133,7 +133,7 @@ TEST_F(PortNames, DescriptionTellsWhatTheNameReaches)
     MakeMachine();
     const CScopedEnv configHome("XDG_CONFIG_HOME", (fs::current_path() / "config").c_str());
     EXPECT_EQ(DescribePortDevice(2), "作業フォルダのリンク — /dev/null");
-    EXPECT_EQ(DescribePortDevice(4), Placed("{cwd}/ttyUSB0"));
+    EXPECT_EQ(DescribePortDevice(4), Placed("{cwd}/devices/usb-FTDI_A12345 — {cwd}/ttyUSB0"));
     EXPECT_EQ(DescribePortDevice(5), Placed("接続されていません — {cwd}/devices/usb-Gone"));
 }
 
