@@ -33,4 +33,10 @@ inline constexpr const char *PORT_NUMBERS_EXHAUSTED = "COM番号の空きがあ�
 inline constexpr const char *PORT_PRESENT = "あり";
 inline constexpr const char *PORT_ABSENT = "なし";
 
+inline constexpr const char *USAGE = "使い方: orvanta [オプション]\n"
+                                     "  --list-ports  COMポートの一覧を表示して終了します\n"
+                                     "  --help        この説明を表示して終了します\n"
+                                     "  --version     バージョンを表示して終了します\n";
+inline constexpr const char *UNKNOWN_OPTION = "不明なオプションです: ";
+
 } // namespace Strings

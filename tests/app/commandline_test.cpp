@@ -1,0 +1,117 @@
+// Runs the built program with its options, with a pseudo-terminal presented as an adapter.
+
+#include "ptydevice.h"
+#include "tempworkdir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ProgramRun
+{
+    int status;
+    std::string output;
+};
+
+// Runs the program in the working directory with stderr joined to stdout.
+ProgramRun RunOrvanta(const std::string &environment, const std::string &option)
+{
+    const std::string command = environment + " '" ORVANTA_PATH "' " + option + " 2>&1";
+    FILE *pipe = popen(command.c_str(), "r");
+    std::string output;
+    char buffer[4096];
+    for (std::size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        output.append(buffer, got);
+    const int status = pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+std::vector<std::string> Lines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+struct OptionCase
+{
+    const char *option;
+    int status;
+    const char *firstLine;
+};
+
+const OptionCase OPTION_CASES[] = {
+    {"--version", 0, "orvanta 1.0"},
+    {"--help", 0, "使い方: orvanta [オプション]"},
+    {"--colour", 2, "不明なオプションです: --colour"},
+};
+
+TEST(CommandLine, OptionsAnswerWithoutAWindow)
+{
+    for (const OptionCase &row : OPTION_CASES) {
+        SCOPED_TRACE(row.option);
+        const ProgramRun run = RunOrvanta("env -u DISPLAY -u WAYLAND_DISPLAY", row.option);
+        EXPECT_EQ(run.status, row.status);
+        EXPECT_EQ(Lines(run.output).at(0), row.firstLine);
+    }
+}
+
+TEST(CommandLine, ListPortsNumbersAnAdapterAndShowsEveryPort)
+{
+    const CTempWorkDir workDir;
+    const CPtyDevice device;
+    const fs::path root = fs::current_path();
+    fs::create_directories("devices");
+    fs::create_symlink(device.slavePath(), "devices/usb-Orvanta_Sim_0001-if00-port0");
+    fs::create_directories("config/orvanta/ports");
+    fs::create_symlink(root / "devices/usb-Gone", "config/orvanta/ports/COM15");
+    fs::create_symlink("/dev/null", "COM16");
+
+    const std::string environment
+        = "env ORVANTA_SERIAL_DEVICES=devices XDG_CONFIG_HOME='" + (root / "config").string() + "'";
+    const ProgramRun run = RunOrvanta(environment, "--list-ports");
+    EXPECT_EQ(run.status, 0);
+    const std::vector<std::string> lines = Lines(run.output);
+    ASSERT_EQ(lines.size(), 16u) << run.output;
+    EXPECT_TRUE(lines[15].starts_with("COM16  /dev/null ")) << lines[15];
+    EXPECT_TRUE(lines[15].ends_with("  あり  作業フォルダのリンク")) << lines[15];
+    // The presence column starts at the same place on every line.
+    std::vector<std::size_t> presenceColumns;
+    for (const std::string &line : lines)
+        presenceColumns.push_back(std::min(line.find("  あり  "), line.find("  なし  ")));
+    EXPECT_EQ(std::count(presenceColumns.begin(), presenceColumns.end(), presenceColumns[0]), 16)
+        << run.output;
+
+    // Which number the adapter gets depends on the machine's UARTs; its link tells.
+    const std::string adapter = (root / "devices/usb-Orvanta_Sim_0001-if00-port0").string();
+    std::string number;
+    for (const auto &link : fs::directory_iterator("config/orvanta/ports")) {
+        if (fs::read_symlink(link) == adapter)
+            number = link.path().filename().string();
+    }
+    ASSERT_FALSE(number.empty());
+    for (const std::string &line : lines) {
+        SCOPED_TRACE(line);
+        if (line.starts_with(number + " ")) {
+            EXPECT_NE(line.find(" " + device.slavePath() + " "), std::string::npos);
+            EXPECT_TRUE(line.ends_with("  あり  " + adapter));
+        } else if (line.starts_with("COM15 ")) {
+            EXPECT_TRUE(line.ends_with((root / "devices/usb-Gone").string()
+                                       + "  なし  接続されていません"));
+        }
+    }
+}
+
+} // namespace
