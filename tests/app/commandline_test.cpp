@@ -45,27 +45,15 @@ std::vector<std::string> Lines(const std::string &text)
     return lines;
 }
 
-struct OptionCase
-{
-    const char *option;
-    int status;
-    const char *firstLine;
-};
-
-const OptionCase OPTION_CASES[] = {
-    {"--version", 0, "orvanta 1.0"},
-    {"--help", 0, "使い方: orvanta [オプション]"},
-    {"--colour", 2, "不明なオプションです: --colour"},
-};
-
 TEST(CommandLine, OptionsAnswerWithoutAWindow)
 {
-    for (const OptionCase &row : OPTION_CASES) {
-        SCOPED_TRACE(row.option);
-        const ProgramRun run = RunOrvanta("env -u DISPLAY -u WAYLAND_DISPLAY", row.option);
-        EXPECT_EQ(run.status, row.status);
-        EXPECT_EQ(Lines(run.output).at(0), row.firstLine);
-    }
+    const std::string noDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY";
+    const ProgramRun version = RunOrvanta(noDisplay, "--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.output, "orvanta 1.0\n");
+    const ProgramRun unknown = RunOrvanta(noDisplay, "--colour");
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_TRUE(unknown.output.starts_with("不明なオプションです: --colour\n使い方: orvanta"));
 }
 
 TEST(CommandLine, ListPortsNumbersAnAdapterAndShowsEveryPort)

@@ -3,16 +3,32 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
+
+std::vector<std::string> Words(const std::string &text, char separator = ' ')
+{
+    std::vector<std::string> words;
+    std::istringstream in(text);
+    for (std::string word; std::getline(in, word, separator);)
+        if (!word.empty())
+            words.push_back(word);
+    return words;
+}
+
+void WriteText(const fs::path &path, const std::string &text)
+{
+    if (path.has_parent_path())
+        fs::create_directories(path.parent_path());
+    std::ofstream(path) << text << "\n";
+}
 
 // A machine in a fresh working directory: sys/ for sysfs, dev/ with plain files standing in for
 // device nodes, by-id/ and by-path/ for the adapters' links and config/orvanta/ports/ for the
@@ -21,178 +37,92 @@ class CFakeMachine
 {
 public:
     CFakeMachine()
-        : m_root(fs::current_path())
-        , m_roots {m_root / "sys",
-                   m_root / "dev",
-                   {m_root / "by-id", m_root / "by-path"},
-                   true,
-                   m_root / "config/orvanta/ports"}
     {
-        for (const char *folder : {"dev", "by-id", "by-path"})
+        for (const char *folder : {"dev", "by-id", "by-path", "config/orvanta/ports"})
             fs::create_directories(folder);
         for (int i = 0; i < 16; ++i)
-            SetUartType("ttyS" + std::to_string(i), "0");
+            WriteText("sys/class/tty/ttyS" + std::to_string(i) + "/type", "0");
     }
 
-    const PortRoots &Roots() const { return m_roots; }
-    const fs::path &Root() const { return m_root; }
-
-    static void WriteText(const fs::path &path, const std::string &text)
+    // "ttyUSB0:usb-FTDI_A1:pci-1.0": the node, its by-id and its by-path name, "-" for none.
+    static void Plug(const std::string &adapter)
     {
-        if (path.has_parent_path())
-            fs::create_directories(path.parent_path());
-        std::ofstream(path) << text << "\n";
+        const std::vector<std::string> names = Words(adapter, ':');
+        WriteText("dev/" + names[0], "");
+        const std::string folders[] = {"by-id/", "by-path/"};
+        for (int i = 0; i < 2; ++i) {
+            if (names[i + 1] != "-")
+                fs::create_symlink("../dev/" + names[0], folders[i] + names[i + 1]);
+        }
     }
 
-    static void SetUartType(const std::string &name, const char *type)
+    // The ports folder's links in number order, "COM2>target", the machine's root left off.
+    std::string PortsFolder() const
     {
-        WriteText("sys/class/tty/" + name + "/type", type);
+        std::string listing;
+        for (int i = 1; i <= 16; ++i) {
+            const fs::path link = m_roots.portsFolder / ("COM" + std::to_string(i));
+            if (!fs::is_symlink(link))
+                continue;
+            std::string target = fs::read_symlink(link).string();
+            if (target.starts_with(m_root.string() + "/"))
+                target.erase(0, m_root.string().size() + 1);
+            listing += (listing.empty() ? "" : " ") + link.filename().string() + ">" + target;
+        }
+        return listing;
     }
 
-    // A node and its links; a link name left empty is not made.
-    static void Plug(const std::string &node, const std::string &byId, const std::string &byPath)
+    std::string Placed(std::string text) const
     {
-        WriteText("dev/" + node, "");
-        if (!byId.empty())
-            fs::create_symlink("../dev/" + node, "by-id/" + byId);
-        if (!byPath.empty())
-            fs::create_symlink("../dev/" + node, "by-path/" + byPath);
-    }
-
-    void LinkPort(const char *name, const char *target) const
-    {
-        fs::create_directories(m_roots.portsFolder);
-        fs::create_symlink(target, m_roots.portsFolder / name);
-    }
-
-    // The ports folder as `ls -l` lists it, the machine's root left off the targets.
-    std::vector<std::string> PortsFolder() const
-    {
-        std::vector<fs::path> links;
-        if (fs::exists(m_roots.portsFolder))
-            links.assign(fs::directory_iterator(m_roots.portsFolder), fs::directory_iterator());
-        std::sort(links.begin(), links.end());
-        std::vector<std::string> lines;
-        for (const fs::path &link : links)
-            lines.push_back(link.filename().string() + " -> "
-                            + WithoutRoot(fs::read_symlink(link)));
-        return lines;
-    }
-
-    std::string WithoutRoot(const fs::path &path) const
-    {
-        std::string text = path.string();
-        const std::string root = m_root.string() + "/";
-        if (text.starts_with(root))
-            text.erase(0, root.size());
+        for (std::size_t at; (at = text.find("{root}")) != std::string::npos;)
+            text.replace(at, 6, m_root.string());
         return text;
     }
 
-private:
     CTempWorkDir m_workDir;
-    fs::path m_root;
-    PortRoots m_roots;
-};
-
-struct Adapter
-{
-    const char *node;
-    const char *byId;
-    const char *byPath;
+    fs::path m_root = fs::current_path();
+    PortRoots m_roots {m_root / "sys",
+                       m_root / "dev",
+                       {m_root / "by-id", m_root / "by-path"},
+                       true,
+                       m_root / "config/orvanta/ports"};
 };
 
 struct NumberingCase
 {
     const char *name;
-    std::vector<const char *> realUarts;
-    std::vector<const char *> workFolderEntries;
-    // Links in the ports folder before the look, their targets as a person would write them.
-    std::vector<std::pair<const char *, const char *>> portLinks;
-    std::vector<Adapter> plugged;
-    std::vector<std::string> expectedPortsFolder;
+    const char *realUarts;
+    const char *workFolderEntries;
+    // The ports folder before the look, as a person would have written the links.
+    const char *portLinks;
+    const char *plugged;
+    const char *expectedPortLinks;
     std::size_t expectedUnnumbered;
 };
 
-const Adapter FTDI {"ttyUSB0", "usb-FTDI_FT232R_USB_UART_A12345-if00-port0",
-                    "pci-0000:00:14.0-usb-0:1:1.0-port0"};
-
 const NumberingCase NUMBERING_CASES[] = {
-    {"a working-directory entry wins",
-     {},
-     {"COM1"},
-     {},
-     {FTDI},
-     {"COM2 -> by-id/usb-FTDI_FT232R_USB_UART_A12345-if00-port0"},
-     0},
-    {"the lowest free number skips a real UART and a held number",
-     {"ttyS0"},
-     {},
-     {{"COM2", "/dev/serial/by-id/usb-Prolific_PL2303-if00-port0"}},
-     {FTDI},
-     {"COM2 -> /dev/serial/by-id/usb-Prolific_PL2303-if00-port0",
-      "COM3 -> by-id/usb-FTDI_FT232R_USB_UART_A12345-if00-port0"},
-     0},
-    {"an adapter plugged in again keeps its number",
-     {},
-     {},
-     {{"COM4", "../../../by-id/usb-FTDI_FT232R_USB_UART_A12345-if00-port0"}},
-     {FTDI},
-     {"COM4 -> ../../../by-id/usb-FTDI_FT232R_USB_UART_A12345-if00-port0"},
-     0},
-    {"the same adapter in another socket keeps its number",
-     {},
-     {},
-     {{"COM2", "../../../by-id/usb-FTDI_FT232R_USB_UART_A12345-if00-port0"}},
-     {{"ttyUSB3", "usb-FTDI_FT232R_USB_UART_A12345-if00-port0",
-       "pci-0000:00:14.0-usb-0:4:1.0-port0"}},
-     {"COM2 -> ../../../by-id/usb-FTDI_FT232R_USB_UART_A12345-if00-port0"},
-     0},
-    {"an adapter without a serial number is kept by its socket",
-     {},
-     {},
-     {},
-     {{"ttyUSB1", "", "pci-0000:00:14.0-usb-0:2:1.0-port0"}},
-     {"COM1 -> by-path/pci-0000:00:14.0-usb-0:2:1.0-port0"},
-     0},
-    {"a node without links is kept by itself",
-     {},
-     {},
-     {},
-     {{"ttyACM0", "", ""}},
-     {"COM1 -> dev/ttyACM0"},
-     0},
-    {"new adapters are numbered in the order of their names",
-     {"ttyS1"},
-     {},
-     {},
-     {{"ttyUSB1", "usb-Silicon_Labs_CP2102_0001-if00-port0", ""}, FTDI},
-     {"COM1 -> by-id/usb-FTDI_FT232R_USB_UART_A12345-if00-port0",
-      "COM3 -> by-id/usb-Silicon_Labs_CP2102_0001-if00-port0"},
-     0},
-    {"a link the user pointed at the node holds the adapter",
-     {},
-     {},
-     {{"COM7", "../../../dev/ttyXRUSB0"}},
-     {{"ttyXRUSB0", "usb-Exar_XR21V1410_B7-if00", ""}},
-     {"COM7 -> ../../../dev/ttyXRUSB0"},
-     0},
-    {"with all sixteen numbers taken a new adapter gets none",
-     {"ttyS0", "ttyS1", "ttyS2", "ttyS3"},
-     {"COM5", "COM6", "COM7", "COM8"},
-     {{"COM9", "/dev/serial/by-id/usb-A"},
-      {"COM10", "/dev/serial/by-id/usb-B"},
-      {"COM11", "/dev/serial/by-id/usb-C"},
-      {"COM12", "/dev/serial/by-id/usb-D"},
-      {"COM13", "/dev/serial/by-id/usb-E"},
-      {"COM14", "/dev/serial/by-id/usb-F"},
-      {"COM15", "/dev/serial/by-id/usb-G"},
-      {"COM16", "/dev/serial/by-id/usb-H"}},
-     {FTDI},
-     {"COM10 -> /dev/serial/by-id/usb-B", "COM11 -> /dev/serial/by-id/usb-C",
-      "COM12 -> /dev/serial/by-id/usb-D", "COM13 -> /dev/serial/by-id/usb-E",
-      "COM14 -> /dev/serial/by-id/usb-F", "COM15 -> /dev/serial/by-id/usb-G",
-      "COM16 -> /dev/serial/by-id/usb-H", "COM9 -> /dev/serial/by-id/usb-A"},
-     1},
+    {"a working-directory entry wins", "", "COM1", "", "ttyUSB0:usb-FTDI_A1:pci-1.0",
+     "COM2>by-id/usb-FTDI_A1", 0},
+    {"the lowest free number skips a real UART and a held number", "ttyS0", "",
+     "COM2>/dev/serial/by-id/usb-PL2303_B2", "ttyUSB0:usb-FTDI_A1:pci-1.0",
+     "COM2>/dev/serial/by-id/usb-PL2303_B2 COM3>by-id/usb-FTDI_A1", 0},
+    {"an adapter plugged in again keeps its number", "", "", "COM4>../../../by-id/usb-FTDI_A1",
+     "ttyUSB0:usb-FTDI_A1:pci-1.0", "COM4>../../../by-id/usb-FTDI_A1", 0},
+    {"the same adapter in another socket keeps its number", "", "", "COM2>{root}/by-id/usb-FTDI_A1",
+     "ttyUSB3:usb-FTDI_A1:pci-4.0", "COM2>by-id/usb-FTDI_A1", 0},
+    {"an adapter without a serial number is kept by its socket", "", "", "", "ttyUSB1:-:pci-2.0",
+     "COM1>by-path/pci-2.0", 0},
+    {"a node without links is kept by itself", "", "", "", "ttyACM0:-:-", "COM1>dev/ttyACM0", 0},
+    {"new adapters are numbered in the order of their names", "ttyS1", "", "",
+     "ttyUSB1:usb-SiLabs_C3:- ttyUSB0:usb-FTDI_A1:-",
+     "COM1>by-id/usb-FTDI_A1 COM3>by-id/usb-SiLabs_C3", 0},
+    {"a link the user pointed at the node holds the adapter", "", "", "COM7>../../../dev/ttyXRUSB0",
+     "ttyXRUSB0:usb-Exar_B7:-", "COM7>../../../dev/ttyXRUSB0", 0},
+    {"with all sixteen numbers taken a new adapter gets none", "ttyS0 ttyS1 ttyS2 ttyS3",
+     "COM5 COM6 COM7 COM8",
+     "COM9>/a COM10>/b COM11>/c COM12>/d COM13>/e COM14>/f COM15>/g COM16>/h",
+     "ttyUSB0:usb-FTDI_A1:pci-1.0",
+     "COM9>/a COM10>/b COM11>/c COM12>/d COM13>/e COM14>/f COM15>/g COM16>/h", 1},
 };
 
 TEST(PortDiscovery, AdaptersKeepTheLowestNumberFreeWhenFirstSeen)
@@ -200,28 +130,29 @@ TEST(PortDiscovery, AdaptersKeepTheLowestNumberFreeWhenFirstSeen)
     for (const NumberingCase &row : NUMBERING_CASES) {
         SCOPED_TRACE(row.name);
         const CFakeMachine machine;
-        for (const char *uart : row.realUarts)
-            machine.SetUartType(uart, "4");
-        for (const char *entry : row.workFolderEntries)
+        for (const std::string &uart : Words(row.realUarts))
+            WriteText("sys/class/tty/" + uart + "/type", "4");
+        for (const std::string &entry : Words(row.workFolderEntries))
             fs::create_symlink("/dev/null", entry);
-        for (const auto &[name, target] : row.portLinks)
-            machine.LinkPort(name, target);
-        for (const Adapter &adapter : row.plugged)
-            machine.Plug(adapter.node, adapter.byId, adapter.byPath);
+        for (const std::string &link : Words(machine.Placed(row.portLinks))) {
+            const std::vector<std::string> nameAndTarget = Words(link, '>');
+            fs::create_symlink(nameAndTarget[1], machine.m_roots.portsFolder / nameAndTarget[0]);
+        }
+        for (const std::string &adapter : Words(row.plugged))
+            machine.Plug(adapter);
 
-        EXPECT_EQ(DiscoverPorts(machine.Roots()).size(), row.expectedUnnumbered);
-        EXPECT_EQ(machine.PortsFolder(), row.expectedPortsFolder);
-        for (const char *entry : row.workFolderEntries)
-            EXPECT_EQ(fs::read_symlink(entry), "/dev/null");
         // A second look finds every adapter numbered already.
-        EXPECT_EQ(DiscoverPorts(machine.Roots()).size(), row.expectedUnnumbered);
-        EXPECT_EQ(machine.PortsFolder(), row.expectedPortsFolder);
+        for (int look = 0; look < 2; ++look) {
+            EXPECT_EQ(DiscoverPorts(machine.m_roots).size(), row.expectedUnnumbered);
+            EXPECT_EQ(machine.PortsFolder(), row.expectedPortLinks);
+        }
+        for (const std::string &entry : Words(row.workFolderEntries))
+            EXPECT_EQ(fs::read_symlink(entry), "/dev/null");
     }
 }
 
 struct ResolutionCase
 {
-    const char *name;
     std::uint32_t portIndex;
     PortKind kind;
     bool present;
@@ -231,71 +162,49 @@ struct ResolutionCase
 };
 
 const ResolutionCase RESOLUTION_CASES[] = {
-    {"on-board UART", 0, PortKind::OnBoardUart, true, "{root}/dev/ttyS0",
-     "オンボードのポート — {root}/dev/ttyS0"},
-    {"UART placeholder", 1, PortKind::NotPresent, false, "", "接続されていません"},
-    {"adapter present", 2, PortKind::Adapter, true, "{root}/config/orvanta/ports/COM3",
+    {0, PortKind::OnBoardUart, true, "{root}/dev/ttyS0", "オンボードのポート — {root}/dev/ttyS0"},
+    {1, PortKind::NotPresent, false, "", "接続されていません"},
+    {2, PortKind::Adapter, true, "{root}/config/orvanta/ports/COM3",
      "FT232R USB UART — FTDI — A12345 — {root}/dev/ttyUSB0"},
-    {"adapter unplugged", 3, PortKind::Adapter, false, "",
-     "接続されていません — /dev/serial/by-id/usb-Prolific_PL2303-if00-port0"},
-    {"working-directory link before the adapter's number", 4, PortKind::WorkFolderEntry, true,
-     "COM5", "作業フォルダのリンク — /dev/null"},
-    {"working-directory link to a missing device", 5, PortKind::WorkFolderEntry, false, "COM6",
-     "作業フォルダのリンク — missing-device"},
-    {"working-directory plain file", 6, PortKind::WorkFolderEntry, true, "COM7",
-     "作業フォルダのリンク"},
-    {"no ttyS in sysfs", 7, PortKind::NotPresent, false, "", "接続されていません"},
-    {"beyond the sixteen ports", 16, PortKind::NotPresent, false, "", ""},
+    {3, PortKind::Adapter, false, "", "接続されていません — /dev/serial/by-id/usb-PL2303_B2"},
+    {4, PortKind::WorkFolderEntry, true, "COM5", "作業フォルダのリンク — /dev/null"},
+    {5, PortKind::WorkFolderEntry, false, "COM6", "作業フォルダのリンク — missing-device"},
+    {7, PortKind::NotPresent, false, "", "接続されていません"},
+    {16, PortKind::NotPresent, false, "", ""},
 };
-
-std::string Placed(const std::string &text, const fs::path &root)
-{
-    std::string placed = text;
-    for (std::size_t at; (at = placed.find("{root}")) != std::string::npos;)
-        placed.replace(at, 6, root.string());
-    return placed;
-}
 
 TEST(PortDiscovery, NumberReachesItsDeviceAndTellsWhatItIs)
 {
     const CFakeMachine machine;
     fs::remove_all("sys/class/tty/ttyS7");
-    machine.SetUartType("ttyS0", "4");
+    WriteText("sys/class/tty/ttyS0/type", "4");
     // A USB device, its interface and the converter's port below it.
-    const fs::path usb = "sys/devices/pci0000:00/0000:00:14.0/usb1/1-1";
-    machine.WriteText(usb / "product", "FT232R USB UART");
-    machine.WriteText(usb / "manufacturer", "FTDI");
-    machine.WriteText(usb / "serial", "A12345");
+    const fs::path usb = "sys/devices/pci0000:00/usb1/1-1";
+    WriteText(usb / "product", "FT232R USB UART");
+    WriteText(usb / "manufacturer", "FTDI");
+    WriteText(usb / "serial", "A12345");
     fs::create_directories(usb / "1-1:1.0/ttyUSB0");
     fs::create_directories("sys/class/tty/ttyUSB0");
-    fs::create_directory_symlink(
-        "../../../devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1:1.0/ttyUSB0",
-        "sys/class/tty/ttyUSB0/device");
-    machine.Plug("ttyUSB0", "usb-FTDI_FT232R_USB_UART_A12345-if00-port0", "");
-    machine.LinkPort("COM3", "../../../by-id/usb-FTDI_FT232R_USB_UART_A12345-if00-port0");
-    machine.LinkPort("COM4", "/dev/serial/by-id/usb-Prolific_PL2303-if00-port0");
-    machine.LinkPort("COM5", "../../../by-id/usb-FTDI_FT232R_USB_UART_A12345-if00-port0");
+    fs::create_directory_symlink("../../../devices/pci0000:00/usb1/1-1/1-1:1.0/ttyUSB0",
+                                 "sys/class/tty/ttyUSB0/device");
+    machine.Plug("ttyUSB0:usb-FTDI_A12345:-");
+    fs::create_symlink("../../../by-id/usb-FTDI_A12345", "config/orvanta/ports/COM3");
+    fs::create_symlink("/dev/serial/by-id/usb-PL2303_B2", "config/orvanta/ports/COM4");
+    fs::create_symlink("../../../by-id/usb-FTDI_A12345", "config/orvanta/ports/COM5");
     fs::create_symlink("/dev/null", "COM5");
     fs::create_symlink("missing-device", "COM6");
-    machine.WriteText("COM7", "");
 
     for (const ResolutionCase &row : RESOLUTION_CASES) {
-        SCOPED_TRACE(row.name);
-        const PortTarget target = ResolvePort(machine.Roots(), row.portIndex);
+        SCOPED_TRACE(row.portIndex);
+        const PortTarget target = ResolvePort(machine.m_roots, row.portIndex);
         EXPECT_EQ(target.kind, row.kind);
         EXPECT_EQ(target.present, row.present);
-        EXPECT_EQ(target.openPath, Placed(row.openPath, machine.Root()));
-        EXPECT_EQ(DescribePortTarget(target), Placed(row.description, machine.Root()));
+        EXPECT_EQ(target.openPath, machine.Placed(row.openPath));
+        EXPECT_EQ(DescribePortTarget(target), machine.Placed(row.description));
     }
-
-    const std::vector<SerialAdapter> adapters = FindAdapters(machine.Roots());
-    ASSERT_EQ(adapters.size(), 1u);
-    EXPECT_EQ(adapters[0].description,
-              Placed("FT232R USB UART — FTDI — A12345 — {root}/dev/ttyUSB0", machine.Root()));
-    EXPECT_EQ(UnnumberedAdaptersNote(adapters),
-              Placed("COM番号の空きがありません\nFT232R USB UART — FTDI — A12345 — "
-                     "{root}/dev/ttyUSB0",
-                     machine.Root()));
+    EXPECT_EQ(UnnumberedAdaptersNote(FindAdapters(machine.m_roots)),
+              machine.Placed("COM番号の空きがありません\nFT232R USB UART — FTDI — A12345 — "
+                             "{root}/dev/ttyUSB0"));
     EXPECT_EQ(UnnumberedAdaptersNote({}), "");
 }
 
