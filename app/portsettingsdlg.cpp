@@ -1,6 +1,7 @@
 #include "portsettingsdlg.h"
 
 #include "portchoicetables.h"
+#include "portdiscovery.h"
 #include "portnames.h"
 #include "portsettings.h"
 
@@ -113,9 +114,12 @@ void CPortSettingsDlg::OnInitDialog()
     FindControl(*this, IDC_SETTINGS_OK)->setFocus();
 }
 
-// The names keep the description's texts; the tooltip tells which device each one reaches now.
+// The entries keep their names; each one's tooltip tells which device it reaches now. Adapters
+// plugged in since the last look get their numbers here, at start-up and at every port
+// selection, before the chosen port is opened.
 void CPortSettingsDlg::ShowPortDevices()
 {
+    m_comboPort->setToolTip(QString::fromStdString(UnnumberedAdaptersNote(DiscoverPorts())));
     for (int i = 0; i < m_comboPort->count(); ++i) {
         const std::string device = DescribePortDevice(static_cast<std::uint32_t>(i));
         m_comboPort->setItemData(i, QString::fromStdString(device), Qt::ToolTipRole);

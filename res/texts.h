@@ -33,4 +33,18 @@ inline constexpr const char *PORT_RECONNECTED_SUFFIX = "　に再接続しまし
 inline constexpr const char *LINE_ERRORS
     = "受信エラー　オーバーラン %1　フレーミング %2　パリティ %3　ブレーク %4";
 
+// What each port name reaches, in the port list's tooltips and in orvanta --list-ports.
+inline constexpr const char *PORT_WORK_FOLDER_LINK = "作業フォルダのリンク";
+inline constexpr const char *PORT_ON_BOARD = "オンボードのポート";
+inline constexpr const char *PORT_NOT_CONNECTED = "接続されていません";
+inline constexpr const char *PORT_NUMBERS_EXHAUSTED = "COM番号の空きがありません";
+inline constexpr const char *PORT_PRESENT = "あり";
+inline constexpr const char *PORT_ABSENT = "なし";
+
+inline constexpr const char *USAGE = "使い方: orvanta [オプション]\n"
+                                     "  --list-ports  COMポートの一覧を表示して終了します\n"
+                                     "  --help        この説明を表示して終了します\n"
+                                     "  --version     バージョンを表示して終了します\n";
+inline constexpr const char *UNKNOWN_OPTION = "不明なオプションです: ";
+
 } // namespace Strings

@@ -3,14 +3,12 @@
 #include <cstdint>
 #include <string>
 
-// Where a port name leads. "COMn" opens an entry of that name in the working directory where one
-// exists (usually a symbolic link to a device, which is how a simulator or another adapter is
-// plugged in), else the n-th standard serial device, /dev/ttyS(n-1).
+// Where a port name leads now, with the ports found by portdiscovery.h: the working directory's
+// entry COMn, the adapter numbered n, or the on-board UART /dev/ttyS(n-1) where it exists.
 
-// The path to open for port portIndex (0 is "COM1"); empty for a portIndex beyond the sixteen
-// ports, which names no port.
+// The path to open for port portIndex (0 is "COM1"); empty when nothing is there to open, and for
+// a portIndex beyond the sixteen ports, which names no port.
 std::string PortDevicePath(std::uint32_t portIndex);
 
-// The same path for the user's eyes, followed by the device it finally reaches where that differs
-// ("COM3 → /dev/ttyUSB0").
+// What the port reaches, for the user's eyes ("オンボードのポート — /dev/ttyS0").
 std::string DescribePortDevice(std::uint32_t portIndex);

@@ -288,8 +288,8 @@ TEST_F(PortSettingsDialog, PortEntriesTellWhichDeviceTheyReach)
     std::filesystem::create_symlink("/dev/null", "COM3");
     Run([](QDialog &dialog) {
         const QComboBox &ports = *List(dialog, IDC_COMBO_PORT);
-        EXPECT_EQ(ports.itemData(2, Qt::ToolTipRole).toString(), "COM3 → /dev/null");
-        EXPECT_EQ(ports.itemData(3, Qt::ToolTipRole).toString(), "/dev/ttyS3");
+        EXPECT_EQ(ports.itemData(2, Qt::ToolTipRole).toString(),
+                  "作業フォルダのリンク — /dev/null");
         EXPECT_EQ(ports.itemText(2), "COM3");
     });
 }

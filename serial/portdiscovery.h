@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// Which device each of COM1 … COM16 reaches, and COM numbers that stay with a USB serial adapter.
+//
+// An entry COMn in the working directory is the user's own and always wins. Otherwise an adapter
+// gets the lowest free number the first time it is seen and keeps it: the number is a symbolic
+// link COMn in the ports folder to the adapter's /dev/serial/by-id name, which carries its serial
+// number, or to its /dev/serial/by-path name when it has none. A number is free when neither
+// folder holds a COMn and ttyS(n-1) is not a UART that exists. Links in the ports folder are never
+// changed here, so a person may edit them with ln and rm.
+//
+// Finding adapters reads folders; resolving a number reads a few links and sysfs files only, so
+// it is cheap enough to repeat while a lost port waits to come back.
+
+// Where the ports are looked for; tests hand in folders of their own.
+struct PortRoots
+{
+    std::filesystem::path sysfs;
+    // The nodes of on-board UARTs (ttyS*), and of adapters (ttyUSB*, ttyACM*) when scanNodes.
+    std::filesystem::path dev;
+    // Folders of links to adapters' nodes, the preferred names first.
+    std::vector<std::filesystem::path> adapterFolders;
+    // Whether adapters' nodes that no link names are looked for in dev too.
+    bool scanNodes = false;
+    // The numbers given: links COMn to an adapter's name. Empty: no number is given.
+    std::filesystem::path portsFolder;
+};
+
+// /sys and /dev; /dev/serial/by-id and /dev/serial/by-path, or instead only the folder that
+// ORVANTA_SERIAL_DEVICES names (and then no node of /dev); $XDG_CONFIG_HOME/orvanta/ports, with
+// ~/.config standing in for an unset XDG_CONFIG_HOME.
+PortRoots DefaultPortRoots();
+
+struct SerialAdapter
+{
+    // The device node that all its names reach ("/dev/ttyUSB0").
+    std::string node;
+    // The name its number is kept under: by-id before by-path before the node itself.
+    std::string key;
+    // Every name that reaches it, the key first.
+    std::vector<std::string> names;
+    // Product, manufacturer and serial number from sysfs, and the node.
+    std::string description;
+};
+
+// The adapters present now, in the order of their keys.
+std::vector<SerialAdapter> FindAdapters(const PortRoots &roots);
+
+// Gives each adapter that holds no number the lowest free one; returns those left without one
+// because all sixteen are taken.
+std::vector<SerialAdapter> AssignPortNumbers(const PortRoots &roots,
+                                             const std::vector<SerialAdapter> &adapters);
+
+// Finds the adapters and numbers the new ones; returns those left without a number.
+std::vector<SerialAdapter> DiscoverPorts(const PortRoots &roots = DefaultPortRoots());
+
+// A note for the port list on the adapters left without a number; empty when there are none.
+std::string UnnumberedAdaptersNote(const std::vector<SerialAdapter> &unnumbered);
+
+enum class PortKind { WorkFolderEntry, Adapter, OnBoardUart, NotPresent };
+
+struct PortTarget
+{
+    PortKind kind = PortKind::NotPresent;
+    bool present = false;
+    // What opening the port opens; empty when nothing is there to open.
+    std::string openPath;
+    // The device the name stands for: a link's target, an adapter's node (its kept name while it
+    // is unplugged), an on-board UART's node.
+    std::string reaches;
+    // What it is: an adapter's sysfs description, else a short text of the kind.
+    std::string label;
+};
+
+// What COM(portIndex + 1) reaches now; not present beyond the sixteen ports.
+PortTarget ResolvePort(const PortRoots &roots, std::uint32_t portIndex);
+
+// The label and what it reaches, for a tooltip.
+std::string DescribePortTarget(const PortTarget &target);

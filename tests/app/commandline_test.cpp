@@ -1,0 +1,99 @@
+// Runs the built program with its options, with a pseudo-terminal presented as an adapter.
+
+#include "ptydevice.h"
+#include "tempworkdir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ProgramRun
+{
+    int status;
+    std::string output;
+};
+
+// Runs the program in the working directory with stderr joined to stdout.
+ProgramRun RunOrvanta(const std::string &environment, const std::string &option)
+{
+    const std::string command = environment + " '" ORVANTA_PATH "' " + option + " 2>&1";
+    FILE *pipe = popen(command.c_str(), "r");
+    std::string output;
+    char buffer[4096];
+    for (std::size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        output.append(buffer, got);
+    const int status = pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+std::vector<std::string> Lines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+TEST(CommandLine, OptionsAnswerWithoutAWindow)
+{
+    const std::string noDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY";
+    const ProgramRun version = RunOrvanta(noDisplay, "--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.output, "orvanta 1.0\n");
+    const ProgramRun unknown = RunOrvanta(noDisplay, "--colour");
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_TRUE(unknown.output.starts_with("不明なオプションです: --colour\n使い方: orvanta"));
+}
+
+TEST(CommandLine, ListPortsNumbersAnAdapterAndShowsEveryPort)
+{
+    const CTempWorkDir workDir;
+    const CPtyDevice device;
+    const fs::path root = fs::current_path();
+    fs::create_directories("devices");
+    fs::create_symlink(device.slavePath(), "devices/usb-Orvanta_Sim_0001-if00-port0");
+    fs::create_directories("config/orvanta/ports");
+    fs::create_symlink(root / "devices/usb-Gone", "config/orvanta/ports/COM15");
+    fs::create_symlink("/dev/null", "COM16");
+
+    const std::string environment
+        = "env ORVANTA_SERIAL_DEVICES=devices XDG_CONFIG_HOME='" + (root / "config").string() + "'";
+    const ProgramRun run = RunOrvanta(environment, "--list-ports");
+    EXPECT_EQ(run.status, 0);
+    const std::vector<std::string> lines = Lines(run.output);
+    ASSERT_EQ(lines.size(), 16u) << run.output;
+    EXPECT_TRUE(lines[15].starts_with("COM16  /dev/null ")) << lines[15];
+    EXPECT_TRUE(lines[15].ends_with("  あり  作業フォルダのリンク")) << lines[15];
+    // The presence column starts at the same place on every line.
+    std::vector<std::size_t> presenceColumns;
+    for (const std::string &line : lines)
+        presenceColumns.push_back(std::min(line.find("  あり  "), line.find("  なし  ")));
+    EXPECT_EQ(std::count(presenceColumns.begin(), presenceColumns.end(), presenceColumns[0]), 16)
+        << run.output;
+
+    // Which number the adapter gets depends on the machine's UARTs; its line and its link agree.
+    const std::string adapter = (root / "devices/usb-Orvanta_Sim_0001-if00-port0").string();
+    const auto line = std::find_if(lines.begin(), lines.end(), [&](const std::string &text) {
+        return text.find(" " + device.slavePath() + " ") != std::string::npos;
+    });
+    ASSERT_NE(line, lines.end()) << run.output;
+    EXPECT_TRUE(line->ends_with("  あり  " + adapter)) << *line;
+    EXPECT_EQ(fs::read_symlink("config/orvanta/ports/" + line->substr(0, line->find(' '))),
+              adapter);
+    EXPECT_TRUE(
+        lines[14].ends_with((root / "devices/usb-Gone").string() + "  なし  接続されていません"))
+        << lines[14];
+}
+
+} // namespace
