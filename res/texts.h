@@ -26,4 +26,18 @@ inline constexpr const char *LOG_CANNOT_OPEN = "ログファイルがオープ�
 inline constexpr const char *LOG_CANNOT_WRITE = "ログファイルに書き込めません";
 inline constexpr const char *RECEIVE_ERROR_TEXT = "エラー";
 
+// Why a port did not open, the paragraph under PORT_CANNOT_OPEN_SUFFIX or PORT_MISSING. %1 and
+// %2 stand for the variable parts.
+inline constexpr const char *OPEN_FAILURE_JOIN_GROUP
+    = "デバイスはグループ %1 のメンバーだけが使えます。\n"
+      "次のコマンドで参加し、ログインし直してください。\n"
+      "sudo adduser \"$USER\" %1";
+inline constexpr const char *OPEN_FAILURE_LOG_IN_AGAIN
+    = "グループ %1 には参加済みですが、ログインし直すまで有効になりません。";
+inline constexpr const char *OPEN_FAILURE_BUSY_BY = "%1 (プロセスID %2) がポートを使用中です。";
+inline constexpr const char *OPEN_FAILURE_BUSY = "他のプログラムがポートを使用中です。";
+inline constexpr const char *OPEN_FAILURE_NOT_PRESENT
+    = "デバイスが見つかりません。アダプタが接続されているか確認してください。";
+inline constexpr const char *OPEN_FAILURE_SYSTEM_ERROR = "システムのエラー：%1";
+
 } // namespace Strings
