@@ -54,11 +54,6 @@ std::optional<struct stat> StatusOf(const std::string &path)
     return status;
 }
 
-bool SameFile(const struct stat &a, const struct stat &b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 bool Contains(const std::vector<gid_t> &groups, gid_t group)
 {
     return std::find(groups.begin(), groups.end(), group) != groups.end();
@@ -137,13 +132,15 @@ std::optional<pid_t> LockHolder(const std::string &procRoot, const struct stat &
     return std::nullopt;
 }
 
-bool HasDescriptorOn(const std::filesystem::path &descriptors, const struct stat &device)
+// The links are read, not followed: following one would ask the file's own file system, which
+// may be a network mount that hangs.
+bool HasDescriptorOn(const std::filesystem::path &descriptors, const std::filesystem::path &device)
 {
     std::error_code error;
     for (std::filesystem::directory_iterator entry(descriptors, error), end; !error && entry != end;
          entry.increment(error)) {
-        if (const auto target = StatusOf(entry->path().string());
-            target && SameFile(*target, device))
+        std::error_code unreadable;
+        if (std::filesystem::read_symlink(entry->path(), unreadable) == device)
             return true;
     }
     return false;
@@ -151,9 +148,12 @@ bool HasDescriptorOn(const std::filesystem::path &descriptors, const struct stat
 
 // A program that claims the terminal with TIOCEXCL alone leaves no lock; one of its descriptors
 // still leads to the device. Only the processes whose descriptors may be read are seen.
-std::optional<pid_t> DescriptorHolder(const std::string &procRoot, const struct stat &device)
+std::optional<pid_t> DescriptorHolder(const std::string &procRoot, const std::string &path)
 {
     std::error_code error;
+    const std::filesystem::path device = std::filesystem::canonical(path, error);
+    if (error)
+        return std::nullopt;
     for (std::filesystem::directory_iterator entry(procRoot, error), end; !error && entry != end;
          entry.increment(error)) {
         const std::string name = entry->path().filename().string();
@@ -182,7 +182,7 @@ std::string DescribeBusy(const OpenFailure &failure, const HostView &host)
         return Strings::OPEN_FAILURE_BUSY;
     auto holder = LockHolder(host.procRoot, *device);
     if (!holder)
-        holder = DescriptorHolder(host.procRoot, *device);
+        holder = DescriptorHolder(host.procRoot, failure.path);
     const std::string name = holder ? ProcessName(host.procRoot, *holder) : std::string();
     if (name.empty())
         return Strings::OPEN_FAILURE_BUSY;
