@@ -47,4 +47,18 @@ inline constexpr const char *USAGE = "使い方: orvanta [オプション]\n"
                                      "  --version     バージョンを表示して終了します\n";
 inline constexpr const char *UNKNOWN_OPTION = "不明なオプションです: ";
 
+// Why a port did not open, the paragraph under PORT_CANNOT_OPEN_SUFFIX or PORT_MISSING. %1 and
+// %2 stand for the variable parts.
+inline constexpr const char *OPEN_FAILURE_JOIN_GROUP
+    = "デバイスはグループ %1 のメンバーだけが使えます。\n"
+      "次のコマンドで参加し、ログインし直してください。\n"
+      "sudo adduser \"$USER\" %1";
+inline constexpr const char *OPEN_FAILURE_LOG_IN_AGAIN
+    = "グループ %1 には参加済みですが、ログインし直すまで有効になりません。";
+inline constexpr const char *OPEN_FAILURE_BUSY_BY = "%1 (プロセスID %2) がポートを使用中です。";
+inline constexpr const char *OPEN_FAILURE_BUSY = "他のプログラムがポートを使用中です。";
+inline constexpr const char *OPEN_FAILURE_NOT_PRESENT
+    = "デバイスが見つかりません。アダプタが接続されているか確認してください。";
+inline constexpr const char *OPEN_FAILURE_SYSTEM_ERROR = "システムのエラー：%1";
+
 } // namespace Strings

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+// Why a port would not open, told in one paragraph for the message box below its fixed text:
+// no permission (and what to do about the device's group), another program holding the port
+// (by name and process id where /proc shows it), no device, or else the system's own words.
+
+struct OpenFailure
+{
+    // errno of the refused open(), flock() or exclusive claim; ENOENT when no path names a port.
+    int error = 0;
+    // The path that was opened, as given (a link is followed here); empty when there was none.
+    std::string path;
+};
+
+// What the description looks at on this machine. Group lists left empty are looked up: the
+// process's own groups (fixed at login) and the groups the user database gives the user now.
+struct HostView
+{
+    std::string procRoot = "/proc";
+    std::optional<std::vector<gid_t>> loginGroups;
+    std::optional<std::vector<gid_t>> databaseGroups;
+};
+
+// The cause as the user reads it (UTF-8). Asked once the refused descriptor is closed, so that
+// whatever still holds the device is another opener.
+std::string DescribeOpenFailure(const OpenFailure &failure, const HostView &host = {});
