@@ -138,7 +138,7 @@ bool CMonitorDlg::OnInitDialog()
 
     switch (OpenAndConfigurePort()) {
     case PortOutcome::NotOpened:
-        ShowMessageBox(QString::fromUtf8(Strings::PORT_MISSING));
+        ShowPortNotOpened(QString::fromUtf8(Strings::PORT_MISSING));
         SetStartupStatus(Strings::STATUS_NO_PORT);
         UpdateData(false);
         return true;

@@ -105,6 +105,7 @@ private:
     void ComposePortInfo();
     void SetStatus(const char *text);
     void SetPortStatus(const char *suffix);
+    void ShowPortNotOpened(const QString &text);
     PortOutcome OpenAndConfigurePort();
     void TryReconnect();
     void StopWaitingForPort();

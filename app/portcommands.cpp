@@ -19,8 +19,8 @@ void CMonitorDlg::OnPortSelect()
     setWindowTitle(QString::fromUtf8(Strings::MAIN_TITLE));
     const PortOutcome outcome = OpenAndConfigurePort();
     if (outcome == PortOutcome::NotOpened) {
-        ShowMessageBox(QString::fromLatin1(g_portSettings.portText)
-                       + QString::fromUtf8(Strings::PORT_CANNOT_OPEN_SUFFIX));
+        ShowPortNotOpened(QString::fromLatin1(g_portSettings.portText)
+                          + QString::fromUtf8(Strings::PORT_CANNOT_OPEN_SUFFIX));
         SetStatus(Strings::STATUS_PORT_NOT_SET);
     } else {
         // A port that opened but cannot be configured is closed without a message box; the

@@ -3,6 +3,8 @@
 #include "monitordlg.h"
 
 #include "linecontrol.h"
+#include "messagebox.h"
+#include "openfailure.h"
 #include "portsettings.h"
 #include "texts.h"
 
@@ -18,6 +20,13 @@ PortOutcome CMonitorDlg::OpenAndConfigurePort()
     if (!m_port.ConfigurePort(dcb, commTimeouts))
         return PortOutcome::ConfigurationRefused;
     return PortOutcome::Configured;
+}
+
+// The fixed text, and below it why the port did not open.
+void CMonitorDlg::ShowPortNotOpened(const QString &text)
+{
+    ShowMessageBox(text, MessageButtons::Ok,
+                   QString::fromStdString(DescribeOpenFailure(m_port.LastFailure())));
 }
 
 void CMonitorDlg::SetPortStatus(const char *suffix)

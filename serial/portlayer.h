@@ -1,6 +1,7 @@
 #pragma once
 
 #include "linecontrol.h"
+#include "openfailure.h"
 
 #include <atomic>
 #include <cstdint>
@@ -24,14 +25,6 @@ inline constexpr int INVALID_PORT_HANDLE = -1;
 // How long a write may go without the port taking a byte (output held by XOFF or CTS, or a
 // device that stopped reading) before it counts as failed.
 inline constexpr int WRITE_STALL_TIMEOUT_MS = 5000;
-
-// Why the last open failed: the system's error number and the path that was tried (empty when
-// the name reaches no device at all).
-struct PortFailure
-{
-    int error = 0;
-    std::string path;
-};
 
 class CSerialPort
 {
@@ -77,12 +70,12 @@ public:
     int Handle() const { return m_handle; }
     // The gap in milliseconds that ends a read once bytes have come.
     std::uint32_t ReadIntervalTimeout() const { return m_readIntervalTimeout; }
-    const PortFailure &LastFailure() const { return m_lastFailure; }
+    const OpenFailure &LastFailure() const { return m_lastFailure; }
 
 private:
     CLineControl &m_control;
     std::atomic<int> m_handle {INVALID_PORT_HANDLE};
     std::optional<LineErrorCounts> m_countsAtOpen;
     std::atomic<std::uint32_t> m_readIntervalTimeout {20};
-    PortFailure m_lastFailure;
+    OpenFailure m_lastFailure;
 };

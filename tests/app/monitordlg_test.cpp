@@ -25,6 +25,7 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
@@ -105,6 +106,9 @@ TEST_F(MonitorWindow, RunsWithoutPortWhenThePortIsMissing)
     EXPECT_TRUE(dialog.OnInitDialog());
     EXPECT_FALSE(dialog.EndedAtStartup());
     EXPECT_EQ(m_messages, QStringList {Text(Strings::PORT_MISSING)});
+    EXPECT_EQ(m_informativeTexts,
+              QStringList {
+                  Text("デバイスが見つかりません。アダプタが接続されているか確認してください。")});
     EXPECT_EQ(dialog.windowTitle(), Text("Orvanta (VER 3.00)   "));
     EXPECT_EQ(dialog.PortInfoText(), Text(DEFAULT_PORT_INFO));
     EXPECT_EQ(dialog.StatusText(), Text(Strings::STATUS_NO_PORT));
@@ -187,6 +191,7 @@ protected:
         m_dialog = std::make_unique<CMonitorDlg>();
         m_dialog->OnInitDialog();
         m_messages.clear();
+        m_informativeTexts.clear();
     }
     void TearDown() override
     {
@@ -384,6 +389,25 @@ TEST_F(MonitorWindowRunning, ReportsAMissingPortAtSelectionAndKeepsReading)
     EXPECT_EQ(m_dialog->windowTitle(), Text("Orvanta (VER 3.00)   "));
     EXPECT_TRUE(m_dialog->Reader().Running());
     ::unlink("COM5");
+}
+
+// The second paragraph of the box names who holds a port that is busy.
+TEST_F(MonitorWindowRunning, SaysWhoHoldsTheSelectedPort)
+{
+    ::unlink("COM1");
+    CDevice device;
+    const int holder = ::open("COM1", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    QFile comm("/proc/self/comm");
+    ASSERT_TRUE(comm.open(QIODevice::ReadOnly));
+    const QString name = QString::fromUtf8(comm.readAll()).trimmed();
+
+    m_dialog->OnPortSelect();
+    EXPECT_EQ(m_messages, QStringList {Text("COM1　ポートがオープンできません。")});
+    EXPECT_EQ(m_informativeTexts,
+              QStringList {name + Text(" (プロセスID ") + QString::number(::getpid())
+                           + Text(") がポートを使用中です。")});
+    ::close(holder);
 }
 
 TEST_F(MonitorWindowRunning, SwitchesToTheSelectedPortAndReceivesFromIt)
