@@ -331,7 +331,7 @@ protected:
         }
     }
 
-    std::vector<std::string> Environment() const
+    virtual std::vector<std::string> Environment() const
     {
         return {"DISPLAY=" + m_xserver->Display(), "QT_QPA_PLATFORM=xcb"};
     }
@@ -474,6 +474,82 @@ TEST_F(Orvanta, TheNextStartLogsWhatAKilledRunHadReceived)
     // The focus starts on the cancel button.
     Keys({"space"});
     EXPECT_TRUE(EndedCleanly());
+}
+
+} // namespace
+
+namespace {
+
+// A USB adapter as the program finds it: a link named as /dev/serial/by-id names one, in a
+// folder handed over by ORVANTA_SERIAL_DEVICES, with its COM number kept in the ports folder.
+// Unplugged, the device hangs up and its link goes; plugged in again, the link comes back and
+// leads to a new device node.
+class OrvantaWithAdapter : public Orvanta
+{
+protected:
+    void SetUp() override
+    {
+        Orvanta::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        ASSERT_EQ(unlink("COM1"), 0);
+        fs::create_directories("devices");
+        fs::create_directories("config/orvanta/ports");
+        fs::create_symlink(m_directory / "devices" / ADAPTER, "config/orvanta/ports/COM1");
+        PlugIn();
+    }
+
+    std::vector<std::string> Environment() const override
+    {
+        std::vector<std::string> environment = Orvanta::Environment();
+        environment.push_back("ORVANTA_SERIAL_DEVICES=" + (m_directory / "devices").string());
+        environment.push_back("XDG_CONFIG_HOME=" + (m_directory / "config").string());
+        return environment;
+    }
+
+    void PlugIn() { fs::create_symlink(m_device->slavePath(), fs::path("devices") / ADAPTER); }
+
+    void Unplug()
+    {
+        m_device->hangUp();
+        fs::remove(fs::path("devices") / ADAPTER);
+    }
+
+    // Whether the program has the device's port open before the deadline.
+    bool PortOpened()
+    {
+        const auto deadline = Clock::now() + PATIENCE;
+        while (m_device->portClosedWithin(0ms) && Clock::now() < deadline)
+            poll(nullptr, 0, 10);
+        return !m_device->portClosedWithin(0ms);
+    }
+
+    static constexpr const char *ADAPTER = "usb-Orvanta_Test_Adapter_0001-if00-port0";
+};
+
+TEST_F(OrvantaWithAdapter, PulledOutAndPluggedBackMidStreamLosesNothing)
+{
+    StartToMainWindow();
+    ASSERT_FALSE(HasFatalFailure());
+
+    const std::string before = MakeStream(2000);
+    m_device->send(before);
+    ASSERT_TRUE(WaitForContents(JOURNAL, before));
+    Unplug();
+
+    m_device.emplace();
+    PlugIn();
+    ASSERT_TRUE(PortOpened()) << "the port was not taken up again" << ProgramState();
+    const std::string after = MakeStream(1000);
+    m_device->send(after);
+    ASSERT_TRUE(WaitForContents(JOURNAL, before + after));
+
+    // The focus stays on the cancel button, which closes.
+    Keys({"space"});
+    ASSERT_TRUE(EndedCleanly());
+    const std::vector<fs::path> logs = LogFiles();
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_TRUE(Contents(logs.front()) == before + after) << "the log does not hold both streams";
 }
 
 } // namespace
