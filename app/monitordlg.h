@@ -152,5 +152,7 @@ private:
     CRepaintPacer m_repaintPacer {*this};
     int m_redrawTimerId = 0;
     int m_reconnectTimerId = 0;
+    // Where the lost port was; it is taken up again only there.
+    std::string m_lostPortPath;
     bool m_endedAtStartup = false;
 };

@@ -5,6 +5,7 @@
 #include "linecontrol.h"
 #include "messagebox.h"
 #include "openfailure.h"
+#include "portnames.h"
 #include "portsettings.h"
 #include "texts.h"
 
@@ -41,6 +42,7 @@ void CMonitorDlg::OnPortLost()
     // Posted by a reader that has been stopped since, for a port that is closed already.
     if (!m_reader.PortLost())
         return;
+    m_lostPortPath = m_port.OpenedPath();
     m_reader.StopReader();
     SetPortStatus(Strings::PORT_LOST_SUFFIX);
     UpdateData(false);
@@ -48,11 +50,14 @@ void CMonitorDlg::OnPortLost()
         m_reconnectTimerId = startTimer(RECONNECT_PERIOD_MS);
 }
 
-// The name is looked up again on every try, so the device may come back under another socket
-// or another node; it is brought up as at start-up, with DTR and RTS raised.
+// The name is looked up again on every try, so the device may come back in another socket or
+// behind a link pointed elsewhere; it is brought up as at start-up, with DTR and RTS raised. A
+// name that now leads somewhere else (a link removed, so COM1 would be the on-board port) is
+// not the device that went, and the wait goes on.
 void CMonitorDlg::TryReconnect()
 {
-    if (OpenAndConfigurePort() != PortOutcome::Configured)
+    if (PortDevicePath(g_portSettings.portIndex) != m_lostPortPath
+        || OpenAndConfigurePort() != PortOutcome::Configured)
         return;
     StopWaitingForPort();
     m_port.RaiseModemLines();

@@ -146,6 +146,7 @@ bool CSerialPort::OpenPort(std::uint32_t portIndex)
         return false;
     }
     m_lastFailure = {};
+    m_openedPath = path;
     m_countsAtOpen = m_control.ReadErrorCounts(m_handle);
     return true;
 }

@@ -67,6 +67,8 @@ public:
     std::optional<LineErrorCounts> ErrorCountsSinceOpen() const;
 
     bool IsOpen() const { return m_handle != INVALID_PORT_HANDLE; }
+    // The path the port was last opened at.
+    const std::string &OpenedPath() const { return m_openedPath; }
     int Handle() const { return m_handle; }
     // The gap in milliseconds that ends a read once bytes have come.
     std::uint32_t ReadIntervalTimeout() const { return m_readIntervalTimeout; }
@@ -78,4 +80,5 @@ private:
     std::optional<LineErrorCounts> m_countsAtOpen;
     std::atomic<std::uint32_t> m_readIntervalTimeout {20};
     OpenFailure m_lastFailure;
+    std::string m_openedPath;
 };

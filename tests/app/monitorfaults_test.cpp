@@ -193,9 +193,15 @@ TEST_F(MonitorFaults, DeviceUnpluggedMidStreamIsWaitedForAndTakenUpAgain)
     m_dialog->OnSend();
     EXPECT_EQ(m_messages, QStringList {Text(Strings::SEND_FAILED)});
 
-    // Plugged in again: the same name now leads to another device.
+    // Without its link COM1 leads elsewhere (an on-board port, or nothing): not the device that
+    // went, so the wait goes on.
     device.reset();
     fs::remove("COM1");
+    WaitFor([] { return false; }, 2 * RECONNECT_PERIOD_MS);
+    EXPECT_TRUE(m_dialog->WaitingForPort());
+    EXPECT_EQ(m_dialog->StatusText(), lost);
+
+    // Plugged in again: the same name now leads to another device.
     CPtyDevice replugged;
     replugged.linkAs("COM1");
     const auto plugged = Clock::now();
