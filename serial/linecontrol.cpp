@@ -44,8 +44,8 @@ std::optional<LineErrorCounts> CLineControl::ReadErrorCounts(int fd)
                             count(counters.frame), count(counters.parity), count(counters.brk)};
 }
 
-CLineControl &SystemLineControl()
+std::shared_ptr<CLineControl> SystemLineControl()
 {
-    static CLineControl control;
+    static const auto control = std::make_shared<CLineControl>();
     return control;
 }

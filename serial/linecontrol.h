@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 // The calls on an open serial line whose effect only a real UART or USB adapter shows: what
@@ -38,5 +39,6 @@ public:
     virtual std::optional<LineErrorCounts> ReadErrorCounts(int fd);
 };
 
-// The calls as the system makes them.
-CLineControl &SystemLineControl();
+// The calls as the system makes them. Shared: a close that runs on after its port has gone keeps
+// the control it uses.
+std::shared_ptr<CLineControl> SystemLineControl();

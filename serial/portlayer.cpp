@@ -123,8 +123,8 @@ void CloseReleasedLine(CLineControl &control, int fd)
 
 } // namespace
 
-CSerialPort::CSerialPort(CLineControl &control)
-    : m_control(control)
+CSerialPort::CSerialPort(std::shared_ptr<CLineControl> control)
+    : m_control(std::move(control))
 { }
 
 CSerialPort::~CSerialPort()
@@ -147,7 +147,7 @@ bool CSerialPort::OpenPort(std::uint32_t portIndex)
     }
     m_lastFailure = {};
     m_openedPath = path;
-    m_countsAtOpen = m_control.ReadErrorCounts(m_handle);
+    m_countsAtOpen = m_control->ReadErrorCounts(m_handle);
     return true;
 }
 
@@ -192,7 +192,7 @@ bool CSerialPort::WritePort(const char *bytes, std::int32_t length)
         return false;
     const bool written = length == 0 ? WriteNothing(port, bytes) : WriteAll(port, bytes, length);
     if (!written)
-        m_control.DiscardOutput(port);
+        m_control->DiscardOutput(port);
     return written;
 }
 
@@ -201,7 +201,7 @@ std::optional<LineErrorCounts> CSerialPort::ErrorCountsSinceOpen() const
     const int fd = m_handle;
     if (fd == INVALID_PORT_HANDLE || !m_countsAtOpen)
         return std::nullopt;
-    const auto counts = m_control.ReadErrorCounts(fd);
+    const auto counts = m_control->ReadErrorCounts(fd);
     if (!counts)
         return std::nullopt;
     return CountsSince(*counts, *m_countsAtOpen);
@@ -218,8 +218,8 @@ void CSerialPort::ClosePort()
     ioctl(fd, TIOCNXCL);
     flock(fd, LOCK_UN);
     try {
-        std::thread(CloseReleasedLine, std::ref(m_control), fd).detach();
+        std::thread([control = m_control, fd] { CloseReleasedLine(*control, fd); }).detach();
     } catch (const std::system_error &) {
-        CloseReleasedLine(m_control, fd);
+        CloseReleasedLine(*m_control, fd);
     }
 }

@@ -29,7 +29,7 @@ inline constexpr int WRITE_STALL_TIMEOUT_MS = 5000;
 class CSerialPort
 {
 public:
-    explicit CSerialPort(CLineControl &control = SystemLineControl());
+    explicit CSerialPort(std::shared_ptr<CLineControl> control = SystemLineControl());
     ~CSerialPort();
     CSerialPort(const CSerialPort &) = delete;
     CSerialPort &operator=(const CSerialPort &) = delete;
@@ -75,7 +75,7 @@ public:
     const OpenFailure &LastFailure() const { return m_lastFailure; }
 
 private:
-    CLineControl &m_control;
+    std::shared_ptr<CLineControl> m_control;
     std::atomic<int> m_handle {INVALID_PORT_HANDLE};
     std::optional<LineErrorCounts> m_countsAtOpen;
     std::atomic<std::uint32_t> m_readIntervalTimeout {20};

@@ -257,24 +257,24 @@ TEST(PortClose, LetsGoOfAHeldLineOffTheCallersThread)
     CPtyDevice device;
     device.linkAs("COM1");
     ChooseLineSettings({.flow = FlowControl::Hardware});
-    CRecordingLineControl control;
+    const auto control = std::make_shared<CRecordingLineControl>();
     CSerialPort port(control);
     ASSERT_TRUE(OpenConfiguredPort(port, 0));
 
-    control.HoldClose(true);
+    control->HoldClose(true);
     auto closed = std::async(std::launch::async, [&] { port.ClosePort(); });
     const bool callerWaited = closed.wait_for(5s) != std::future_status::ready;
     if (callerWaited)
-        control.HoldClose(false);
+        control->HoldClose(false);
     ASSERT_FALSE(callerWaited) << "the caller waited for the close";
     EXPECT_FALSE(port.IsOpen());
     EXPECT_TRUE(port.OpenPort(0)) << "the old descriptor still holds the port";
     port.ClosePort();
-    control.HoldClose(false);
+    control->HoldClose(false);
 
     // The two closes run side by side, each on a thread of its own, in the same order.
     std::map<std::thread::id, std::vector<std::string>> stepsByThread;
-    for (const auto &call : control.CallsAfterCloses(2, 5s))
+    for (const auto &call : control->CallsAfterCloses(2, 5s))
         stepsByThread[call.thread].push_back(call.name);
     ASSERT_EQ(stepsByThread.size(), 2u);
     EXPECT_EQ(stepsByThread.count(std::this_thread::get_id()), 0u);
@@ -291,14 +291,14 @@ TEST(PortClose, FailedWriteDropsItsQueuedOutput)
     CPtyDevice device;
     device.linkAs("COM1");
     ChooseLineSettings({});
-    CRecordingLineControl control;
+    const auto control = std::make_shared<CRecordingLineControl>();
     CSerialPort port(control);
     ASSERT_TRUE(OpenConfiguredPort(port, 0));
     ASSERT_TRUE(port.WritePort("ok", 2));
     device.hangUp();
     EXPECT_FALSE(port.WritePort("lost", 4));
     port.ClosePort();
-    const auto calls = control.CallsAfterCloses(1, 5s);
+    const auto calls = control->CallsAfterCloses(1, 5s);
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.front().name, "discard output");
     EXPECT_EQ(calls.front().thread, std::this_thread::get_id());

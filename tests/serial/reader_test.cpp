@@ -238,8 +238,8 @@ TEST(ReaderLineErrors, ChangedCountsAreReportedAtMostOnceASecond)
     CPtyDevice device;
     device.linkAs("COM1");
     ChooseLineSettings({});
-    CRecordingLineControl control;
-    control.SetCounts(LineErrorCounts {10, 20, 30, 40});
+    const auto control = std::make_shared<CRecordingLineControl>();
+    control->SetCounts(LineErrorCounts {10, 20, 30, 40});
     CSerialPort port(control);
     ASSERT_TRUE(OpenConfiguredPort(port, 0));
     ChunkCollector window;
@@ -249,7 +249,7 @@ TEST(ReaderLineErrors, ChangedCountsAreReportedAtMostOnceASecond)
     const auto start = std::chrono::steady_clock::now();
     std::uint32_t overruns = 0;
     while (std::chrono::steady_clock::now() - start < 2500ms) {
-        control.SetCounts(LineErrorCounts {10 + ++overruns, 20 + 2, 30, 40 + 1});
+        control->SetCounts(LineErrorCounts {10 + ++overruns, 20 + 2, 30, 40 + 1});
         device.send(FRAME);
         DeliverUntil([] { return false; }, 20ms);
     }
@@ -268,7 +268,7 @@ TEST(ReaderLineErrors, ChangedCountsAreReportedAtMostOnceASecond)
         EXPECT_GE(reports[i].time - reports[i - 1].time, 900ms);
     }
 
-    control.SetCounts(std::nullopt);
+    control->SetCounts(std::nullopt);
     ASSERT_TRUE(OpenConfiguredPort(port, 0));
     ChunkCollector quiet;
     reader.StartReader(&quiet);
@@ -277,7 +277,7 @@ TEST(ReaderLineErrors, ChangedCountsAreReportedAtMostOnceASecond)
     reader.StopReader();
     QCoreApplication::sendPostedEvents();
     EXPECT_TRUE(quiet.lineErrors().empty());
-    control.CallsAfterCloses(2, 5s);
+    control->CallsAfterCloses(2, 5s);
 }
 
 TEST_F(Reader, WithoutPortStaysAsleepUntilStopped)
