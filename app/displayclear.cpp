@@ -45,8 +45,9 @@ LogWriteResult CMonitorDlg::LogAndClearDisplay()
 {
     UpdateData(true);
     const LogWriteResult result
-        = AppendToLog(g_portSettings.portIndex,
-                      [this](const LogSegmentSink &sink) { m_strReceived.ForEachSegment(sink); });
+        = AppendToLog(g_portSettings.portIndex, [this](const LogSegmentSink &sink) {
+              return m_strReceived.ForEachSegment(sink);
+          });
     if (result != LogWriteResult::Written)
         return result;
     // The log holds the text now; the journal starts again with the next byte received.

@@ -37,6 +37,9 @@ CMonitorDlg::CMonitorDlg(QWidget *parent)
         return MakeControl(control.id);
     });
     DoDataExchange();
+    // The text since the last clear lives in the journal; memory holds what it has not yet
+    // written.
+    m_strReceived.SetBacking(&m_journal);
     // Key presses go to the focused control first; a filter on the application sees them for
     // the window and every one of its controls.
     qApp->installEventFilter(this);

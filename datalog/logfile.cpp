@@ -16,10 +16,11 @@ bool WriteSegments(int fd, const SegmentVisitor &segments)
 {
     bool ok = true;
     if (segments) {
-        segments([&](const char *data, std::size_t length) {
+        const bool handedOver = segments([&](const char *data, std::size_t length) {
             ok = ok && WriteAll(fd, data, length);
             return ok;
         });
+        ok = ok && handedOver;
     }
     return ok && RetryOnEintr([&] { return fsync(fd); }) == 0;
 }

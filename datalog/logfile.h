@@ -23,8 +23,9 @@ enum class LogWriteResult { Written, OpenFailed, WriteFailed };
 using LogSegmentSink = std::function<bool(const char *data, std::size_t length)>;
 
 // Hands every segment of the text, in order, to the sink. The bytes are written from where they
-// lie, one write per segment.
-using SegmentVisitor = std::function<void(const LogSegmentSink &sink)>;
+// lie, one write per segment. False when the text could not all be handed over (its file could
+// not be read); the log is then cut back as after a failed write.
+using SegmentVisitor = std::function<bool(const LogSegmentSink &sink)>;
 
 // "COM1" to "COM16" for index 0 to 15; empty for any other index.
 std::string LogPortName(std::uint32_t portIndex);

@@ -3,8 +3,8 @@
 #include "fileio.h"
 #include "logdirectory.h"
 
+#include <algorithm>
 #include <fcntl.h>
-#include <new>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -31,27 +31,32 @@ int OpenJournalFile(const std::string &path, int flags, off_t &length)
     return OpenLockedRegularFile(path, flags | O_NOFOLLOW, length);
 }
 
-// The whole journal at once: a read that fails part-way must not leave part of it in a log.
-// The run that wrote it held as much in memory.
-bool ReadWhole(int fd, off_t length, std::string &bytes)
+// Reads exactly `length` bytes at `offset`; false when the file fails or is shorter.
+bool ReadExactly(int fd, std::uint64_t offset, char *buffer, std::size_t length)
 {
-    try {
-        bytes.resize(static_cast<std::size_t>(length));
-    } catch (const std::bad_alloc &) {
-        return false;
-    }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t got = RetryOnEintr([&] {
-            return pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-        });
-        if (got < 0)
+    while (length > 0) {
+        const ssize_t got
+            = RetryOnEintr([&] { return pread(fd, buffer, length, static_cast<off_t>(offset)); });
+        if (got <= 0)
             return false;
-        if (got == 0)
-            break;
-        done += static_cast<std::size_t>(got);
+        buffer += got;
+        offset += static_cast<std::uint64_t>(got);
+        length -= static_cast<std::size_t>(got);
     }
-    bytes.resize(done);
+    return true;
+}
+
+// Hands the file to the log a piece at a time, so that a journal of any size needs no more
+// memory than one piece; a read that fails part-way makes the log cut back what it took.
+bool VisitFile(int fd, std::uint64_t length, const LogSegmentSink &sink)
+{
+    std::string piece(CReceivedText::SEGMENT_SIZE, '\0');
+    for (std::uint64_t offset = 0; offset < length; offset += piece.size()) {
+        const auto size
+            = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), length - offset));
+        if (!ReadExactly(fd, offset, piece.data(), size) || !sink(piece.data(), size))
+            return false;
+    }
     return true;
 }
 
@@ -59,11 +64,9 @@ JournalRecovery RecoverFrom(int fd, off_t length, const JournalLogWriter &writeL
 {
     if (length == 0)
         return JournalRecovery::Nothing;
-    std::string bytes;
-    if (!ReadWhole(fd, length, bytes))
-        return JournalRecovery::Failed;
-    const LogWriteResult logged
-        = writeLog([&bytes](const LogSegmentSink &sink) { sink(bytes.data(), bytes.size()); });
+    const LogWriteResult logged = writeLog([&](const LogSegmentSink &sink) {
+        return VisitFile(fd, static_cast<std::uint64_t>(length), sink);
+    });
     if (logged != LogWriteResult::Written)
         return JournalRecovery::Failed;
     // The log is synced; should emptying fail, Open refuses the journal and the next start
@@ -107,7 +110,7 @@ bool CReceiveJournal::Open()
     IgnoreFileSizeSignal();
     EnsureDirectory(m_directory);
     off_t length = 0;
-    const int fd = OpenJournalFile(m_path, O_WRONLY | O_CREAT | O_APPEND, length);
+    const int fd = OpenJournalFile(m_path, O_RDWR | O_CREAT | O_APPEND, length);
     if (fd < 0)
         return false;
     if (length != 0) {
@@ -115,6 +118,7 @@ bool CReceiveJournal::Open()
         return false;
     }
     m_fd = fd;
+    m_written = 0;
     m_stopping = false;
     try {
         m_writer = std::thread(&CReceiveJournal::WriterLoop, this);
@@ -150,7 +154,10 @@ bool CReceiveJournal::Flush()
     }
     bool written = true;
     if (!m_batch.empty()) {
-        written = WriteAll(m_fd, m_batch.data(), m_batch.size()) && SyncData(m_fd);
+        written = WriteAll(m_fd, m_batch.data(), m_batch.size());
+        if (written)
+            m_written += m_batch.size();
+        written = written && SyncData(m_fd);
         m_batch.clear();
     }
     std::lock_guard queue(m_queueMutex);
@@ -166,8 +173,14 @@ void CReceiveJournal::Clear()
     std::lock_guard file(m_fileMutex);
     std::lock_guard queue(m_queueMutex);
     m_queue.clear();
+    m_written = 0;
     if (IsOpen())
         m_accepting = EmptyFile(m_fd);
+}
+
+bool CReceiveJournal::ReadStored(std::uint64_t offset, char *buffer, std::size_t length) const
+{
+    return IsOpen() && offset + length <= m_written && ReadExactly(m_fd, offset, buffer, length);
 }
 
 void CReceiveJournal::Close()

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "logfile.h"
+#include "receivedtext.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -20,10 +22,12 @@
 //
 // The journal is a safety net: when it cannot be opened or written, it takes no more bytes and
 // says nothing, and the program runs as it would without it. What the file holds is always the
-// start of what was received since the last clear, never bytes out of order or twice.
+// start of what was received since the last clear, never bytes out of order or twice; the
+// received text reads its bytes back from there (StoredSize, ReadStored), so that they need not
+// stay in memory.
 //
-// Open, Append, Clear, Close and Recover run on one thread (the main window's); Flush may run on
-// any.
+// Open, Append, Clear, Close, Recover and the reads run on one thread (the main window's); Flush
+// may run on any.
 
 inline constexpr const char *JOURNAL_FILE_NAME = ".journal";
 // Half the time within which received bytes must be on the disk, so that a write that is slow
@@ -35,12 +39,12 @@ enum class JournalRecovery { Nothing, Recovered, Failed };
 // Puts the recovered bytes into a log, as the display clear does.
 using JournalLogWriter = std::function<LogWriteResult(const SegmentVisitor &segments)>;
 
-class CReceiveJournal
+class CReceiveJournal : public CTextBacking
 {
 public:
     explicit CReceiveJournal(const std::string &directory = LOG_DIRECTORY,
                              std::chrono::milliseconds flushPeriod = JOURNAL_FLUSH_PERIOD);
-    ~CReceiveJournal();
+    ~CReceiveJournal() override;
     CReceiveJournal(const CReceiveJournal &) = delete;
     CReceiveJournal &operator=(const CReceiveJournal &) = delete;
 
@@ -74,6 +78,10 @@ public:
     // holds stays there for the next start.
     void Close();
 
+    // The bytes written to the file since the last clear, which a read finds there.
+    std::uint64_t StoredSize() const override { return m_written; }
+    bool ReadStored(std::uint64_t offset, char *buffer, std::size_t length) const override;
+
 private:
     void WriterLoop();
     void StopWriter();
@@ -83,6 +91,7 @@ private:
     std::chrono::milliseconds m_flushPeriod;
     int m_fd = -1;
     std::thread m_writer;
+    std::atomic<std::uint64_t> m_written {0};
 
     // Held over every write, sync and truncation of the file, so that a clear never races a
     // write of bytes that it has already dropped. Taken before m_queueMutex.

@@ -35,8 +35,9 @@ SegmentVisitor Segments(std::vector<std::string> parts)
     return [parts = std::move(parts)](const LogSegmentSink &sink) {
         for (const std::string &part : parts) {
             if (!sink(part.data(), part.size()))
-                return;
+                return false;
         }
+        return true;
     };
 }
 

@@ -99,11 +99,11 @@ struct CCollectingLog
     {
         return [this](const SegmentVisitor &segments) {
             ++calls;
-            segments([this](const char *data, std::size_t length) {
+            const bool handedOver = segments([this](const char *data, std::size_t length) {
                 bytes.append(data, length);
                 return true;
             });
-            return result;
+            return handedOver ? result : LogWriteResult::WriteFailed;
         };
     }
 };

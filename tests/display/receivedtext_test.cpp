@@ -335,3 +335,113 @@ TEST(ReceivedText, HoldsAFrameStreamInLittleMoreThanItsBytes)
 }
 
 } // namespace
+
+namespace {
+
+// A backing file that holds what it is handed, read back from memory; it can fall behind the
+// text, as the journal does between its writes, and it can fail.
+class CHeldBacking : public CTextBacking
+{
+public:
+    std::uint64_t StoredSize() const override { return m_stored.size(); }
+    bool ReadStored(std::uint64_t offset, char *buffer, std::size_t length) const override
+    {
+        if (m_failing || offset + length > m_stored.size())
+            return false;
+        std::copy_n(m_stored.data() + offset, length, buffer);
+        return true;
+    }
+    void Store(const std::string &bytes) { m_stored += bytes; }
+    void Fail() { m_failing = true; }
+
+private:
+    std::string m_stored;
+    bool m_failing = false;
+};
+
+// Lines whose breaks land on and around the segments' edges: a CR LF split by an edge, a lone CR
+// before one, long lines broken inside double-byte characters.
+std::string EdgeCrossingText()
+{
+    const std::size_t segment = CReceivedText::SEGMENT_SIZE;
+    std::string bytes;
+    for (int i = 0; bytes.size() < 6 * segment; ++i) {
+        const std::size_t toEdge = segment - bytes.size() % segment;
+        if (i % 5 == 0 && toEdge > 1)
+            bytes += std::string(toEdge - 1, 'a') + (i % 10 == 0 ? "\r\n" : "\r");
+        else if (i % 5 == 1)
+            bytes += std::string(LIMIT + 7, 'b') + "\n";
+        else
+            bytes += Repeat(KATAKANA_E, static_cast<std::size_t>(i % 700)) + FRAME;
+    }
+    return bytes;
+}
+
+} // namespace
+
+// The bytes that the file holds leave memory and are read back for the view and the log; lines,
+// offsets, copies and visits come out as they do from memory, wherever the file has got to.
+TEST(ReceivedTextOnDisk, AgreesWithTheTextHeldInMemory)
+{
+    const std::string bytes = EdgeCrossingText();
+    CReceivedText inMemory;
+    CHeldBacking file;
+    CReceivedText onDisk;
+    onDisk.SetBacking(&file);
+    for (std::size_t at = 0; at < bytes.size(); at += 4095) {
+        const std::string chunk = bytes.substr(at, 4095);
+        inMemory.Append(chunk.data(), chunk.size());
+        onDisk.Append(chunk.data(), chunk.size());
+        // The file lags a chunk behind, then catches up.
+        file.Store(bytes.substr(file.StoredSize(), at - file.StoredSize()));
+    }
+    file.Store(bytes.substr(file.StoredSize()));
+    onDisk.Append("", 0);
+
+    ASSERT_EQ(onDisk.LineCount(), inMemory.LineCount());
+    EXPECT_EQ(LinesOf(onDisk), LinesOf(inMemory));
+    for (std::uint64_t offset = 0; offset <= bytes.size(); offset += 97)
+        ASSERT_EQ(onDisk.LineAt(offset), inMemory.LineAt(offset)) << offset;
+    for (std::uint64_t edge = CReceivedText::SEGMENT_SIZE; edge < bytes.size();
+         edge += CReceivedText::SEGMENT_SIZE) {
+        for (std::uint64_t offset = edge - 2; offset <= edge + 2; ++offset)
+            ASSERT_EQ(onDisk.LineAt(offset), inMemory.LineAt(offset)) << offset;
+    }
+    std::string copied;
+    EXPECT_TRUE(onDisk.CopyRange(100, bytes.size() - 100, copied));
+    EXPECT_TRUE(copied == bytes.substr(100, bytes.size() - 200));
+    EXPECT_TRUE(Everything(onDisk) == bytes);
+
+    // A file that fails is reported, never mistaken for text.
+    CReceivedText again;
+    again.SetBacking(&file);
+    again.Append(bytes.data(), bytes.size());
+    file.Fail();
+    EXPECT_FALSE(again.CopyRange(0, 10, copied));
+    EXPECT_EQ(copied, "");
+    EXPECT_FALSE(again.ForEachSegment([](const char *, std::size_t) { return true; }));
+}
+
+// Memory holds the index, the segment still growing and a bounded cache, whatever was received.
+TEST(ReceivedTextOnDisk, HoldsAboutNothingPerByteReceived)
+{
+    CHeldBacking file;
+    CReceivedText text;
+    text.SetBacking(&file);
+    const std::string block = Repeat(FRAME, CReceivedText::SEGMENT_SIZE / FRAME.size() + 1);
+    const auto receive = [&](std::size_t megabytes) {
+        for (std::size_t i = 0; i < megabytes * 1024 * 1024 / block.size(); ++i) {
+            file.Store(block);
+            text.Append(block.data(), block.size());
+        }
+        // A look at every segment fills the cache to its bound.
+        for (std::uint64_t offset = 0; offset < text.Size(); offset += CReceivedText::SEGMENT_SIZE)
+            text.LineAt(offset);
+        return text.MemoryUsed();
+    };
+    const std::uint64_t before = receive(4);
+    const std::uint64_t after = receive(4);
+    const double growthPerByte = static_cast<double>(after - before) / (4.0 * 1024 * 1024);
+    std::cout << "memory growth per received byte: " << growthPerByte << '\n';
+    EXPECT_LE(growthPerByte, 0.001);
+}
