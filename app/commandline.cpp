@@ -26,7 +26,7 @@ std::string PaddedTo(const std::string &text, std::size_t width)
     return text + std::string(width - std::min(width, CharacterCount(text)) + 2, ' ');
 }
 
-// The description comes last: it holds full-width letters, which would upset any column after it.
+// A port's label comes last: it holds full-width letters, which would upset any column after it.
 int ListPorts()
 {
     const PortRoots roots = DefaultPortRoots();

@@ -303,7 +303,7 @@ void CMonitorDlg::contextMenuEvent(QContextMenuEvent *event)
 
 void CMonitorDlg::OnSysCommand(unsigned id)
 {
-    // The low four bits of a system command are the platform's own.
+    // The low four bits of a command number are left free: 16 to 31 all mean About.
     if ((id & ~0xFu) != SYSCMD_ABOUT)
         return;
     CAboutDlg about(m_hIcon);

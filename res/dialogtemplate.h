@@ -9,8 +9,7 @@ class QWidget;
 
 // A dialog template as data: the window's frame and every control with its number, kind,
 // position and size in dialog units, caption and styles, in template (tab) order. One helper,
-// BuildDialog, turns a template into widgets, so the tables read like a resource script and
-// tests walk the same tables that build the windows.
+// BuildDialog, turns a template into widgets, so that each window's layout reads as one table.
 
 enum class ControlKind {
     PushButton,

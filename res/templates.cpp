@@ -9,7 +9,7 @@ namespace {
 using K = ControlKind;
 constexpr int N = CONTROL_UNNUMBERED;
 
-// Static texts that start a group, as the resource editor writes them.
+// Static texts, each of which starts a group of controls.
 constexpr std::uint32_t LABEL = STYLE_LEFT | STYLE_GROUP;
 
 const ControlTemplate MAIN_CONTROLS[] = {

@@ -18,7 +18,7 @@ struct OpenFailure
     std::string path;
 };
 
-// What the description looks at on this machine. Group lists left empty are looked up: the
+// Where the cause is looked up on this machine. Group lists left empty are looked up: the
 // process's own groups (fixed at login) and the groups the user database gives the user now.
 struct HostView
 {

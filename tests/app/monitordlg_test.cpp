@@ -6,6 +6,7 @@
 #include "templates.h"
 #include "texts.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -13,15 +14,21 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QTimerEvent>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include <fcntl.h>
 #include <pty.h>
@@ -147,6 +154,44 @@ TEST_F(MonitorWindow, StartsOnTheDeviceAndKeepsEveryByteToTheLog)
     EXPECT_EQ(dialog.TracesShown(), 0);
     EXPECT_EQ(LogBytes(), QByteArray("X07FFY0801Z0ABC\r\nX0100\r\n"));
     EXPECT_EQ(QFileInfo("rs232c.ini").size(), 124);
+}
+
+// The redraw timer that runs while the port is open, found by its period.
+int RedrawTimerId(const CMonitorDlg &dialog)
+{
+    for (const auto &timer : QAbstractEventDispatcher::instance()->registeredTimers(
+             const_cast<CMonitorDlg *>(&dialog))) {
+        if (timer.interval == 2000)
+            return timer.timerId;
+    }
+    return 0;
+}
+
+TEST_F(MonitorWindow, RedrawsTheLegendsAndTheGraphAtEveryTickOfTheRedrawTimer)
+{
+    CDevice device;
+    CMonitorDlg dialog;
+    dialog.OnInitDialog();
+    const int timerId = RedrawTimerId(dialog);
+    ASSERT_NE(timerId, 0);
+    std::vector<std::unique_ptr<CPaintCounter>> counters;
+    for (const int id : {IDC_LEGEND_X, IDC_LEGEND_Y, IDC_LEGEND_Z, IDC_PLOT}) {
+        counters.push_back(std::make_unique<CPaintCounter>());
+        FindControl(dialog, id)->installEventFilter(counters.back().get());
+    }
+    dialog.show();
+    const auto everyOnePainted = [&counters] {
+        return std::ranges::all_of(counters,
+                                   [](const auto &counter) { return counter->paints > 0; });
+    };
+    ASSERT_TRUE(WaitFor(everyOnePainted));
+    for (const auto &counter : counters)
+        counter->paints = 0;
+
+    QTimerEvent tick(timerId);
+    QCoreApplication::sendEvent(&dialog, &tick);
+    EXPECT_TRUE(WaitFor(everyOnePainted));
+    dialog.OnCancel();
 }
 
 TEST_F(MonitorWindow, LogsTheChunksTheReaderHandedOverBeforeItStopped)
@@ -292,18 +337,6 @@ TEST_F(MonitorWindowRunning, SwallowsEnterAndEscapeWithABeep)
     EXPECT_TRUE(m_messages.isEmpty());
 }
 
-TEST_F(MonitorWindowRunning, MovesTheFocusOnWithTabFromTheSendBox)
-{
-    m_dialog->show();
-    QApplication::setActiveWindow(m_dialog.get());
-    SendBox().setFocus();
-    ASSERT_TRUE(WaitFor([&] { return QApplication::focusWidget() == &SendBox(); }));
-    QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, "\t");
-    QCoreApplication::sendEvent(&SendBox(), &tab);
-    EXPECT_EQ(SendBox().toPlainText(), QString());
-    EXPECT_EQ(QApplication::focusWidget(), FindControl(*m_dialog, IDC_SEND_CLEAR));
-}
-
 TEST_F(MonitorWindowRunning, SelectsTwelveBitAndSetsTheCodeFromThePosition)
 {
     auto &combo = *FindControlAs<QComboBox>(*m_dialog, IDC_BIT_LENGTH);
@@ -312,8 +345,10 @@ TEST_F(MonitorWindowRunning, SelectsTwelveBitAndSetsTheCodeFromThePosition)
     EXPECT_EQ(combo.itemText(4), Text(" 8Bit"));
     EXPECT_EQ(combo.currentText(), Text("12Bit"));
     EXPECT_EQ(g_bitLengthSel, 3);
-    combo.setCurrentIndex(4);
-    m_dialog->OnSelchangeBitLength();
+    // The user steps down the closed list to its last entry.
+    QTest::keyClick(&combo, Qt::Key_Down);
+    QTest::keyClick(&combo, Qt::Key_Down);
+    EXPECT_EQ(combo.currentText(), Text(" 8Bit"));
     EXPECT_EQ(g_bitLengthSel, 5);
     Receive("X0ABC\r\n");
     EXPECT_EQ(m_dialog->Samples().x[0], 367);
@@ -356,6 +391,29 @@ TEST_F(MonitorWindowRunning, OpensTheAboutBoxForItsCommandWhateverTheLowFourBits
         m_dialog->OnSysCommand(command);
     EXPECT_EQ(opened.size(), 16);
     EXPECT_EQ(opened.value(0), Text("Orvantaのﾊﾞｰｼﾞｮﾝ情報"));
+}
+
+// The user opens the window's menu with the right mouse button and picks the entry by its letter.
+TEST_F(MonitorWindowRunning, OpensTheAboutBoxFromTheWindowMenu)
+{
+    QStringList opened;
+    SetModalRunner([&opened](QDialog &dialog) {
+        opened << dialog.windowTitle();
+        return int(QDialog::Accepted);
+    });
+    QStringList entries;
+    QTimer::singleShot(0, [&entries] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (const QAction *action : menu->actions())
+            entries << action->text();
+        QTest::keyClick(menu, Qt::Key_A);
+    });
+    const QPoint inside(400, 300);
+    QContextMenuEvent click(QContextMenuEvent::Mouse, inside, m_dialog->mapToGlobal(inside));
+    QCoreApplication::sendEvent(m_dialog.get(), &click);
+    EXPECT_TRUE(entries.contains(Text("Orvanta のﾊﾞｰｼﾞｮﾝ情報(&A)...")));
+    EXPECT_EQ(opened, QStringList {Text("Orvantaのﾊﾞｰｼﾞｮﾝ情報")});
 }
 
 TEST_F(MonitorWindowRunning, ShowsTheVersionAndTheIconInTheAboutBox)

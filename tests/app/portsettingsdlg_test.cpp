@@ -252,16 +252,6 @@ TEST_F(PortSettingsDialog, EnterAndEscapeLeaveItOpenWhereverTheyArePressed)
     EXPECT_EQ(beeps, presses);
 }
 
-TEST_F(PortSettingsDialog, TabMovesTheFocusFromOkToTheNextList)
-{
-    Run([](QDialog &dialog) {
-        QWidget &ok = *FindControl(dialog, IDC_SETTINGS_OK);
-        EXPECT_EQ(dialog.focusWidget(), &ok);
-        SendKey(ok, Qt::Key_Tab);
-        EXPECT_EQ(dialog.focusWidget(), List(dialog, IDC_COMBO_SPEED));
-    });
-}
-
 TEST_F(PortSettingsDialog, LaterRunShowsTheSettingsOfTheMomentWithoutRereadingTheFile)
 {
     PortSettings stored = Defaults();
