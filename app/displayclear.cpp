@@ -8,9 +8,46 @@
 #include "portsettings.h"
 #include "texts.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProgressDialog>
+
+#include <atomic>
+#include <future>
 #include <malloc.h>
+#include <memory>
+#include <utility>
 
 namespace {
+
+// A log write that takes longer than this shows how far it has got.
+constexpr int PROGRESS_DELAY_MS = 500;
+constexpr int PROGRESS_STEPS = 1000;
+
+// Waits for the write while the window goes on painting and taking chunks, which wait for the
+// write to end; user input waits too. A bar shows the bytes written of the total once the write
+// has taken PROGRESS_DELAY_MS.
+template<typename Result>
+void WaitShowingProgress(QWidget &window, std::future<Result> &write,
+                         const std::atomic<std::uint64_t> &done,
+                         const std::atomic<std::uint64_t> &total)
+{
+    QElapsedTimer clock;
+    clock.start();
+    std::unique_ptr<QProgressDialog> progress;
+    while (write.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+        if (!progress && clock.elapsed() >= PROGRESS_DELAY_MS) {
+            progress = std::make_unique<QProgressDialog>(QString::fromUtf8(Strings::LOG_WRITING),
+                                                         QString(), 0, PROGRESS_STEPS, &window);
+            progress->setWindowModality(Qt::WindowModal);
+            progress->setMinimumDuration(0);
+            progress->show();
+        }
+        if (progress && total > 0)
+            progress->setValue(static_cast<int>(done * PROGRESS_STEPS / total));
+    }
+}
 
 QString FailureText(LogWriteResult result)
 {
@@ -44,12 +81,11 @@ void CMonitorDlg::ClearDisplayAtClose()
 LogWriteResult CMonitorDlg::LogAndClearDisplay()
 {
     UpdateData(true);
-    const LogWriteResult result
-        = AppendToLog(g_portSettings.portIndex, [this](const LogSegmentSink &sink) {
-              return m_strReceived.ForEachSegment(sink);
-          });
-    if (result != LogWriteResult::Written)
+    const LogWriteResult result = WriteTextToLog();
+    if (result != LogWriteResult::Written) {
+        TakeDeferredChunks();
         return result;
+    }
     // The log holds the text now; the journal starts again with the next byte received.
     m_journal.Clear();
     EmptySamples(m_samples);
@@ -62,5 +98,40 @@ LogWriteResult CMonitorDlg::LogAndClearDisplay()
     DrawGrid();
     m_bTracesShown = 0;
     UpdateData(false);
+    TakeDeferredChunks();
     return result;
+}
+
+// The journal holds the text: its file goes to the log whole, off the window's thread. Where it
+// does not (it could not be opened, or a write failed), the text goes from memory.
+LogWriteResult CMonitorDlg::WriteTextToLog()
+{
+    const auto fromMemory = [this] {
+        return AppendToLog(g_portSettings.portIndex, [this](const LogSegmentSink &sink) {
+            return m_strReceived.ForEachSegment(sink);
+        });
+    };
+    if (!m_journal.Flush() || m_journal.StoredSize() != m_strReceived.Size())
+        return fromMemory();
+    const std::string path = LogFileName(g_portSettings.portIndex);
+    std::atomic<std::uint64_t> done {0};
+    std::atomic<std::uint64_t> total {0};
+    m_writingLog = true;
+    auto moved = std::async(std::launch::async, [&] {
+        return m_journal.MoveIntoLog(path, [&](std::uint64_t written, std::uint64_t of) {
+            total = of;
+            done = written;
+        });
+    });
+    WaitShowingProgress(*this, moved, done, total);
+    m_writingLog = false;
+    const std::optional<LogWriteResult> result = moved.get();
+    m_journal.ResumeAfterMove();
+    return result ? *result : fromMemory();
+}
+
+void CMonitorDlg::TakeDeferredChunks()
+{
+    for (const QByteArray &chunk : std::exchange(m_deferredChunks, {}))
+        OnReceivedData(chunk);
 }

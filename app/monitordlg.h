@@ -14,6 +14,7 @@
 #include <QPen>
 
 #include <cstdint>
+#include <vector>
 
 enum class LogWriteResult;
 struct LineErrorCounts;
@@ -117,6 +118,8 @@ private:
     void KillRedrawTimer();
     void TakeChunksHandedOver();
     LogWriteResult LogAndClearDisplay();
+    LogWriteResult WriteTextToLog();
+    void TakeDeferredChunks();
     void ClearDisplayAtClose();
 
     CLegendView *m_legendZ = nullptr;
@@ -148,6 +151,9 @@ private:
     bool m_receivedChanged = false;
     CTextBinding m_binding;
     CReceiveJournal m_journal;
+    // While the text goes to the log, chunks wait here: they belong after the clear.
+    bool m_writingLog = false;
+    std::vector<QByteArray> m_deferredChunks;
     bool m_journalRecovered = false;
     CRepaintPacer m_repaintPacer {*this};
     int m_redrawTimerId = 0;

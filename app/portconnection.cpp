@@ -56,7 +56,8 @@ void CMonitorDlg::OnPortLost()
 // not the device that went, and the wait goes on.
 void CMonitorDlg::TryReconnect()
 {
-    if (PortDevicePath(g_portSettings.portIndex) != m_lostPortPath
+    // The journal is busy with a log; the next try comes soon.
+    if (m_writingLog || PortDevicePath(g_portSettings.portIndex) != m_lostPortPath
         || OpenAndConfigurePort() != PortOutcome::Configured)
         return;
     StopWaitingForPort();

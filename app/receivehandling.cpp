@@ -11,6 +11,10 @@
 
 void CMonitorDlg::OnReceivedData(const QByteArray &block)
 {
+    if (m_writingLog) {
+        m_deferredChunks.push_back(block);
+        return;
+    }
     // The event owns the block and frees it after this returns.
     ChunkText chunk;
     FillChunkText(chunk, block.constData(), static_cast<int>(block.size()));

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -98,6 +99,8 @@ JournalRecovery CReceiveJournal::Recover(const JournalLogWriter &writeLog)
     const int fd = OpenJournalFile(m_path, O_RDWR, length);
     if (fd < 0)
         return JournalRecovery::Nothing;
+    // Locked, the journal and its record are this run's to mend.
+    UndoUnfinishedCopy(m_path, m_directory + '/' + CLEAR_RECORD_FILE_NAME);
     const JournalRecovery result = RecoverFrom(fd, length, writeLog);
     close(fd);
     return result;
@@ -119,10 +122,7 @@ bool CReceiveJournal::Open()
     }
     m_fd = fd;
     m_written = 0;
-    m_stopping = false;
-    try {
-        m_writer = std::thread(&CReceiveJournal::WriterLoop, this);
-    } catch (const std::system_error &) {
+    if (!StartWriter()) {
         close(m_fd);
         m_fd = -1;
         return false;
@@ -130,6 +130,70 @@ bool CReceiveJournal::Open()
     std::lock_guard queue(m_queueMutex);
     m_accepting = true;
     return true;
+}
+
+bool CReceiveJournal::StartWriter()
+{
+    m_stopping = false;
+    try {
+        m_writer = std::thread(&CReceiveJournal::WriterLoop, this);
+        return true;
+    } catch (const std::system_error &) {
+        return false;
+    }
+}
+
+std::optional<LogWriteResult> CReceiveJournal::MoveIntoLog(const std::string &logPath,
+                                                           const CopyProgress &progress)
+{
+    m_moved.reset();
+    if (!IsOpen() || !Flush())
+        return std::nullopt;
+    StopWriter();
+    const std::uint64_t length = m_written;
+    if (RenameJournalToLog(m_path, logPath)) {
+        m_moved = MoveResult::Renamed;
+        if (progress)
+            progress(length, length);
+        return LogWriteResult::Written;
+    }
+    m_moved = CopyJournalIntoLog(m_fd, length, logPath, m_directory + '/' + CLEAR_RECORD_FILE_NAME,
+                                 progress);
+    switch (*m_moved) {
+    case MoveResult::Renamed:
+    case MoveResult::Copied:
+        return LogWriteResult::Written;
+    case MoveResult::OpenFailed:
+        return LogWriteResult::OpenFailed;
+    case MoveResult::WriteFailed:
+        break;
+    }
+    return LogWriteResult::WriteFailed;
+}
+
+void CReceiveJournal::ResumeAfterMove()
+{
+    if (!m_moved)
+        return;
+    const MoveResult moved = *std::exchange(m_moved, std::nullopt);
+    if (moved == MoveResult::Renamed) {
+        // The descriptor is the log's now, and its lock goes with it.
+        close(m_fd);
+        m_fd = -1;
+        m_written = 0;
+        {
+            std::lock_guard queue(m_queueMutex);
+            m_accepting = false;
+        }
+        Open();
+        return;
+    }
+    if (moved == MoveResult::Copied)
+        m_written = 0;
+    if (!StartWriter()) {
+        std::lock_guard queue(m_queueMutex);
+        m_accepting = false;
+    }
 }
 
 void CReceiveJournal::Append(const char *data, std::size_t length)

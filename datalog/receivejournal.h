@@ -1,5 +1,6 @@
 #pragma once
 
+#include "journalmove.h"
 #include "logfile.h"
 #include "receivedtext.h"
 
@@ -9,6 +10,7 @@
 #include <cstddef>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -78,12 +80,23 @@ public:
     // holds stays there for the next start.
     void Close();
 
+    // Puts every byte of the journal into the log at logPath (see journalmove.h): the file
+    // itself, renamed, when the log is new, else a copy. Nothing when the journal is not open or
+    // has failed; the caller writes the text from memory then. It may run on another thread
+    // while the window paints, and the window appends nothing meanwhile; ResumeAfterMove on the
+    // window's thread takes bytes again: after a move into a new empty journal, else into this
+    // one as it is.
+    std::optional<LogWriteResult> MoveIntoLog(const std::string &logPath,
+                                              const CopyProgress &progress);
+    void ResumeAfterMove();
+
     // The bytes written to the file since the last clear, which a read finds there.
     std::uint64_t StoredSize() const override { return m_written; }
     bool ReadStored(std::uint64_t offset, char *buffer, std::size_t length) const override;
 
 private:
     void WriterLoop();
+    bool StartWriter();
     void StopWriter();
 
     std::string m_directory;
@@ -92,6 +105,8 @@ private:
     int m_fd = -1;
     std::thread m_writer;
     std::atomic<std::uint64_t> m_written {0};
+    // How the last move went: the file is the log now, or it was emptied by a copy.
+    std::optional<MoveResult> m_moved;
 
     // Held over every write, sync and truncation of the file, so that a clear never races a
     // write of bytes that it has already dropped. Taken before m_queueMutex.

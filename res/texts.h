@@ -25,6 +25,8 @@ inline constexpr const char *SEND_FAILED = "送信に失敗しました";
 inline constexpr const char *LOG_CANNOT_OPEN = "ログファイルがオープンできません";
 inline constexpr const char *LOG_CANNOT_WRITE = "ログファイルに書き込めません";
 inline constexpr const char *RECEIVE_ERROR_TEXT = "エラー";
+// Beside the bar that shows how much of a long log write is done.
+inline constexpr const char *LOG_WRITING = "ログファイルに書き込んでいます";
 
 // After the port's name: its device hung up (an unplugged adapter), and it is reopened by itself.
 inline constexpr const char *PORT_LOST_SUFFIX = "　の接続が切れました。再接続を待っています";

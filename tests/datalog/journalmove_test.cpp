@@ -1,0 +1,139 @@
+// The journal's bytes into a log: by renaming the file when the log is new, by copying when it is
+// not, and a copy killed at any point mended at the next start.
+#include "journalmove.h"
+#include "receivejournal.h"
+#include "tempworkdir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const std::string JOURNAL = "DATALOG/.journal";
+const std::string RECORD = "DATALOG/.journal.clear";
+const std::string LOG = "DATALOG/COM1_2026_12_8_21_5_DataLogger.txt";
+const std::string RECOVERY_LOG = "DATALOG/recovered.txt";
+
+std::string Contents(const fs::path &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const fs::path &path, const std::string &bytes)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+ino_t Inode(const std::string &path)
+{
+    struct stat status
+    {
+    };
+    stat(path.c_str(), &status);
+    return status.st_ino;
+}
+
+// Journals that take their bytes now and are moved at once.
+class JournalMove : public testing::Test
+{
+protected:
+    void Receive(const std::string &bytes)
+    {
+        ASSERT_TRUE(m_journal.Open());
+        m_journal.Append(bytes.data(), bytes.size());
+        ASSERT_TRUE(m_journal.Flush());
+    }
+    std::optional<LogWriteResult> Move()
+    {
+        auto moved = m_journal.MoveIntoLog(LOG, [this](std::uint64_t done, std::uint64_t total) {
+            m_progress = {done, total};
+        });
+        m_journal.ResumeAfterMove();
+        return moved;
+    }
+
+    CTempWorkDir m_workDir;
+    CReceiveJournal m_journal {"DATALOG", 1h};
+    std::pair<std::uint64_t, std::uint64_t> m_progress;
+};
+
+} // namespace
+
+TEST_F(JournalMove, ANewLogIsTheJournalRenamedAndAnExistingOneGetsACopy)
+{
+    Receive("first\r\n");
+    const ino_t journalFile = Inode(JOURNAL);
+    EXPECT_EQ(Move(), LogWriteResult::Written);
+    EXPECT_EQ(Contents(LOG), "first\r\n");
+    EXPECT_EQ(Inode(LOG), journalFile) << "the log is the journal's own file";
+    EXPECT_EQ(m_progress, std::make_pair(std::uint64_t {7}, std::uint64_t {7}));
+
+    // The same minute: the log is there already.
+    ASSERT_TRUE(m_journal.IsOpen()) << "a new journal takes the next bytes";
+    Receive("second\r\n");
+    EXPECT_EQ(Move(), LogWriteResult::Written);
+    EXPECT_EQ(Contents(LOG), "first\r\nsecond\r\n");
+    EXPECT_EQ(m_progress, std::make_pair(std::uint64_t {8}, std::uint64_t {8}));
+    EXPECT_EQ(Contents(JOURNAL), "");
+    EXPECT_FALSE(fs::exists(RECORD));
+
+    // The journal goes on after the copy, from its start.
+    Receive("third");
+    EXPECT_EQ(m_journal.StoredSize(), 5u);
+    EXPECT_EQ(Contents(JOURNAL), "third");
+}
+
+TEST_F(JournalMove, ALogThatCannotBeOpenedLeavesTheJournalAsItWas)
+{
+    Receive("kept");
+    fs::create_directory(LOG);
+    EXPECT_EQ(Move(), LogWriteResult::OpenFailed);
+    EXPECT_EQ(Contents(JOURNAL), "kept");
+    EXPECT_EQ(m_journal.StoredSize(), 4u);
+    Receive(" and more");
+    EXPECT_EQ(Contents(JOURNAL), "kept and more");
+}
+
+// A run killed while it copied the journal into "earlier": wherever the copy had got, the next
+// start leaves the log as it was before the copy and recovers the journal whole, or, once the
+// journal was emptied, leaves the finished log alone.
+TEST(JournalMoveKilled, IsMendedAtTheNextStartWithNothingLostOrTwice)
+{
+    struct KillPoint
+    {
+        const char *name;
+        std::string log;
+        std::string journal;
+        std::string expectedLog;
+        std::string expectedRecovery;
+    };
+    const std::string bytes = "X07FFY0801Z0ABC\r\n";
+    const KillPoint points[] = {
+        {"record written, nothing copied", "earlier", bytes, "earlier", bytes},
+        {"part copied", "earlier" + bytes.substr(0, 5), bytes, "earlier", bytes},
+        {"all copied, journal not emptied", "earlier" + bytes, bytes, "earlier", bytes},
+        {"journal emptied, record left", "earlier" + bytes, "", "earlier" + bytes, ""},
+    };
+    for (const KillPoint &point : points) {
+        SCOPED_TRACE(point.name);
+        CTempWorkDir workDir;
+        fs::create_directory("DATALOG");
+        WriteFile(LOG, point.log);
+        WriteFile(JOURNAL, point.journal);
+        WriteFile(RECORD, "7 " + std::to_string(bytes.size()) + "\n" + LOG + "\n");
+
+        CReceiveJournal journal("DATALOG");
+        journal.Recover(
+            [](const SegmentVisitor &segments) { return AppendToLogFile(RECOVERY_LOG, segments); });
+        EXPECT_EQ(Contents(LOG), point.expectedLog);
+        EXPECT_EQ(Contents(RECOVERY_LOG), point.expectedRecovery);
+        EXPECT_FALSE(fs::exists(RECORD));
+    }
+}
