@@ -78,6 +78,8 @@ CReceivedTextView::CReceivedTextView(const CReceivedText &text, QWidget *parent)
     setLineWidth(1);
     // Every chunk adds lines, so the vertical range changes with every chunk.
     setVerticalScrollBar(new CSteadyScrollBar(Qt::Vertical, this));
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &CReceivedTextView::NoteWhetherAtEnd);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setFocusPolicy(Qt::StrongFocus);
@@ -310,12 +312,15 @@ void CReceivedTextView::UpdateScrollRanges()
 {
     const int pageLines = std::max(1, viewport()->height() / m_lineHeight);
     const std::uint64_t lineCount = m_text.LineCount();
-    QScrollBar *vertical = verticalScrollBar();
+    auto *vertical = static_cast<CSteadyScrollBar *>(verticalScrollBar());
     vertical->setPageStep(pageLines);
     vertical->setSingleStep(1);
-    vertical->setRange(
-        0,
-        ClampToInt(lineCount > static_cast<std::uint64_t>(pageLines) ? lineCount - pageLines : 0));
+    const int lastTopLine
+        = ClampToInt(lineCount > static_cast<std::uint64_t>(pageLines) ? lineCount - pageLines : 0);
+    if (m_followsEnd)
+        vertical->SetRangeKeepingValueAtEnd(0, lastTopLine);
+    else
+        vertical->setRange(0, lastTopLine);
 
     const int longestByBytes = ClampToInt(m_text.LongestLineLength() * m_characterWidth);
     const int contentWidth = std::max(longestByBytes, m_widestPaintedLine) + 2 * TEXT_MARGIN;
@@ -323,6 +328,13 @@ void CReceivedTextView::UpdateScrollRanges()
     horizontal->setPageStep(viewport()->width());
     horizontal->setSingleStep(m_characterWidth);
     horizontal->setRange(0, std::max(0, contentWidth - viewport()->width()));
+}
+
+void CReceivedTextView::NoteWhetherAtEnd(int firstLineInSight)
+{
+    const int end = verticalScrollBar()->maximum();
+    if (end > 0)
+        m_followsEnd = firstLineInSight == end;
 }
 
 std::uint64_t CReceivedTextView::LastLineInSight() const

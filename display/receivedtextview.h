@@ -14,9 +14,10 @@ class CReceivedText;
 // The received-data box: a read-only view of the byte store that paints only the lines in sight,
 // each decoded from the store as Shift_JIS, so a character that arrived split over two chunks
 // shows whole. Control bytes other than TAB show as their pictures. The view never owns or copies
-// the text; its owner calls TextChanged() after every Append or Clear, and new text never moves
-// what the user is looking at. The selection is a range of byte offsets into the store and is
-// copied by decoding those bytes. Lives on the main window's thread.
+// the text; its owner calls TextChanged() after every Append or Clear. Once the user has scrolled
+// to the very end, the view follows the newest text until the user scrolls away from the end;
+// anywhere else new text never moves what the user is looking at. The selection is a range of byte
+// offsets into the store and is copied by decoding those bytes. Lives on the main window's thread.
 class CReceivedTextView : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -57,6 +58,7 @@ private:
     void ScrollTowards(QPoint position);
     void UpdateMetrics();
     void UpdateScrollRanges();
+    void NoteWhetherAtEnd(int firstLineInSight);
     std::uint64_t LastLineInSight() const;
     std::uint64_t SelectionBegin() const;
     std::uint64_t SelectionEnd() const;
@@ -70,6 +72,9 @@ private:
     std::uint64_t m_shownLineCount = 0;
     std::uint64_t m_selectionAnchor = 0;
     std::uint64_t m_selectionCursor = 0;
+    // Whether the user left the view at the end of the text. A text that fits has no end to
+    // scroll to and leaves the choice as it was, so a clear does not stop the following.
+    bool m_followsEnd = false;
     int m_lineHeight = 1;
     int m_characterWidth = 1;
     // The widest line painted so far; the line index gives lengths in bytes, and a line of wide

@@ -7,10 +7,19 @@ CSteadyScrollBar::CSteadyScrollBar(Qt::Orientation orientation, QWidget *parent)
     : QScrollBar(orientation, parent)
 { }
 
+void CSteadyScrollBar::SetRangeKeepingValueAtEnd(int minimum, int maximum)
+{
+    m_changing = true;
+    setRange(minimum, maximum);
+    setValue(maximum);
+    m_changing = false;
+    sliderChange(SliderRangeChange);
+}
+
 void CSteadyScrollBar::sliderChange(SliderChange change)
 {
     const bool rangeOrSteps = change == SliderRangeChange || change == SliderStepsChange;
-    if (rangeOrSteps && m_painted == CurrentLook())
+    if (m_changing || (rangeOrSteps && m_painted == CurrentLook()))
         return;
     QScrollBar::sliderChange(change);
 }

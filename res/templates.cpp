@@ -1,5 +1,7 @@
 #include "templates.h"
 
+#include "texts.h"
+
 const char *const RECEIVE_FORMAT_LINE
     = "受信データ書式：　XYZ Data Format:X07FFY0801Z0ABC(cr)(lf),   XY  Data "
       "Format:X07FFY0801(cr)(lf),   X   Data Format:X07FF(cr)(lf)";
@@ -50,7 +52,7 @@ const ControlTemplate ABOUT_CONTROLS[] = {
     {N, K::StaticIcon, 11, 17, 20, 20, "", STYLE_NONE},
     {N, K::Static, 40, 10, 119, 8, "Orvanta Version 1.0",
      STYLE_LEFT | STYLE_NOPREFIX | STYLE_GROUP},
-    {N, K::Static, 40, 25, 119, 8, "Copyright (C) 2026 The Orvanta developers", LABEL},
+    {N, K::Static, 40, 25, 119, 8, Strings::ABOUT_NOTICE, LABEL},
     {IDC_ABOUT_OK, K::DefPushButton, 178, 7, 50, 14, "OK", STYLE_GROUP | STYLE_TABSTOP},
 };
 

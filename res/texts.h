@@ -8,6 +8,8 @@ namespace Strings {
 inline constexpr const char *APP_NAME = "orvanta";
 inline constexpr const char *MAIN_TITLE = "Orvanta (VER 3.00)   ";
 inline constexpr const char *ABOUT_MENU = "Orvanta のﾊﾞｰｼﾞｮﾝ情報(&A)...";
+// The maker's notice under the version line of the About box, short enough for its one line.
+inline constexpr const char *ABOUT_NOTICE = "© 2026 Orvanta 制作チーム";
 
 inline constexpr const char *PORT_MISSING
     = "指定COMポートが無いのでRS232の通信動作の設定ができません。\n"

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -63,9 +64,10 @@ protected:
     }
 };
 
+// Public, so that the rows of a table can act on it.
 class ReceivedTextView : public ::testing::Test
 {
-protected:
+public:
     ReceivedTextView()
         : view(text)
     {
@@ -81,6 +83,15 @@ protected:
         text.Append(bytes.data(), bytes.size());
         view.TextChanged();
     }
+
+    // The owner's clear: the text empties and the view hears of it.
+    void Clear()
+    {
+        text.Clear();
+        view.TextChanged();
+    }
+
+    QScrollBar &Bar() const { return *view.verticalScrollBar(); }
 
     void ReceiveInChunks(const std::string &bytes, std::size_t chunkLength)
     {
@@ -143,17 +154,73 @@ protected:
     CReceivedTextView view;
 };
 
-TEST_F(ReceivedTextView, StaysWhereTheUserLeftItWhileTextArrives)
+// Where the user leaves the view, with the text as it stands, and whether new text then keeps
+// the newest line in sight or leaves the view where it is.
+struct FollowCase
 {
-    QScrollBar *vertical = view.verticalScrollBar();
-    Receive(Repeat(FRAME, 1000));
-    EXPECT_EQ(vertical->value(), 0);
-    EXPECT_GT(vertical->maximum(), 900);
+    const char *name;
+    std::size_t framesBefore;
+    std::function<void(ReceivedTextView &)> leave;
+    bool follows;
+};
 
-    vertical->setValue(200);
+const FollowCase FOLLOW_CASES[] = {
+    {"AtStart", 1000, [](auto &) {}, false},
+    {"InTheMiddle", 1000, [](auto &t) { t.Bar().setValue(200); }, false},
+    {"AtTheEnd", 1000, [](auto &t) { t.Bar().setValue(t.Bar().maximum()); }, true},
+    {"OneLineAboveTheEnd", 1000, [](auto &t) { t.Bar().setValue(t.Bar().maximum() - 1); }, false},
+    {"LeftTheEnd", 1000,
+     [](auto &t) {
+         t.Bar().triggerAction(QAbstractSlider::SliderToMaximum);
+         t.Bar().triggerAction(QAbstractSlider::SliderSingleStepSub);
+     },
+     false},
+    {"ShortTextThatFits", 3, [](auto &t) { t.Bar().setValue(t.Bar().maximum()); }, false},
+    {"AtTheEndThenCleared", 1000,
+     [](auto &t) {
+         t.Bar().triggerAction(QAbstractSlider::SliderToMaximum);
+         t.Clear();
+     },
+     true},
+    {"InTheMiddleThenCleared", 1000,
+     [](auto &t) {
+         t.Bar().setValue(200);
+         t.Clear();
+     },
+     false},
+};
+
+void PrintTo(const FollowCase &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
+class Following : public ReceivedTextView, public ::testing::WithParamInterface<FollowCase>
+{
+};
+
+TEST_P(Following, NewTextMovesTheViewOnlyFromTheEnd)
+{
+    Receive(Repeat(FRAME, GetParam().framesBefore));
+    GetParam().leave(*this);
+    const int left = Bar().value();
+
+    ReceiveInChunks(Repeat(FRAME, 1000), 4095);
+    ASSERT_GT(Bar().maximum(), 900);
+    EXPECT_EQ(Bar().value(), GetParam().follows ? Bar().maximum() : left);
+    Receive(FRAME);
+    EXPECT_EQ(Bar().value(), GetParam().follows ? Bar().maximum() : left);
+}
+
+INSTANTIATE_TEST_SUITE_P(LeftView, Following, ::testing::ValuesIn(FOLLOW_CASES),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(ReceivedTextView, KeepsTheEndInSightWhenResized)
+{
     Receive(Repeat(FRAME, 1000));
-    EXPECT_EQ(vertical->value(), 200);
-    EXPECT_GT(vertical->maximum(), 1900);
+    Key(Qt::Key_End, Qt::ControlModifier);
+    view.resize(view.width(), view.height() / 2);
+    EXPECT_EQ(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
 }
 
 TEST_F(ReceivedTextView, ShowsACharacterSplitOverTwoChunksWhole)
@@ -334,8 +401,7 @@ TEST_F(ReceivedTextView, ClearDropsTheSelectionAndScrollsBack)
     Receive(Repeat(FRAME, 1000));
     view.verticalScrollBar()->setValue(300);
     view.SelectAll();
-    text.Clear();
-    view.TextChanged();
+    Clear();
     EXPECT_EQ(view.SelectedText(), QString());
     EXPECT_EQ(view.verticalScrollBar()->value(), 0);
     Receive(FRAME);

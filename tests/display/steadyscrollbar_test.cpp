@@ -52,6 +52,10 @@ TEST_F(SteadyScrollBar, LeavesASliderThatStaysPutAlone)
     // The slider of a long range is at its least length and stays at the top.
     EXPECT_FALSE(Repaints([&] { bar.setMaximum(1'000'240); }));
     EXPECT_FALSE(Repaints([&] { bar.setPageStep(11); }));
+    // Nor does a value that keeps to the end of a growing range.
+    bar.setValue(bar.maximum());
+    EXPECT_FALSE(Repaints([&] { bar.SetRangeKeepingValueAtEnd(0, 1'000'480); }));
+    EXPECT_EQ(bar.value(), 1'000'480);
 }
 
 TEST_F(SteadyScrollBar, RepaintsWhatItShowsDifferently)
@@ -71,6 +75,8 @@ TEST_F(SteadyScrollBar, RepaintsWhatItShowsDifferently)
         {"a value at the end that is no longer the end", [](auto &b) { b.setValue(b.maximum()); },
          [](auto &b) { b.setMaximum(b.maximum() + 1); }},
         {"no range left", nothing, [](auto &b) { b.setRange(0, 0); }},
+        {"a value kept at the end of a short range", nothing,
+         [](auto &b) { b.SetRangeKeepingValueAtEnd(0, 20); }},
     };
     for (const Row &row : rows) {
         bar.setRange(0, 1'000'000);
