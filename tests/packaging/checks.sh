@@ -46,6 +46,23 @@ check_desktop_paths()
         "$(sed -n 's/^exec //p' "$root$launcher")" "\"$prefix/bin/orvanta\""
 }
 
+# The manual page of PROGRAM installed under PREFIX renders without a warning and describes every
+# option that PROGRAM --help lists.
+check_manual_page()
+{
+    local prefix=$1 program=$2
+    local page=$prefix/share/man/man1/$program.1.gz
+    expect_file "$page"
+    [ -f "$page" ] || return 0
+    local warnings text option
+    warnings=$(LC_ALL=C.UTF-8 man --warnings -l "$page" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "$page renders with warnings: $warnings"
+    text=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$page" 2>/dev/null)
+    for option in $("$prefix/bin/$program" --help | grep -oE -- '--[a-z][a-z-]*' | sort -u); do
+        grep -qF -- "$option" <<<"$text" || fail "$page does not describe $option"
+    done
+}
+
 finish()
 {
     if ((failures)); then

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build tree into a scratch prefix, as a user installing it by hand would, and
-# checks what a desktop takes from it: programs, desktop entry and launcher, icons, AppStream
-# description, README. Then starts the program the way the desktop entry does.
+# checks what a desktop takes from it: programs and their manual pages, desktop entry and
+# launcher, icons, AppStream description, README. Then starts the program the way the desktop entry does.
 #
 #     [CMAKE=cmake] installtree_test.sh BUILD_DIR APP_ID VERSION
 set -euo pipefail
@@ -34,6 +34,10 @@ for document in README.md docs/screenshot.png tools/orvanta-sim/README.md; do
     expect_file "$prefix/share/doc/orvanta/$document"
 done
 
+for program in orvanta orvanta-sim; do
+    check_manual_page "$prefix" "$program"
+done
+
 icons=$prefix/share/icons/hicolor
 while read -r size extension kind; do
     icon=$icons/$size/apps/$id.$extension
@@ -60,6 +64,8 @@ expect_equal "metainfo id" "$(sed -n 's|^ *<id>\(.*\)</id>|\1|p' "$metainfo")" "
 expect_equal "metainfo launchable" \
     "$(sed -n 's|^ *<launchable type="desktop-id">\(.*\)</launchable>|\1|p' "$metainfo")" \
     "$id.desktop"
+expect_equal "licence in the metainfo" \
+    "$(sed -n 's|^ *<project_license>\(.*\)</project_license>|\1|p' "$metainfo")" MIT
 expect_equal "newest release in the metainfo" \
     "$(grep -o -m1 '<release version="[^"]*"' "$metainfo" | cut -d'"' -f2)" "$version"
 
