@@ -35,6 +35,7 @@ const TextCase TEXT_CASES[] = {
     {"log cannot open", Strings::LOG_CANNOT_OPEN, "ログファイルがオープンできません"},
     {"log cannot write", Strings::LOG_CANNOT_WRITE, "ログファイルに書き込めません"},
     {"receive error", Strings::RECEIVE_ERROR_TEXT, "エラー"},
+    {"log being written", Strings::LOG_WRITING, "ログファイルに書き込んでいます"},
     {"port lost", Strings::PORT_LOST_SUFFIX, "\u3000の接続が切れました。再接続を待っています"},
     {"port reconnected", Strings::PORT_RECONNECTED_SUFFIX, "\u3000に再接続しました"},
     {"line errors", Strings::LINE_ERRORS,
