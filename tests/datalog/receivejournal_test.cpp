@@ -1,5 +1,6 @@
 #include "logfile.h"
 #include "receivejournal.h"
+#include "tempworkdir.h"
 
 #include <gtest/gtest.h>
 
@@ -112,26 +113,7 @@ struct CCollectingLog
 class ReceiveJournal : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "orvanta-journal-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_directory = pattern;
-        m_previous = fs::current_path();
-        fs::current_path(m_directory);
-    }
-
-    void TearDown() override
-    {
-        fs::current_path(m_previous);
-        std::error_code ignored;
-        fs::permissions(m_directory / "DATALOG", fs::perms::owner_all, fs::perm_options::add,
-                        ignored);
-        fs::remove_all(m_directory);
-    }
-
-    fs::path m_directory;
-    fs::path m_previous;
+    CTempWorkDir m_workDir;
 };
 
 TEST_F(ReceiveJournal, KeepsEveryByteInTheOrderAppended)

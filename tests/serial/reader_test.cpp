@@ -2,7 +2,7 @@
 #include "portlayer.h"
 #include "portsettings.h"
 #include "portsetup.h"
-#include "ptydevice.h"
+#include "pseudoterminal.h"
 #include "reader.h"
 #include "receivemessages.h"
 #include "recordinglinecontrol.h"
@@ -112,7 +112,7 @@ class Reader : public testing::Test
 protected:
     void SetUp() override
     {
-        m_device.linkAs("COM1");
+        m_device.LinkAs("COM1");
         ChooseLineSettings({.baudRate = 3000000});
         ASSERT_TRUE(OpenConfiguredPort(m_port, 0));
     }
@@ -123,7 +123,7 @@ protected:
     }
 
     CTempWorkDir m_workDir;
-    CPtyDevice m_device;
+    CPseudoTerminal m_device;
     ChunkCollector m_window;
     CSerialPort m_port;
     CReader m_reader {m_port};
@@ -135,7 +135,7 @@ TEST_F(Reader, EachFrameBeforeAPauseIsOneChunk)
 {
     m_reader.StartReader(&m_window);
     for (std::size_t frame = 1; frame <= 3; ++frame) {
-        m_device.send(FRAME);
+        m_device.Send(FRAME);
         ASSERT_TRUE(DeliverUntil([&] { return m_window.received() >= frame * FRAME.size(); }, 5s));
         ASSERT_EQ(m_window.chunks().size(), frame);
         EXPECT_EQ(m_window.chunks().back(), FRAME);
@@ -154,7 +154,7 @@ TEST_F(Reader, BytesComingWithinTheIntervalJoinTheChunk)
 
     m_reader.StartReader(&m_window);
     for (const char byte : FRAME) {
-        m_device.send(std::string(1, byte));
+        m_device.Send(std::string(1, byte));
         std::this_thread::sleep_for(2ms);
     }
     ASSERT_TRUE(DeliverUntil([&] { return m_window.received() >= FRAME.size(); }, 5s));
@@ -165,7 +165,7 @@ TEST_F(Reader, BytesComingWithinTheIntervalJoinTheChunk)
 TEST_F(Reader, GapFreeStreamComesInFullChunks)
 {
     const std::string stream = Pattern(30 * CHUNK_SIZE);
-    std::thread device([&] { m_device.send(stream); });
+    std::thread device([&] { m_device.Send(stream); });
     m_reader.StartReader(&m_window);
     const bool complete = DeliverUntil([&] { return m_window.received() >= stream.size(); }, 20s);
     device.join();
@@ -193,7 +193,7 @@ TEST_F(Reader, StopDuringIdleWaitEndsThreadThenClosesPort)
     EXPECT_TRUE(DeliverUntil([&] { return ThreadCount() == threadsBefore; }, 5s));
     EXPECT_FALSE(m_reader.Running());
     EXPECT_FALSE(m_port.IsOpen());
-    EXPECT_TRUE(m_device.portClosedWithin(1s));
+    EXPECT_TRUE(m_device.SlaveClosedWithin(1s));
 }
 
 // Closing the device end hangs the line up as an unplugged adapter does, with or without bytes
@@ -202,15 +202,15 @@ TEST_F(Reader, HangUpIsReportedOnceAfterEveryChunkThenTheReaderSleeps)
 {
     for (const std::size_t streamLength : {0, 200000}) {
         SCOPED_TRACE(streamLength);
-        CPtyDevice device;
+        CPseudoTerminal device;
         fs::remove("COM1");
-        device.linkAs("COM1");
+        device.LinkAs("COM1");
         ASSERT_TRUE(OpenConfiguredPort(m_port, 0));
         ChunkCollector window;
         m_reader.StartReader(&window);
         const std::string stream = Pattern(streamLength);
-        device.send(stream);
-        device.hangUp();
+        device.Send(stream);
+        device.HangUp();
 
         ASSERT_TRUE(DeliverUntil([&] { return !window.lostAfterChunks().empty(); }, 5s));
         EXPECT_TRUE(m_reader.PortLost());
@@ -235,8 +235,8 @@ TEST_F(Reader, HangUpIsReportedOnceAfterEveryChunkThenTheReaderSleeps)
 TEST(ReaderLineErrors, ChangedCountsAreReportedAtMostOnceASecond)
 {
     CTempWorkDir workDir;
-    CPtyDevice device;
-    device.linkAs("COM1");
+    CPseudoTerminal device;
+    device.LinkAs("COM1");
     ChooseLineSettings({});
     CRecordingLineControl control;
     control.SetCounts(LineErrorCounts {10, 20, 30, 40});
@@ -250,7 +250,7 @@ TEST(ReaderLineErrors, ChangedCountsAreReportedAtMostOnceASecond)
     std::uint32_t overruns = 0;
     while (std::chrono::steady_clock::now() - start < 2500ms) {
         control.SetCounts(LineErrorCounts {10 + ++overruns, 20 + 2, 30, 40 + 1});
-        device.send(FRAME);
+        device.Send(FRAME);
         DeliverUntil([] { return false; }, 20ms);
     }
     reader.StopReader();
@@ -272,7 +272,7 @@ TEST(ReaderLineErrors, ChangedCountsAreReportedAtMostOnceASecond)
     ASSERT_TRUE(OpenConfiguredPort(port, 0));
     ChunkCollector quiet;
     reader.StartReader(&quiet);
-    device.send(FRAME);
+    device.Send(FRAME);
     ASSERT_TRUE(DeliverUntil([&] { return quiet.received() == FRAME.size(); }, 5s));
     reader.StopReader();
     QCoreApplication::sendPostedEvents();
