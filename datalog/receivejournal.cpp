@@ -2,6 +2,7 @@
 
 #include "fileio.h"
 #include "logdirectory.h"
+#include "posixio.h"
 
 #include <fcntl.h>
 #include <new>
@@ -14,14 +15,14 @@ namespace {
 
 bool SyncData(int fd)
 {
-    return RetryOnEintr([&] { return fdatasync(fd); }) == 0;
+    return RetryOnInterrupt([&] { return fdatasync(fd); }) == 0;
 }
 
 // Emptied means on the disk too: a journal that came back after a power cut with bytes that
 // are already in a log would put them there twice.
 bool EmptyFile(int fd)
 {
-    return RetryOnEintr([&] { return ftruncate(fd, 0); }) == 0 && SyncData(fd);
+    return RetryOnInterrupt([&] { return ftruncate(fd, 0); }) == 0 && SyncData(fd);
 }
 
 // Locked against other runs and a regular file (OpenLockedRegularFile); O_NOFOLLOW keeps a link
@@ -40,18 +41,10 @@ bool ReadWhole(int fd, off_t length, std::string &bytes)
     } catch (const std::bad_alloc &) {
         return false;
     }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t got = RetryOnEintr([&] {
-            return pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-        });
-        if (got < 0)
-            return false;
-        if (got == 0)
-            break;
-        done += static_cast<std::size_t>(got);
-    }
-    bytes.resize(done);
+    const ssize_t got = ReadUpTo(fd, bytes.data(), bytes.size());
+    if (got < 0)
+        return false;
+    bytes.resize(static_cast<std::size_t>(got));
     return true;
 }
 

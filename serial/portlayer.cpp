@@ -4,7 +4,7 @@
 #include "portnames.h"
 #include "portsettings.h"
 #include "portspeed.h"
-#include "retryoninterrupt.h"
+#include "posixio.h"
 #include "termiosmapping.h"
 
 #include <cerrno>
@@ -86,7 +86,7 @@ bool WaitUntilWritable(int port, Clock::time_point deadline)
 // A terminal write would wait until every byte is taken, without end while output is held, so
 // the descriptor is non-blocking and the write waits in poll(). The deadline moves with every
 // byte taken, so only a write that stalls fails, not a long one.
-bool WriteAll(int port, const char *bytes, std::int32_t length)
+bool WriteUnlessStalled(int port, const char *bytes, std::int32_t length)
 {
     auto deadline = Clock::now() + std::chrono::milliseconds(WRITE_STALL_TIMEOUT_MS);
     while (length > 0) {
@@ -190,7 +190,8 @@ bool CSerialPort::WritePort(const char *bytes, std::int32_t length)
     const int port = m_handle;
     if (port == INVALID_PORT_HANDLE || length < 0)
         return false;
-    const bool written = length == 0 ? WriteNothing(port, bytes) : WriteAll(port, bytes, length);
+    const bool written
+        = length == 0 ? WriteNothing(port, bytes) : WriteUnlessStalled(port, bytes, length);
     if (!written)
         m_control.DiscardOutput(port);
     return written;
