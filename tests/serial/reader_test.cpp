@@ -7,6 +7,7 @@
 #include "receivemessages.h"
 #include "recordinglinecontrol.h"
 #include "tempworkdir.h"
+#include "threadcputime.h"
 
 #include <QCoreApplication>
 #include <QObject>
@@ -27,6 +28,10 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int CHUNK_SIZE = 4095;
+// A reader that spins on a hang-up or a missing port uses most of this span on the processor;
+// one that waits in the kernel next to none of it.
+constexpr auto QUIET_SPAN = 300ms;
+constexpr auto QUIET_CPU_TIME = 50ms;
 const std::string FRAME = "X07FFY0801Z0ABC\r\n";
 
 // Stands in for the main window: keeps every chunk the reader posts, where in the stream of
@@ -95,6 +100,12 @@ std::string Pattern(std::size_t length)
     for (std::size_t i = 0; i < length; ++i)
         bytes[i] = static_cast<char>(i * 7 % 251);
     return bytes;
+}
+
+// The CPU time the reader thread uses while QUIET_SPAN passes.
+std::chrono::milliseconds ReaderCpuTimeOverQuietSpan()
+{
+    return ThreadCpuTimeDuring(READER_THREAD_NAME, [] { std::this_thread::sleep_for(QUIET_SPAN); });
 }
 
 // StopReader in another thread, so that a reader that cannot be stopped fails the test instead
@@ -171,11 +182,17 @@ TEST_F(Reader, GapFreeStreamComesInFullChunks)
     device.join();
     ASSERT_TRUE(complete);
 
+    // The device's thread may be put off the processor once while it writes; the reader then
+    // ends a chunk at the gap, and the chunks after it are full again up to the last.
     std::string received;
+    int cutShort = 0;
     for (const std::string &chunk : m_window.chunks()) {
-        EXPECT_EQ(chunk.size(), CHUNK_SIZE);
+        EXPECT_LE(chunk.size(), CHUNK_SIZE);
+        if (chunk.size() < CHUNK_SIZE && &chunk != &m_window.chunks().back())
+            ++cutShort;
         received += chunk;
     }
+    EXPECT_LE(cutShort, 1) << "more than one chunk ended before it was full";
     EXPECT_EQ(received, stream);
 }
 
@@ -214,10 +231,7 @@ TEST_F(Reader, HangUpIsReportedOnceAfterEveryChunkThenTheReaderSleeps)
 
         ASSERT_TRUE(DeliverUntil([&] { return !window.lostAfterChunks().empty(); }, 5s));
         EXPECT_TRUE(m_reader.PortLost());
-        // A reader that spins on the hang-up wakes thousands of times in this span.
-        const std::uint64_t wakesAfterLost = m_reader.WakeCount();
-        std::this_thread::sleep_for(200ms);
-        EXPECT_LE(m_reader.WakeCount() - wakesAfterLost, 1u);
+        EXPECT_LT(ReaderCpuTimeOverQuietSpan(), QUIET_CPU_TIME) << "the reader spins";
         QCoreApplication::sendPostedEvents();
         EXPECT_EQ(window.lostAfterChunks(), std::vector<std::size_t> {window.chunks().size()});
         std::string received;
@@ -283,9 +297,8 @@ TEST(ReaderLineErrors, ChangedCountsAreReportedAtMostOnceASecond)
 TEST_F(Reader, WithoutPortStaysAsleepUntilStopped)
 {
     m_port.ClosePort();
-    const std::uint64_t wakesBefore = m_reader.WakeCount();
     m_reader.StartReader(&m_window);
-    std::this_thread::sleep_for(200ms);
-    EXPECT_EQ(m_reader.WakeCount(), wakesBefore);
+    ASSERT_TRUE(DeliverUntil([] { return ThreadCpuTime(READER_THREAD_NAME).has_value(); }, 5s));
+    EXPECT_LT(ReaderCpuTimeOverQuietSpan(), QUIET_CPU_TIME) << "the reader spins";
     EXPECT_TRUE(StopReaderWithin(m_reader, 5s));
 }
