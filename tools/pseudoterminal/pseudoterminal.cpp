@@ -50,11 +50,16 @@ CPseudoTerminal::CPseudoTerminal(OtherEnd otherEnd)
             || ::ptsname_r(m_master, path, sizeof path) != 0)
             Fail("cannot unlock the pseudo-terminal");
         m_slavePath = path;
+        m_slave = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (m_slave < 0)
+            Fail("cannot open the pseudo-terminal's slave");
         if (otherEnd == OtherEnd::Held) {
-            m_slave = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-            if (m_slave < 0)
-                Fail("cannot open the pseudo-terminal's slave");
             MakeRaw(m_slave);
+        } else {
+            // A slave that was never opened shows no hang-up on the master; one opened and
+            // closed again does, until the program opens it.
+            ::close(m_slave);
+            m_slave = -1;
         }
     } catch (...) {
         if (m_slave >= 0)
