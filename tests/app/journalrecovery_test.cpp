@@ -1,6 +1,7 @@
 // The main window's journal: the display clear and the close empty it once the log holds the
 // text, start-up puts what an earlier run left in it into a log, and a run that is killed while
 // data streams in loses nothing that had arrived shortly before.
+#include "filecontents.h"
 #include "logtimestamp.h"
 #include "monitordlg.h"
 #include "monitorwindowtest.h"
@@ -38,12 +39,6 @@ const std::string JOURNAL = "DATALOG/.journal";
 const std::chrono::system_clock::time_point NOW
     = std::chrono::sys_days {std::chrono::year {2026} / 12 / 7} + 9h + 5min;
 const std::string LOG_COM1 = "DATALOG/COM1_2026_12_7_18_5_DataLogger.txt";
-
-std::string Contents(const fs::path &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
 
 void WriteFile(const fs::path &path, const std::string &bytes)
 {

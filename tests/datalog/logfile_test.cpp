@@ -1,3 +1,4 @@
+#include "filecontents.h"
 #include "logdirectory.h"
 #include "logfile.h"
 #include "logtimestamp.h"
@@ -39,12 +40,6 @@ SegmentVisitor Segments(std::vector<std::string> parts)
                 return;
         }
     };
-}
-
-std::string Contents(const fs::path &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 void WriteFile(const fs::path &path, const std::string &bytes)

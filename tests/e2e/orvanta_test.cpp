@@ -2,6 +2,7 @@
 // its own (Xvfb), with a pseudo-terminal linked as COM1 whose device end the test holds, and
 // driven from the keyboard with xdotool. There is no window manager, so each window is given the
 // keyboard focus directly before keys go to it.
+#include "filecontents.h"
 #include "pseudoterminal.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +18,6 @@
 #include <poll.h>
 #include <stdexcept>
 #include <string>
-#include <sys/inotify.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -63,32 +63,6 @@ bool OnPath(const std::string &program)
         start = end + 1;
     }
     return false;
-}
-
-std::string Contents(const fs::path &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-// Waits until the file at `path` holds `expected`, looking again whenever something in its
-// directory changes; false when the time is up first.
-bool WaitForContents(const fs::path &path, const std::string &expected)
-{
-    const int changes = inotify_init1(IN_CLOEXEC);
-    if (changes < 0
-        || inotify_add_watch(changes, path.parent_path().c_str(), IN_CREATE | IN_MODIFY) < 0)
-        return false;
-    const auto deadline = Clock::now() + PATIENCE;
-    bool arrived = Contents(path) == expected;
-    while (!arrived && WaitReadable(changes, deadline)) {
-        char events[4096];
-        if (read(changes, events, sizeof events) <= 0)
-            break;
-        arrived = Contents(path) == expected;
-    }
-    close(changes);
-    return arrived;
 }
 
 // The log files in DATALOG, by name.
@@ -424,7 +398,7 @@ TEST_F(Orvanta, ReceivesSendsAndLogsDrivenFromTheKeyboard)
     const std::string stream = MakeStream(2000);
     m_device->Send(stream);
     // The journal holds a chunk once the window has taken it in.
-    ASSERT_TRUE(WaitForContents(JOURNAL, stream));
+    ASSERT_TRUE(WaitForContents(JOURNAL, stream, PATIENCE));
 
     // The focus starts on the cancel button; the send box is nine tab stops on.
     Keys(std::vector<std::string>(9, "Tab"));
@@ -453,7 +427,7 @@ TEST_F(Orvanta, TheNextStartLogsWhatAKilledRunHadReceived)
     ASSERT_FALSE(HasFatalFailure());
     const std::string stream = MakeStream(3000);
     m_device->Send(stream);
-    ASSERT_TRUE(WaitForContents(JOURNAL, stream));
+    ASSERT_TRUE(WaitForContents(JOURNAL, stream, PATIENCE));
     m_program->Kill();
     EXPECT_FALSE(fs::exists("rs232c.ini"));
     EXPECT_TRUE(LogFiles().empty());
@@ -534,7 +508,7 @@ TEST_F(OrvantaWithAdapter, PulledOutAndPluggedBackMidStreamLosesNothing)
 
     const std::string before = MakeStream(2000);
     m_device->Send(before);
-    ASSERT_TRUE(WaitForContents(JOURNAL, before));
+    ASSERT_TRUE(WaitForContents(JOURNAL, before, PATIENCE));
     Unplug();
 
     m_device.emplace();
@@ -542,7 +516,7 @@ TEST_F(OrvantaWithAdapter, PulledOutAndPluggedBackMidStreamLosesNothing)
     ASSERT_TRUE(PortOpened()) << "the port was not taken up again" << ProgramState();
     const std::string after = MakeStream(1000);
     m_device->Send(after);
-    ASSERT_TRUE(WaitForContents(JOURNAL, before + after));
+    ASSERT_TRUE(WaitForContents(JOURNAL, before + after, PATIENCE));
 
     // The focus stays on the cancel button, which closes.
     Keys({"space"});
