@@ -59,7 +59,7 @@ QWidget *CMonitorDlg::MakeControl(int id)
     case IDC_RECEIVED:
         return new CReceivedTextView(m_strReceived, this);
     case IDC_PLOT:
-        return new CPlotView(m_samples, this);
+        return new CPlotView(m_samples, {m_penX, m_penY, m_penZ, m_penGrid}, this);
     case IDC_LEGEND_X:
         return new CLegendView(TraceChannel::X, this);
     case IDC_LEGEND_Y:
@@ -173,11 +173,11 @@ void CMonitorDlg::EndAtStartup(const char *message)
 
 void CMonitorDlg::CreatePens()
 {
-    // The plotting area draws with the same pens; the window keeps them for its whole life.
-    m_penX = TracePen(TraceChannel::X);
-    m_penY = TracePen(TraceChannel::Y);
-    m_penZ = TracePen(TraceChannel::Z);
-    m_penGrid = QPen(QColor(191, 191, 191), 1);
+    // The plotting area draws with these pens; the window keeps them for its whole life.
+    m_penX = MakeTracePen(TraceChannel::X);
+    m_penY = MakeTracePen(TraceChannel::Y);
+    m_penZ = MakeTracePen(TraceChannel::Z);
+    m_penGrid = MakeGridPen();
 }
 
 void CMonitorDlg::FillBitLengthSelector()

@@ -90,6 +90,11 @@ public:
     bool WaitingForPort() const { return m_reconnectTimerId != 0; }
     const CSerialPort &Port() const { return m_port; }
     const CReader &Reader() const { return m_reader; }
+    // Tests shorten how long a send waits for a stalled line.
+    void SetWriteStallTimeout(std::chrono::milliseconds bound)
+    {
+        m_port.SetWriteStallTimeout(bound);
+    }
 
 protected:
     bool event(QEvent *event) override;

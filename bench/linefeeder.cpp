@@ -1,6 +1,6 @@
 #include "linefeeder.h"
 
-#include "deviceend.h"
+#include "pseudoterminal.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -41,7 +41,8 @@ double SecondsBetween(const timespec &from, const timespec &to)
 
 } // namespace
 
-CLineFeeder::CLineFeeder(std::vector<CDeviceEnd *> ends, double bytesPerSecond, std::FILE *record)
+CLineFeeder::CLineFeeder(std::vector<CPseudoTerminal *> ends, double bytesPerSecond,
+                         std::FILE *record)
     : m_ends(std::move(ends))
     , m_backlogs(m_ends.size())
     , m_stats(m_ends.size())
@@ -117,7 +118,7 @@ void CLineFeeder::DrainBacklogs()
     for (std::size_t i = 0; i < m_ends.size(); ++i) {
         std::string &backlog = m_backlogs[i];
         while (!backlog.empty()) {
-            pollfd writable {m_ends[i]->Fd(), POLLOUT, 0};
+            pollfd writable {m_ends[i]->MasterFd(), POLLOUT, 0};
             if (::poll(&writable, 1, DRAIN_TIMEOUT_MS) <= 0)
                 break;
             backlog.erase(0, m_ends[i]->Offer(backlog.data(), backlog.size()));

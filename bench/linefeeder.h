@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-class CDeviceEnd;
+class CPseudoTerminal;
 
 // Feeds the frame stream to device ends at a steady byte rate, as a device on a serial line
 // does, from a thread of its own that wakes every millisecond and releases the bytes due by
@@ -31,7 +31,7 @@ public:
     };
 
     // Starts at once. `record` may be null; it must outlive the feeder.
-    CLineFeeder(std::vector<CDeviceEnd *> ends, double bytesPerSecond, std::FILE *record);
+    CLineFeeder(std::vector<CPseudoTerminal *> ends, double bytesPerSecond, std::FILE *record);
     ~CLineFeeder();
     CLineFeeder(const CLineFeeder &) = delete;
     CLineFeeder &operator=(const CLineFeeder &) = delete;
@@ -54,7 +54,7 @@ private:
     void OfferBacklogs();
     void DrainBacklogs();
 
-    std::vector<CDeviceEnd *> m_ends;
+    std::vector<CPseudoTerminal *> m_ends;
     std::vector<std::string> m_backlogs;
     std::vector<EndStats> m_stats;
     double m_bytesPerSecond;

@@ -4,13 +4,13 @@
 //   causes, after 1 MB and after 100 MB received, and the ratio of the two medians;
 // - the repaints of the graph and the received-text view while a pseudo-terminal brings 300,000
 //   bytes a second through the real reader, against the screen's rate.
-#include "deviceend.h"
 #include "figurereporter.h"
 #include "framesource.h"
 #include "linefeeder.h"
 #include "messagebox.h"
 #include "modalrun.h"
 #include "monitordlg.h"
+#include "pseudoterminal.h"
 #include "reader.h"
 #include "receivedtextview.h"
 #include "receivemessages.h"
@@ -210,8 +210,8 @@ void ChunkWithRepaint(benchmark::State &state, std::uint64_t receivedBefore)
 void RepaintsAtLineRate(benchmark::State &state)
 {
     for (auto _ : state) {
-        CDeviceEnd device;
-        CRunningWindow window(device.OtherEndPath());
+        CPseudoTerminal device(CPseudoTerminal::OtherEnd::Held);
+        CRunningWindow window(device.SlavePath());
         CEventCounter chunks(static_cast<QEvent::Type>(WM_RECEIVED_DATA));
         CEventCounter plotPaints(QEvent::Paint);
         CEventCounter textPaints(QEvent::Paint);

@@ -6,18 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-bool WriteAll(int fd, const char *data, std::size_t length)
-{
-    while (length > 0) {
-        const ssize_t written = RetryOnEintr([&] { return write(fd, data, length); });
-        if (written <= 0)
-            return false;
-        data += written;
-        length -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
 void IgnoreFileSizeSignal()
 {
     struct sigaction current = {};

@@ -1,6 +1,7 @@
 #include "journalmove.h"
 
 #include "fileio.h"
+#include "posixio.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -23,7 +24,7 @@ bool SyncDirectoryOf(const std::string &path)
         = open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    const bool synced = RetryOnEintr([&] { return fsync(fd); }) == 0;
+    const bool synced = RetryOnInterrupt([&] { return fsync(fd); }) == 0;
     close(fd);
     return synced;
 }
@@ -38,7 +39,7 @@ bool WriteRecord(const std::string &recordPath, const std::string &logPath, std:
     const std::string text
         = std::to_string(logLength) + ' ' + std::to_string(journalLength) + '\n' + logPath + '\n';
     const bool written = WriteAll(fd, text.data(), text.size())
-        && RetryOnEintr([&] { return fdatasync(fd); }) == 0;
+        && RetryOnInterrupt([&] { return fdatasync(fd); }) == 0;
     close(fd);
     return written && SyncDirectoryOf(recordPath);
 }
@@ -54,16 +55,16 @@ void RemoveRecord(const std::string &recordPath)
 ssize_t CopyPiece(int from, off_t &inOffset, int to, off_t &outOffset, std::size_t length)
 {
     const ssize_t copied
-        = RetryOnEintr([&] { return copy_file_range(from, &inOffset, to, &outOffset, length, 0); });
+        = RetryOnInterrupt([&] { return copy_file_range(from, &inOffset, to, &outOffset, length, 0); });
     if (copied >= 0
         || (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP))
         return copied;
     std::string buffer(std::min<std::size_t>(length, 1024 * 1024), '\0');
     const ssize_t got
-        = RetryOnEintr([&] { return pread(from, buffer.data(), buffer.size(), inOffset); });
+        = RetryOnInterrupt([&] { return pread(from, buffer.data(), buffer.size(), inOffset); });
     if (got <= 0)
         return got;
-    const ssize_t put = RetryOnEintr(
+    const ssize_t put = RetryOnInterrupt(
         [&] { return pwrite(to, buffer.data(), static_cast<std::size_t>(got), outOffset); });
     if (put != got)
         return -1;
@@ -109,12 +110,12 @@ MoveResult CopyJournalIntoLog(int journalFd, std::uint64_t length, const std::st
     bool copied
         = WriteRecord(recordPath, logPath, static_cast<std::uint64_t>(earlierLength), length)
         && CopyAll(journalFd, length, log, earlierLength, progress)
-        && RetryOnEintr([&] { return fsync(log); }) == 0
-        && RetryOnEintr([&] { return ftruncate(journalFd, 0); }) == 0
-        && RetryOnEintr([&] { return fdatasync(journalFd); }) == 0;
+        && RetryOnInterrupt([&] { return fsync(log); }) == 0
+        && RetryOnInterrupt([&] { return ftruncate(journalFd, 0); }) == 0
+        && RetryOnInterrupt([&] { return fdatasync(journalFd); }) == 0;
     if (!copied) {
-        RetryOnEintr([&] { return ftruncate(log, earlierLength); });
-        RetryOnEintr([&] { return fsync(log); });
+        RetryOnInterrupt([&] { return ftruncate(log, earlierLength); });
+        RetryOnInterrupt([&] { return fsync(log); });
     }
     close(log);
     // Cut back or whole, the log is as the record would leave it.
@@ -145,7 +146,7 @@ void UndoUnfinishedCopy(const std::string &journalPath, const std::string &recor
         && truncate(logPath.c_str(), static_cast<off_t>(logLength)) == 0) {
         const int fd = open(logPath.c_str(), O_WRONLY | O_CLOEXEC);
         if (fd >= 0) {
-            RetryOnEintr([&] { return fsync(fd); });
+            RetryOnInterrupt([&] { return fsync(fd); });
             close(fd);
         }
     }

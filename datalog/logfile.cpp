@@ -3,6 +3,7 @@
 #include "fileio.h"
 #include "logdirectory.h"
 #include "logtimestamp.h"
+#include "posixio.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -22,7 +23,7 @@ bool WriteSegments(int fd, const SegmentVisitor &segments)
         });
         ok = ok && handedOver;
     }
-    return ok && RetryOnEintr([&] { return fsync(fd); }) == 0;
+    return ok && RetryOnInterrupt([&] { return fsync(fd); }) == 0;
 }
 
 } // namespace
@@ -48,7 +49,7 @@ LogWriteResult AppendToLogFile(const std::string &path, const SegmentVisitor &se
         return LogWriteResult::OpenFailed;
     LogWriteResult result = LogWriteResult::Written;
     if (!WriteSegments(fd, segments)) {
-        RetryOnEintr([&] { return ftruncate(fd, earlierLength); });
+        RetryOnInterrupt([&] { return ftruncate(fd, earlierLength); });
         result = LogWriteResult::WriteFailed;
     }
     // fsync has reported every error of the writes; closing releases the lock.

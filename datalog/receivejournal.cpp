@@ -2,6 +2,7 @@
 
 #include "fileio.h"
 #include "logdirectory.h"
+#include "posixio.h"
 
 #include <algorithm>
 #include <fcntl.h>
@@ -15,14 +16,14 @@ namespace {
 
 bool SyncData(int fd)
 {
-    return RetryOnEintr([&] { return fdatasync(fd); }) == 0;
+    return RetryOnInterrupt([&] { return fdatasync(fd); }) == 0;
 }
 
 // Emptied means on the disk too: a journal that came back after a power cut with bytes that
 // are already in a log would put them there twice.
 bool EmptyFile(int fd)
 {
-    return RetryOnEintr([&] { return ftruncate(fd, 0); }) == 0 && SyncData(fd);
+    return RetryOnInterrupt([&] { return ftruncate(fd, 0); }) == 0 && SyncData(fd);
 }
 
 // Locked against other runs and a regular file (OpenLockedRegularFile); O_NOFOLLOW keeps a link
@@ -37,7 +38,7 @@ bool ReadExactly(int fd, std::uint64_t offset, char *buffer, std::size_t length)
 {
     while (length > 0) {
         const ssize_t got
-            = RetryOnEintr([&] { return pread(fd, buffer, length, static_cast<off_t>(offset)); });
+            = RetryOnInterrupt([&] { return pread(fd, buffer, length, static_cast<off_t>(offset)); });
         if (got <= 0)
             return false;
         buffer += got;

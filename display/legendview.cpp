@@ -45,7 +45,7 @@ void RenderLegend(QPainter &painter, const QRect &client, TraceChannel channel)
     painter.fillRect(QRect(QPoint(0, 0), client.size())
                          .adjusted(FRAME_WIDTH, FRAME_WIDTH, -FRAME_WIDTH, -FRAME_WIDTH),
                      Qt::white);
-    painter.setPen(TracePen(channel));
+    painter.setPen(MakeTracePen(channel));
     painter.setFont(DrawingFont());
     painter.drawStaticText(TEXT_TOP_LEFT, LegendText(channel));
     painter.restore();

@@ -52,8 +52,6 @@ constexpr ValueLabel VALUE_LABELS[] = {
 };
 constexpr std::size_t VALUE_LABEL_COUNT = std::size(VALUE_LABELS);
 
-constexpr TraceChannel TRACE_ORDER[] = {TraceChannel::X, TraceChannel::Y, TraceChannel::Z};
-
 using GridLines = std::array<QLine, HORIZONTAL_LINE_COUNT + VERTICAL_LINE_COUNT>;
 
 constexpr GridLines MakeGridLines()
@@ -76,12 +74,6 @@ QPen SolidPen(QRgb rgb)
     return QPen(QBrush(QColor(rgb)), 1, Qt::SolidLine, Qt::SquareCap);
 }
 
-const QPen &GridPen()
-{
-    static const QPen pen = SolidPen(qRgb(191, 191, 191));
-    return pen;
-}
-
 const QPen &TextPen()
 {
     static const QPen pen = SolidPen(qRgb(0, 0, 0));
@@ -97,19 +89,6 @@ const std::array<QStaticText, VALUE_LABEL_COUNT> &ValueLabelTexts()
         return made;
     }();
     return texts;
-}
-
-const std::int32_t *ChannelSamples(const SampleBuffers &samples, TraceChannel channel)
-{
-    switch (channel) {
-    case TraceChannel::X:
-        return samples.x;
-    case TraceChannel::Y:
-        return samples.y;
-    case TraceChannel::Z:
-        return samples.z;
-    }
-    return samples.x;
 }
 
 bool IsDrawable(std::int32_t value)
@@ -146,9 +125,9 @@ void EraseGraphArea(QPainter &painter, const QSize &clientSize)
                      Qt::white);
 }
 
-void DrawGridLines(QPainter &painter)
+void DrawGridLines(QPainter &painter, const QPen &gridPen)
 {
-    painter.setPen(GridPen());
+    painter.setPen(gridPen);
     painter.drawLines(GRID_LINES.data(), static_cast<int>(GRID_LINES.size()));
 }
 
@@ -161,11 +140,11 @@ void DrawValueLabels(QPainter &painter)
         painter.drawStaticText(LABEL_LEFT, VALUE_LABELS[i].top, texts[i]);
 }
 
-void DrawTrace(QPainter &painter, TraceChannel channel, const SampleBuffers &samples)
+void DrawTrace(QPainter &painter, const std::int32_t *channel, const QPen &pen)
 {
     std::array<QLine, SWEEP_LENGTH> segments;
-    const int count = TraceSegments(ChannelSamples(samples, channel), segments.data());
-    painter.setPen(TracePen(channel));
+    const int count = TraceSegments(channel, segments.data());
+    painter.setPen(pen);
     painter.drawLines(segments.data(), count);
 }
 
@@ -183,35 +162,41 @@ template<typename Draw> void DrawInClient(QPainter &painter, const QRect &client
 } // namespace
 
 void RenderPlot(QPainter &painter, const QRect &client, const SampleBuffers &samples,
-                bool tracesShown)
+                const PlotPens &pens, bool tracesShown)
 {
-    RenderPlotBackground(painter, client);
+    RenderPlotBackground(painter, client, pens);
     if (tracesShown)
-        RenderTraces(painter, client, samples);
+        RenderTraces(painter, client, samples, pens);
 }
 
-void RenderPlotBackground(QPainter &painter, const QRect &client)
+void RenderPlotBackground(QPainter &painter, const QRect &client, const PlotPens &pens)
 {
     DrawInClient(painter, client, [&] {
         EraseGraphArea(painter, client.size());
-        DrawGridLines(painter);
+        DrawGridLines(painter, pens.grid);
         DrawValueLabels(painter);
     });
 }
 
-void RenderTraces(QPainter &painter, const QRect &client, const SampleBuffers &samples)
+void RenderTraces(QPainter &painter, const QRect &client, const SampleBuffers &samples,
+                  const PlotPens &pens)
 {
     DrawInClient(painter, client, [&] {
-        for (TraceChannel channel : TRACE_ORDER)
-            DrawTrace(painter, channel, samples);
+        DrawTrace(painter, samples.x, pens.x);
+        DrawTrace(painter, samples.y, pens.y);
+        DrawTrace(painter, samples.z, pens.z);
     });
 }
 
-const QPen &TracePen(TraceChannel channel)
+QPen MakeTracePen(TraceChannel channel)
 {
-    static const std::array<QPen, 3> pens
-        = {SolidPen(qRgb(255, 0, 0)), SolidPen(qRgb(0, 0, 255)), SolidPen(qRgb(0, 0, 0))};
-    return pens[static_cast<std::size_t>(channel)];
+    constexpr QRgb TRACE_COLOURS[] = {qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(0, 0, 0)};
+    return SolidPen(TRACE_COLOURS[static_cast<std::size_t>(channel)]);
+}
+
+QPen MakeGridPen()
+{
+    return SolidPen(qRgb(191, 191, 191));
 }
 
 const QFont &DrawingFont()

@@ -14,9 +14,10 @@ constexpr int SUNKEN_EDGE_WIDTH = 2;
 
 } // namespace
 
-CPlotView::CPlotView(const SampleBuffers &samples, QWidget *parent)
+CPlotView::CPlotView(const SampleBuffers &samples, const PlotPens &pens, QWidget *parent)
     : QFrame(parent)
     , m_samples(samples)
+    , m_pens(pens)
 {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(SUNKEN_EDGE_WIDTH);
@@ -43,7 +44,7 @@ void CPlotView::paintEvent(QPaintEvent *)
     // two fills of the whole client, on every repaint.
     painter.drawPixmap(0, 0, Background());
     if (m_bTracesShown)
-        RenderTraces(painter, contentsRect(), m_samples);
+        RenderTraces(painter, contentsRect(), m_samples, m_pens);
 }
 
 void CPlotView::changeEvent(QEvent *event)
@@ -67,6 +68,6 @@ const QPixmap &CPlotView::Background()
     painter.fillRect(rect(), palette().brush(QPalette::Window));
     drawFrame(&painter);
     qDrawPlainRect(&painter, contentsRect(), Qt::black);
-    RenderPlotBackground(painter, contentsRect());
+    RenderPlotBackground(painter, contentsRect(), m_pens);
     return m_background;
 }

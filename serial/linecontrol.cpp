@@ -1,6 +1,6 @@
 #include "linecontrol.h"
 
-#include "retryoninterrupt.h"
+#include "posixio.h"
 
 #include <linux/serial.h>
 #include <sys/ioctl.h>

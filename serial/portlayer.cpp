@@ -4,7 +4,7 @@
 #include "portnames.h"
 #include "portsettings.h"
 #include "portspeed.h"
-#include "retryoninterrupt.h"
+#include "posixio.h"
 #include "termiosmapping.h"
 
 #include <cerrno>
@@ -86,15 +86,16 @@ bool WaitUntilWritable(int port, Clock::time_point deadline)
 // A terminal write would wait until every byte is taken, without end while output is held, so
 // the descriptor is non-blocking and the write waits in poll(). The deadline moves with every
 // byte taken, so only a write that stalls fails, not a long one.
-bool WriteAll(int port, const char *bytes, std::int32_t length)
+bool WriteUnlessStalled(int port, const char *bytes, std::int32_t length,
+                        std::chrono::milliseconds stallBound)
 {
-    auto deadline = Clock::now() + std::chrono::milliseconds(WRITE_STALL_TIMEOUT_MS);
+    auto deadline = Clock::now() + stallBound;
     while (length > 0) {
         const ssize_t written = write(port, bytes, static_cast<size_t>(length));
         if (written > 0) {
             bytes += written;
             length -= static_cast<std::int32_t>(written);
-            deadline = Clock::now() + std::chrono::milliseconds(WRITE_STALL_TIMEOUT_MS);
+            deadline = Clock::now() + stallBound;
         } else if (written < 0 && errno != EINTR && errno != EAGAIN) {
             return false;
         } else if (!WaitUntilWritable(port, deadline)) {
@@ -190,7 +191,8 @@ bool CSerialPort::WritePort(const char *bytes, std::int32_t length)
     const int port = m_handle;
     if (port == INVALID_PORT_HANDLE || length < 0)
         return false;
-    const bool written = length == 0 ? WriteNothing(port, bytes) : WriteAll(port, bytes, length);
+    const bool written = length == 0 ? WriteNothing(port, bytes)
+                                     : WriteUnlessStalled(port, bytes, length, m_writeStallTimeout);
     if (!written)
         m_control->DiscardOutput(port);
     return written;

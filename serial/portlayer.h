@@ -4,6 +4,7 @@
 #include "openfailure.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -56,6 +57,8 @@ public:
     // then are dropped where the driver allows, so they do not go out later. A write of 0 bytes
     // succeeds on a port that still works.
     bool WritePort(const char *bytes, std::int32_t length);
+    // The stall bound of later writes; WRITE_STALL_TIMEOUT_MS until set. Tests shorten it.
+    void SetWriteStallTimeout(std::chrono::milliseconds bound) { m_writeStallTimeout = bound; }
 
     // Closes the port if one is open; harmless when none is. Returns at once whatever the
     // line's flow state: the port can be opened again right away, and the descriptor itself is
@@ -79,6 +82,7 @@ private:
     std::atomic<int> m_handle {INVALID_PORT_HANDLE};
     std::optional<LineErrorCounts> m_countsAtOpen;
     std::atomic<std::uint32_t> m_readIntervalTimeout {20};
+    std::chrono::milliseconds m_writeStallTimeout {WRITE_STALL_TIMEOUT_MS};
     OpenFailure m_lastFailure;
     std::string m_openedPath;
 };

@@ -1,6 +1,6 @@
 #include "portspeed.h"
 
-#include "retryoninterrupt.h"
+#include "posixio.h"
 
 #include <asm/termbits.h>
 #include <sys/ioctl.h>

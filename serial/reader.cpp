@@ -2,8 +2,8 @@
 
 #include "frameparser.h"
 #include "portlayer.h"
+#include "posixio.h"
 #include "receivemessages.h"
-#include "retryoninterrupt.h"
 
 #include <QCoreApplication>
 

@@ -1,5 +1,6 @@
 #include "settingsfile.h"
 
+#include "posixio.h"
 #include "settingsfilerecord.h"
 
 #include <cerrno>
@@ -15,35 +16,6 @@
 namespace {
 
 constexpr mode_t ANY_WRITE_BIT = S_IWUSR | S_IWGRP | S_IWOTH;
-
-// Reads until size bytes have come, the file ends, or it fails; returns how many came.
-std::size_t ReadUpTo(int fd, std::uint8_t *buffer, std::size_t size)
-{
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = read(fd, buffer + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
-}
-
-bool WriteAll(int fd, const std::uint8_t *data, std::size_t size)
-{
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = write(fd, data + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 // The rs232c.ini that a save replaces. lockFd holds it locked until it has been replaced; it is
 // -1 when there is no file or it cannot be written.
@@ -135,9 +107,10 @@ bool ReadSettingsFile(PortSettings &settings)
     if (fd < 0)
         return false;
     SettingsFileRecord bytes {};
-    const std::size_t size = ReadUpTo(fd, bytes.data(), bytes.size());
+    const ssize_t size = ReadUpTo(fd, bytes.data(), bytes.size());
     close(fd);
-    return DecodeSettingsRecord(bytes.data(), size, settings);
+    return size >= 0
+        && DecodeSettingsRecord(bytes.data(), static_cast<std::size_t>(size), settings);
 }
 
 bool WriteSettingsFile(const PortSettings &settings)

@@ -255,12 +255,12 @@ void MeasureLineRate(COrvantaUnderTest &program, const std::string &minimalReade
 {
     Heading("Line rate: 300,000 B/s for 60 s, two display clears on the way; the minimal read() "
             "loop on a line of its own beside it");
-    CDeviceEnd minimalEnd;
-    CProgramRun minimal({minimalReaderPath, minimalEnd.OtherEndPath()}, {}, "minimal.out",
+    CPseudoTerminal minimalEnd(CPseudoTerminal::OtherEnd::Held);
+    CProgramRun minimal({minimalReaderPath, minimalEnd.SlavePath()}, {}, "minimal.out",
                         "minimal.err");
     const CProcessStats minimalStats(minimal.Pid());
     for (const auto deadline = Clock::now() + 5s;
-         !minimalStats.HasOpen(minimalEnd.OtherEndPath()) && Clock::now() < deadline;)
+         !minimalStats.HasOpen(minimalEnd.SlavePath()) && Clock::now() < deadline;)
         std::this_thread::sleep_for(5ms);
 
     const CProcessStats stats = program.Stats();

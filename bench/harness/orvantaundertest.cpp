@@ -4,7 +4,6 @@
 #include "texts.h"
 
 #include <fstream>
-#include <poll.h>
 #include <stdexcept>
 #include <thread>
 
@@ -36,7 +35,7 @@ template<typename Predicate> bool WaitUntil(Predicate done, std::chrono::millise
 } // namespace
 
 COrvantaUnderTest::COrvantaUnderTest(const std::string &orvantaPath)
-    : m_device("COM1")
+    : m_link("COM1", m_device.SlavePath())
     , m_record(std::fopen(RECORD_PATH, "wb"))
     , m_program({orvantaPath}, {"QT_DEBUG_FPS=1"}, "orvanta.out", STDERR_PATH)
 {
@@ -50,7 +49,7 @@ COrvantaUnderTest::COrvantaUnderTest(const std::string &orvantaPath)
         throw std::runtime_error("the main window did not come up");
     m_mainWindow = *main;
     const CProcessStats stats = Stats();
-    if (!WaitUntil([&] { return stats.HasOpen(m_device.OtherEndPath()); }, PORT_TIMEOUT))
+    if (!WaitUntil([&] { return stats.HasOpen(m_device.SlavePath()); }, PORT_TIMEOUT))
         throw std::runtime_error("Orvanta did not open COM1");
     std::this_thread::sleep_for(SETTLE_TIME);
 }
@@ -64,14 +63,7 @@ COrvantaUnderTest::~COrvantaUnderTest()
 std::chrono::steady_clock::time_point COrvantaUnderTest::Send(const std::string &bytes)
 {
     std::fwrite(bytes.data(), 1, bytes.size(), m_record);
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        sent += m_device.Offer(bytes.data() + sent, bytes.size() - sent);
-        if (sent < bytes.size()) {
-            pollfd writable {m_device.Fd(), POLLOUT, 0};
-            ::poll(&writable, 1, -1);
-        }
-    }
+    m_device.Send(bytes);
     return std::chrono::steady_clock::now();
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "deviceend.h"
+#include "portlink.h"
 #include "processstats.h"
 #include "programrun.h"
+#include "pseudoterminal.h"
 #include "windowdriver.h"
 
 #include <chrono>
@@ -29,7 +30,7 @@ public:
 
     pid_t Pid() const { return m_program.Pid(); }
     CProcessStats Stats() const { return CProcessStats(m_program.Pid()); }
-    CDeviceEnd &Device() { return m_device; }
+    CPseudoTerminal &Device() { return m_device; }
     std::FILE *Record() const { return m_record; }
     const CWindowDriver &Driver() const { return m_driver; }
     Window MainWindow() const { return m_mainWindow; }
@@ -45,7 +46,9 @@ public:
     std::vector<double> RepaintRates() const;
 
 private:
-    CDeviceEnd m_device;
+    CPseudoTerminal m_device {CPseudoTerminal::OtherEnd::Held};
+    // Made before the program starts, which opens COM1 at once.
+    CPortLink m_link;
     std::FILE *m_record;
     CWindowDriver m_driver;
     CProgramRun m_program;

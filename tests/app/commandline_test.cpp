@@ -1,6 +1,6 @@
 // Runs the built program with its options, with a pseudo-terminal presented as an adapter.
 
-#include "ptydevice.h"
+#include "pseudoterminal.h"
 #include "tempworkdir.h"
 
 #include <gtest/gtest.h>
@@ -59,10 +59,10 @@ TEST(CommandLine, OptionsAnswerWithoutAWindow)
 TEST(CommandLine, ListPortsNumbersAnAdapterAndShowsEveryPort)
 {
     const CTempWorkDir workDir;
-    const CPtyDevice device;
+    const CPseudoTerminal device;
     const fs::path root = fs::current_path();
     fs::create_directories("devices");
-    fs::create_symlink(device.slavePath(), "devices/usb-Orvanta_Sim_0001-if00-port0");
+    fs::create_symlink(device.SlavePath(), "devices/usb-Orvanta_Sim_0001-if00-port0");
     fs::create_directories("config/orvanta/ports");
     fs::create_symlink(root / "devices/usb-Gone", "config/orvanta/ports/COM15");
     fs::create_symlink("/dev/null", "COM16");
@@ -85,7 +85,7 @@ TEST(CommandLine, ListPortsNumbersAnAdapterAndShowsEveryPort)
     // Which number the adapter gets depends on the machine's UARTs; its line and its link agree.
     const std::string adapter = (root / "devices/usb-Orvanta_Sim_0001-if00-port0").string();
     const auto line = std::find_if(lines.begin(), lines.end(), [&](const std::string &text) {
-        return text.find(" " + device.slavePath() + " ") != std::string::npos;
+        return text.find(" " + device.SlavePath() + " ") != std::string::npos;
     });
     ASSERT_NE(line, lines.end()) << run.output;
     EXPECT_TRUE(line->ends_with("  あり  " + adapter)) << *line;

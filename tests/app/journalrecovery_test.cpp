@@ -1,17 +1,13 @@
 // The main window's journal: the display clear and the close empty it once the log holds the
 // text, start-up puts what an earlier run left in it into a log, and a run that is killed while
 // data streams in loses nothing that had arrived shortly before.
+#include "filecontents.h"
 #include "logtimestamp.h"
-#include "messagebox.h"
-#include "modalrun.h"
 #include "monitordlg.h"
+#include "monitorwindowtest.h"
 #include "portsettings.h"
-#include "ptydevice.h"
+#include "pseudoterminal.h"
 #include "texts.h"
-
-#include <QCoreApplication>
-#include <QDialog>
-#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
@@ -44,45 +40,9 @@ const std::chrono::system_clock::time_point NOW
     = std::chrono::sys_days {std::chrono::year {2026} / 12 / 7} + 9h + 5min;
 const std::string LOG_COM1 = "DATALOG/COM1_2026_12_7_18_5_DataLogger.txt";
 
-std::string Contents(const fs::path &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
 void WriteFile(const fs::path &path, const std::string &bytes)
 {
     std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// The bytes of the one log file in DATALOG, or a note of how many there are.
-std::string LogBytes()
-{
-    std::vector<fs::path> logs;
-    for (const fs::directory_entry &entry : fs::directory_iterator("DATALOG")) {
-        if (entry.path().filename().string().ends_with("_DataLogger.txt"))
-            logs.push_back(entry.path());
-    }
-    if (logs.size() != 1)
-        return "<" + std::to_string(logs.size()) + " log files>";
-    return Contents(logs.front());
-}
-
-QString Text(const char *utf8)
-{
-    return QString::fromUtf8(utf8);
-}
-
-template<typename Predicate> bool WaitFor(Predicate predicate, std::chrono::milliseconds timeout)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!predicate()) {
-        if (clock.elapsed() > timeout.count())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
 }
 
 // Device frames with a running count, broken now and then by bytes that are no text, so that
@@ -102,45 +62,24 @@ std::string MakeStream(std::size_t length)
     return stream;
 }
 
-// Each test runs in a fresh working directory with the log clock at NOW; message boxes are
-// recorded and answered at once (Ignore where there is a choice), the settings dialog closes as
-// with its close box.
-class MonitorJournal : public ::testing::Test
+// The window's fixture with the log clock at NOW.
+class MonitorJournal : public MonitorWindow
 {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "orvanta-app-journal-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_directory = pattern;
-        m_previous = fs::current_path();
-        fs::current_path(m_directory);
+        MonitorWindow::SetUp();
         SetLogClock([] { return NOW; });
-        SetMessageBoxHandler([this](const QString &text, MessageButtons buttons, const QString &) {
-            m_messages << text;
-            return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Ignore;
-        });
-        SetBeepHandler([] {});
-        SetModalRunner([](QDialog &) { return int(QDialog::Rejected); });
-        g_settingsLoaded = 0;
     }
 
     void TearDown() override
     {
-        SetModalRunner({});
-        SetBeepHandler({});
-        SetMessageBoxHandler({});
         SetLogClock({});
-        fs::current_path(m_previous);
-        fs::remove_all(m_directory);
+        MonitorWindow::TearDown();
     }
 
     // A start of the program after an earlier one in the same directory.
     static void NextStart() { g_settingsLoaded = 0; }
-
-    fs::path m_directory;
-    fs::path m_previous;
-    QStringList m_messages;
 };
 
 TEST_F(MonitorJournal, StartUpPutsALeftoverIntoALogAndSaysSo)
@@ -157,10 +96,10 @@ TEST_F(MonitorJournal, StartUpPutsALeftoverIntoALogAndSaysSo)
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        std::optional<CPtyDevice> device;
+        std::optional<CPseudoTerminal> device;
         if (row.portOpens) {
             device.emplace();
-            device->linkAs("COM1");
+            device->LinkAs("COM1");
         } else {
             ASSERT_EQ(symlink("no-such-device", "COM1"), 0);
         }
@@ -170,10 +109,10 @@ TEST_F(MonitorJournal, StartUpPutsALeftoverIntoALogAndSaysSo)
         CMonitorDlg dialog;
         dialog.OnInitDialog();
         EXPECT_EQ(dialog.StatusText().toStdString(), row.status);
-        EXPECT_EQ(LogBytes(), leftover);
+        EXPECT_EQ(LogBytes().toStdString(), leftover);
         EXPECT_EQ(fs::file_size(JOURNAL), 0u);
         dialog.OnCancel();
-        EXPECT_EQ(LogBytes(), leftover);
+        EXPECT_EQ(LogBytes().toStdString(), leftover);
 
         unlink("COM1");
         fs::remove_all("DATALOG");
@@ -183,38 +122,38 @@ TEST_F(MonitorJournal, StartUpPutsALeftoverIntoALogAndSaysSo)
 
 TEST_F(MonitorJournal, ClearAndCloseEmptyTheJournalOnceTheLogHoldsTheText)
 {
-    CPtyDevice device;
-    device.linkAs("COM1");
+    CPseudoTerminal device;
+    device.LinkAs("COM1");
     CMonitorDlg dialog;
     dialog.OnInitDialog();
     ASSERT_TRUE(dialog.RedrawTimerRunning());
 
     const std::string first = MakeStream(20000);
-    device.send(first);
-    ASSERT_TRUE(WaitFor([&] { return Contents(JOURNAL) == first; }, 20s));
+    device.Send(first);
+    ASSERT_TRUE(WaitFor([&] { return Contents(JOURNAL) == first; }, 20000));
     dialog.OnDisplayClear();
     EXPECT_EQ(fs::file_size(JOURNAL), 0u);
-    EXPECT_EQ(LogBytes(), first);
+    EXPECT_EQ(LogBytes().toStdString(), first);
 
     const std::string second = "X0100\r\nX0200\r\n";
-    device.send(second);
-    ASSERT_TRUE(WaitFor([&] { return Contents(JOURNAL) == second; }, 20s));
+    device.Send(second);
+    ASSERT_TRUE(WaitFor([&] { return Contents(JOURNAL) == second; }, 20000));
     dialog.OnCancel();
     EXPECT_EQ(fs::file_size(JOURNAL), 0u);
-    EXPECT_EQ(LogBytes(), first + second);
+    EXPECT_EQ(LogBytes().toStdString(), first + second);
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
 }
 
 TEST_F(MonitorJournal, KeepsWhatTheCloseCouldNotLogForTheNextStart)
 {
-    CPtyDevice device;
-    device.linkAs("COM1");
+    CPseudoTerminal device;
+    device.LinkAs("COM1");
     const std::string bytes = MakeStream(5000);
     {
         CMonitorDlg dialog;
         dialog.OnInitDialog();
-        device.send(bytes);
-        ASSERT_TRUE(WaitFor([&] { return dialog.ReceivedText().Size() == bytes.size(); }, 20s));
+        device.Send(bytes);
+        ASSERT_TRUE(WaitFor([&] { return dialog.ReceivedText().Size() == bytes.size(); }, 20000));
 
         // Another writer holds the log, and the user lets the text go.
         const int holder = open(LOG_COM1.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
@@ -240,15 +179,15 @@ TEST_F(MonitorJournal, KeepsWhatTheCloseCouldNotLogForTheNextStart)
 TEST_F(MonitorJournal, RunsAsBeforeWhereTheJournalCannotBeOpened)
 {
     fs::create_directories(JOURNAL);
-    CPtyDevice device;
-    device.linkAs("COM1");
+    CPseudoTerminal device;
+    device.LinkAs("COM1");
     CMonitorDlg dialog;
     dialog.OnInitDialog();
     EXPECT_EQ(dialog.StatusText().toStdString(), Strings::STATUS_STARTUP_PORT_SET);
 
     const std::string bytes = MakeStream(5000);
-    device.send(bytes);
-    ASSERT_TRUE(WaitFor([&] { return dialog.ReceivedText().Size() == bytes.size(); }, 20s));
+    device.Send(bytes);
+    ASSERT_TRUE(WaitFor([&] { return dialog.ReceivedText().Size() == bytes.size(); }, 20000));
     dialog.OnDisplayClear();
     EXPECT_EQ(Contents(LOG_COM1), bytes);
     EXPECT_EQ(dialog.ByteCountText(), QString());
@@ -325,7 +264,7 @@ private:
 class CPacedSender
 {
 public:
-    CPacedSender(const CPtyDevice &device, const std::string &stream)
+    CPacedSender(const CPseudoTerminal &device, const std::string &stream)
         : m_thread([this, &device, &stream] { Run(device, stream); })
     { }
     ~CPacedSender() { Stop(); }
@@ -341,12 +280,12 @@ private:
     static constexpr std::size_t PIECE = 3000;
     static constexpr auto PIECE_TIME = 10ms;
 
-    void Run(const CPtyDevice &device, const std::string &stream)
+    void Run(const CPseudoTerminal &device, const std::string &stream)
     {
         auto due = Clock::now();
         for (std::size_t sent = 0; sent < stream.size() && !m_stop; sent += PIECE) {
             try {
-                device.send(std::string_view(stream).substr(sent, PIECE));
+                device.Send(std::string_view(stream).substr(sent, PIECE));
             } catch (const std::runtime_error &) {
                 return;
             }
@@ -378,8 +317,8 @@ std::uint64_t ReceivedBy(const std::vector<ChunkReport> &reports, Clock::time_po
 
 TEST_F(MonitorJournal, TheNextStartRecoversWhatArrivedBeforeAKill)
 {
-    CPtyDevice device;
-    device.linkAs("COM1");
+    CPseudoTerminal device;
+    device.LinkAs("COM1");
     CCrashChild child;
     ASSERT_EQ(child.ReadLine(Clock::now() + 30s), "ready");
 

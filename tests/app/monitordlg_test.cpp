@@ -1,6 +1,7 @@
 #include "monitordlg.h"
 #include "monitorwindowtest.h"
 #include "portsettings.h"
+#include "pseudoterminal.h"
 #include "reader.h"
 #include "receivemessages.h"
 #include "templates.h"
@@ -31,52 +32,22 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <pty.h>
 #include <sys/file.h>
-#include <sys/ioctl.h>
-#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
 namespace {
 
-// A pseudo-terminal whose far end the test holds as the device, linked as COM1 in the working
-// directory.
-class CDevice
+// The device, linked as COM1 in the working directory. It holds the port's end too, so that the
+// bytes no reader has taken yet can be counted.
+class CDevice : public CPseudoTerminal
 {
 public:
     CDevice()
+        : CPseudoTerminal(OtherEnd::Held)
     {
-        char name[256];
-        termios raw {};
-        cfmakeraw(&raw);
-        if (openpty(&m_master, &m_slave, name, &raw, nullptr) == 0)
-            ::symlink(name, "COM1");
+        LinkAs("COM1");
     }
-    ~CDevice()
-    {
-        ::unlink("COM1");
-        ::close(m_slave);
-        ::close(m_master);
-    }
-    bool IsOpen() const { return m_master >= 0; }
-    void Send(const std::string &bytes) const
-    {
-        ASSERT_EQ(::write(m_master, bytes.data(), bytes.size()),
-                  static_cast<ssize_t>(bytes.size()));
-    }
-
-    // The bytes sent that no reader has taken yet.
-    int Waiting() const
-    {
-        int waiting = 0;
-        ::ioctl(m_slave, FIONREAD, &waiting);
-        return waiting;
-    }
-
-private:
-    int m_master = -1;
-    int m_slave = -1;
 };
 
 // Waits without running the event loop, so that posted events stay queued.
@@ -134,7 +105,6 @@ TEST_F(MonitorWindow, RunsWithoutPortWhenThePortIsMissing)
 TEST_F(MonitorWindow, StartsOnTheDeviceAndKeepsEveryByteToTheLog)
 {
     CDevice device;
-    ASSERT_TRUE(device.IsOpen());
     CMonitorDlg dialog;
     dialog.OnInitDialog();
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
@@ -203,8 +173,9 @@ TEST_F(MonitorWindow, LogsTheChunksTheReaderHandedOverBeforeItStopped)
     device.Send("X07FFY0801Z0ABC\r\nX0100\r\n");
     // The reader has woken for the bytes and taken them; its chunk is posted, or is when the
     // stop wakes it, and the close runs before the event loop could deliver it.
-    ASSERT_TRUE(WaitWithoutEvents(
-        [&] { return dialog.Reader().WakeCount() > wakeUps && device.Waiting() == 0; }));
+    ASSERT_TRUE(WaitWithoutEvents([&] {
+        return dialog.Reader().WakeCount() > wakeUps && device.BytesWaitingForReader() == 0;
+    }));
     dialog.OnCancel();
     EXPECT_EQ(LogBytes(), QByteArray("X07FFY0801Z0ABC\r\nX0100\r\n"));
 }

@@ -1,6 +1,8 @@
+#include "filecontents.h"
 #include "logdirectory.h"
 #include "logfile.h"
 #include "logtimestamp.h"
+#include "tempworkdir.h"
 #include "unprivilegedrun.h"
 
 #include <gtest/gtest.h>
@@ -41,12 +43,6 @@ SegmentVisitor Segments(std::vector<std::string> parts)
     };
 }
 
-std::string Contents(const fs::path &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
 void WriteFile(const fs::path &path, const std::string &bytes)
 {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -58,28 +54,13 @@ class LogFile : public ::testing::Test
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "orvanta-datalog-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_directory = pattern;
-        m_previous = fs::current_path();
-        fs::current_path(m_directory);
         m_now = NOW;
         SetLogClock([this] { return m_now; });
     }
 
-    void TearDown() override
-    {
-        SetLogClock({});
-        fs::current_path(m_previous);
-        for (const fs::path &path : {m_directory, m_directory / "DATALOG"}) {
-            if (IsDirectory(path.string()))
-                fs::permissions(path, fs::perms::owner_all, fs::perm_options::add);
-        }
-        fs::remove_all(m_directory);
-    }
+    void TearDown() override { SetLogClock({}); }
 
-    fs::path m_directory;
-    fs::path m_previous;
+    CTempWorkDir m_workDir;
     system_clock::time_point m_now;
 };
 

@@ -1,5 +1,7 @@
+#include "filecontents.h"
 #include "logfile.h"
 #include "receivejournal.h"
+#include "tempworkdir.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +15,6 @@
 #include <linux/capability.h>
 #include <poll.h>
 #include <string>
-#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -30,40 +31,9 @@ const std::string JOURNAL = "DATALOG/.journal";
 // Long enough that queued bytes stay queued until the test flushes them.
 constexpr std::chrono::milliseconds NEVER_BY_ITSELF = 1h;
 
-std::string Contents(const fs::path &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
 void WriteFile(const fs::path &path, const std::string &bytes)
 {
     std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// Waits until the file at `path` holds `expected`, looking again at each change to it; false
-// when the time is up first.
-bool WaitForContents(const std::string &path, const std::string &expected,
-                     std::chrono::milliseconds timeout)
-{
-    const int changes = inotify_init1(IN_CLOEXEC);
-    if (changes < 0 || inotify_add_watch(changes, path.c_str(), IN_MODIFY) < 0)
-        return false;
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    bool arrived = Contents(path) == expected;
-    while (!arrived) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        pollfd wait {changes, POLLIN, 0};
-        if (left.count() <= 0 || poll(&wait, 1, static_cast<int>(left.count())) <= 0)
-            break;
-        char events[4096];
-        if (read(changes, events, sizeof events) <= 0)
-            break;
-        arrived = Contents(path) == expected;
-    }
-    close(changes);
-    return arrived;
 }
 
 // Runs `check` in a child process and gives its verdict. There, file permissions bind the way
@@ -112,26 +82,7 @@ struct CCollectingLog
 class ReceiveJournal : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "orvanta-journal-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_directory = pattern;
-        m_previous = fs::current_path();
-        fs::current_path(m_directory);
-    }
-
-    void TearDown() override
-    {
-        fs::current_path(m_previous);
-        std::error_code ignored;
-        fs::permissions(m_directory / "DATALOG", fs::perms::owner_all, fs::perm_options::add,
-                        ignored);
-        fs::remove_all(m_directory);
-    }
-
-    fs::path m_directory;
-    fs::path m_previous;
+    CTempWorkDir m_workDir;
 };
 
 TEST_F(ReceiveJournal, KeepsEveryByteInTheOrderAppended)

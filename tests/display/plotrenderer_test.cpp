@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
+#include <QPen>
 
 #include <gtest/gtest.h>
 
@@ -61,7 +62,11 @@ QImage Render(const SampleBuffers &samples, bool tracesShown)
     QImage image(CONTROL_SIZE, QImage::Format_RGB32);
     image.fill(UNTOUCHED);
     QPainter painter(&image);
-    RenderPlot(painter, CLIENT, samples, tracesShown);
+    const QPen x = MakeTracePen(TraceChannel::X);
+    const QPen y = MakeTracePen(TraceChannel::Y);
+    const QPen z = MakeTracePen(TraceChannel::Z);
+    const QPen grid = MakeGridPen();
+    RenderPlot(painter, CLIENT, samples, {x, y, z, grid}, tracesShown);
     return image;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QEvent>
 #include <QImage>
+#include <QPen>
 #include <QPixmap>
 #include <QTest>
 
@@ -48,7 +49,11 @@ protected:
     }
 
     SampleBuffers samples;
-    CPlotView view {samples};
+    QPen penX = MakeTracePen(TraceChannel::X);
+    QPen penY = MakeTracePen(TraceChannel::Y);
+    QPen penZ = MakeTracePen(TraceChannel::Z);
+    QPen penGrid = MakeGridPen();
+    CPlotView view {samples, {penX, penY, penZ, penGrid}};
 };
 
 TEST_F(PlotView, ClientOfTheTemplateSizeHoldsTheWholeGraph)
@@ -84,6 +89,16 @@ TEST_F(PlotView, FramesTheWholeClientAfterAResize)
     const QRect client(QPoint(0, 0), view.contentsRect().size());
     EXPECT_EQ(ClientPixel(client.bottomRight()), BLACK);
     EXPECT_EQ(ClientPixel(client.bottomRight() - QPoint(4, 4)), WHITE);
+}
+
+// The pens are the main window's: what it sets them to is what the plot draws with.
+TEST_F(PlotView, DrawsWithThePensItWasGiven)
+{
+    penZ = QPen(QColor(0, 160, 0));
+    penGrid = QPen(QColor(200, 0, 200));
+    view.ShowTraces();
+    EXPECT_EQ(ClientPixel(TRACE_POINT), qRgb(0, 160, 0));
+    EXPECT_EQ(ClientPixel(QPoint(100, 70)), qRgb(200, 0, 200));
 }
 
 TEST_F(PlotView, EveryPaintShowsWhatItWasLastToldToShow)

@@ -2,7 +2,8 @@
 // its own (Xvfb), with a pseudo-terminal linked as COM1 whose device end the test holds, and
 // driven from the keyboard with xdotool. There is no window manager, so each window is given the
 // keyboard focus directly before keys go to it.
-#include "ptydevice.h"
+#include "filecontents.h"
+#include "pseudoterminal.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,6 @@
 #include <poll.h>
 #include <stdexcept>
 #include <string>
-#include <sys/inotify.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -63,32 +63,6 @@ bool OnPath(const std::string &program)
         start = end + 1;
     }
     return false;
-}
-
-std::string Contents(const fs::path &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-// Waits until the file at `path` holds `expected`, looking again whenever something in its
-// directory changes; false when the time is up first.
-bool WaitForContents(const fs::path &path, const std::string &expected)
-{
-    const int changes = inotify_init1(IN_CLOEXEC);
-    if (changes < 0
-        || inotify_add_watch(changes, path.parent_path().c_str(), IN_CREATE | IN_MODIFY) < 0)
-        return false;
-    const auto deadline = Clock::now() + PATIENCE;
-    bool arrived = Contents(path) == expected;
-    while (!arrived && WaitReadable(changes, deadline)) {
-        char events[4096];
-        if (read(changes, events, sizeof events) <= 0)
-            break;
-        arrived = Contents(path) == expected;
-    }
-    close(changes);
-    return arrived;
 }
 
 // The log files in DATALOG, by name.
@@ -315,7 +289,7 @@ protected:
         m_previous = fs::current_path();
         fs::current_path(m_directory);
         m_device.emplace();
-        m_device->linkAs("COM1");
+        m_device->LinkAs("COM1");
         m_xserver.emplace();
         ASSERT_FALSE(m_xserver->Display().empty()) << "Xvfb did not start";
     }
@@ -411,7 +385,7 @@ protected:
 
     fs::path m_directory;
     fs::path m_previous;
-    std::optional<CPtyDevice> m_device;
+    std::optional<CPseudoTerminal> m_device;
     std::optional<CXServer> m_xserver;
     std::optional<CProcess> m_program;
 };
@@ -422,9 +396,9 @@ TEST_F(Orvanta, ReceivesSendsAndLogsDrivenFromTheKeyboard)
     ASSERT_FALSE(HasFatalFailure());
 
     const std::string stream = MakeStream(2000);
-    m_device->send(stream);
+    m_device->Send(stream);
     // The journal holds a chunk once the window has taken it in.
-    ASSERT_TRUE(WaitForContents(JOURNAL, stream));
+    ASSERT_TRUE(WaitForContents(JOURNAL, stream, PATIENCE));
 
     // The focus starts on the cancel button; the send box is nine tab stops on.
     Keys(std::vector<std::string>(9, "Tab"));
@@ -433,8 +407,8 @@ TEST_F(Orvanta, ReceivesSendsAndLogsDrivenFromTheKeyboard)
     Keys({"Return", "Escape"});
     // Back to the send button, and press it.
     Keys({"shift+Tab", "space"});
-    EXPECT_EQ(m_device->receive(9, PATIENCE), "hello 123");
-    EXPECT_EQ(m_device->bytesWaiting(), 0u);
+    EXPECT_EQ(m_device->Receive(9, PATIENCE), "hello 123");
+    EXPECT_EQ(m_device->BytesWaiting(), 0u);
 
     // On past the send box and the send clear button to the cancel button, which closes.
     Keys({"Tab", "Tab", "Tab", "space"});
@@ -452,8 +426,8 @@ TEST_F(Orvanta, TheNextStartLogsWhatAKilledRunHadReceived)
     StartToMainWindow();
     ASSERT_FALSE(HasFatalFailure());
     const std::string stream = MakeStream(3000);
-    m_device->send(stream);
-    ASSERT_TRUE(WaitForContents(JOURNAL, stream));
+    m_device->Send(stream);
+    ASSERT_TRUE(WaitForContents(JOURNAL, stream, PATIENCE));
     m_program->Kill();
     EXPECT_FALSE(fs::exists("rs232c.ini"));
     EXPECT_TRUE(LogFiles().empty());
@@ -462,7 +436,7 @@ TEST_F(Orvanta, TheNextStartLogsWhatAKilledRunHadReceived)
     // port is released with the last descriptor. The device is plugged in anew.
     ASSERT_EQ(unlink("COM1"), 0);
     m_device.emplace();
-    m_device->linkAs("COM1");
+    m_device->LinkAs("COM1");
 
     StartToMainWindow();
     ASSERT_FALSE(HasFatalFailure());
@@ -507,11 +481,11 @@ protected:
         return environment;
     }
 
-    void PlugIn() { fs::create_symlink(m_device->slavePath(), fs::path("devices") / ADAPTER); }
+    void PlugIn() { fs::create_symlink(m_device->SlavePath(), fs::path("devices") / ADAPTER); }
 
     void Unplug()
     {
-        m_device->hangUp();
+        m_device->HangUp();
         fs::remove(fs::path("devices") / ADAPTER);
     }
 
@@ -519,9 +493,9 @@ protected:
     bool PortOpened()
     {
         const auto deadline = Clock::now() + PATIENCE;
-        while (m_device->portClosedWithin(0ms) && Clock::now() < deadline)
+        while (m_device->SlaveClosedWithin(0ms) && Clock::now() < deadline)
             poll(nullptr, 0, 10);
-        return !m_device->portClosedWithin(0ms);
+        return !m_device->SlaveClosedWithin(0ms);
     }
 
     static constexpr const char *ADAPTER = "usb-Orvanta_Test_Adapter_0001-if00-port0";
@@ -533,16 +507,16 @@ TEST_F(OrvantaWithAdapter, PulledOutAndPluggedBackMidStreamLosesNothing)
     ASSERT_FALSE(HasFatalFailure());
 
     const std::string before = MakeStream(2000);
-    m_device->send(before);
-    ASSERT_TRUE(WaitForContents(JOURNAL, before));
+    m_device->Send(before);
+    ASSERT_TRUE(WaitForContents(JOURNAL, before, PATIENCE));
     Unplug();
 
     m_device.emplace();
     PlugIn();
     ASSERT_TRUE(PortOpened()) << "the port was not taken up again" << ProgramState();
     const std::string after = MakeStream(1000);
-    m_device->send(after);
-    ASSERT_TRUE(WaitForContents(JOURNAL, before + after));
+    m_device->Send(after);
+    ASSERT_TRUE(WaitForContents(JOURNAL, before + after, PATIENCE));
 
     // The focus stays on the cancel button, which closes.
     Keys({"space"});

@@ -4,7 +4,7 @@
 #include "portnames.h"
 #include "portsettings.h"
 #include "portsetup.h"
-#include "ptydevice.h"
+#include "pseudoterminal.h"
 #include "recordinglinecontrol.h"
 #include "tempworkdir.h"
 
@@ -36,7 +36,7 @@ class PortLayer : public testing::Test
 protected:
     void SetUp() override
     {
-        m_device.linkAs("COM1");
+        m_device.LinkAs("COM1");
         ChooseLineSettings({});
     }
     void TearDown() override { m_port.ClosePort(); }
@@ -49,7 +49,7 @@ protected:
     }
 
     CTempWorkDir m_workDir;
-    CPtyDevice m_device;
+    CPseudoTerminal m_device;
     CSerialPort m_port;
 };
 
@@ -140,7 +140,7 @@ TEST_F(PortLayer, RefusedConfigurationClosesThePort)
         ASSERT_TRUE(m_port.ApplyPortSettings(g_portSettings, dcb, commTimeouts));
         EXPECT_FALSE(m_port.ConfigurePort(dcb, commTimeouts));
         EXPECT_FALSE(m_port.IsOpen());
-        EXPECT_TRUE(m_device.portClosedWithin(1s));
+        EXPECT_TRUE(m_device.SlaveClosedWithin(1s));
         m_port.ClosePort();
         EXPECT_FALSE(m_port.IsOpen());
     }
@@ -159,14 +159,14 @@ TEST_F(PortLayer, ConfigureWithoutPortFails)
 
 TEST_F(PortLayer, PortHeldByAnotherProgramDoesNotOpen)
 {
-    const int other = OpenAndLock(m_device.slavePath());
+    const int other = OpenAndLock(m_device.SlavePath());
     ASSERT_GE(other, 0);
     EXPECT_FALSE(m_port.OpenPort(0));
     EXPECT_FALSE(m_port.IsOpen());
     close(other);
 
     ASSERT_TRUE(m_port.OpenPort(0));
-    EXPECT_LT(OpenAndLock(m_device.slavePath()), 0);
+    EXPECT_LT(OpenAndLock(m_device.SlavePath()), 0);
 }
 
 // The device end keeps the terminal alive after the close; an exclusive mode left on it would
@@ -175,7 +175,7 @@ TEST_F(PortLayer, CloseReleasesExclusiveMode)
 {
     ASSERT_TRUE(OpenConfiguredPort(m_port, 0));
     m_port.ClosePort();
-    const int fd = open(m_device.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    const int fd = open(m_device.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(fd, 0);
     int exclusive = -1;
     EXPECT_EQ(ioctl(fd, TIOCGEXCL, &exclusive), 0);
@@ -185,22 +185,22 @@ TEST_F(PortLayer, CloseReleasesExclusiveMode)
 
 TEST_F(PortLayer, PortNumberOpensItsOwnEntry)
 {
-    CPtyDevice tenth;
-    CPtyDevice sixteenth;
-    tenth.linkAs("COM10");
-    sixteenth.linkAs("COM16");
+    CPseudoTerminal tenth;
+    CPseudoTerminal sixteenth;
+    tenth.LinkAs("COM10");
+    sixteenth.LinkAs("COM16");
     struct Row
     {
         std::uint32_t portIndex;
-        const CPtyDevice &device;
+        const CPseudoTerminal &device;
     };
     const Row rows[] = {{0, m_device}, {9, tenth}, {15, sixteenth}};
     for (const Row &row : rows) {
         SCOPED_TRACE(row.portIndex);
         ASSERT_TRUE(m_port.OpenPort(row.portIndex));
-        EXPECT_FALSE(row.device.portClosedWithin(0ms));
+        EXPECT_FALSE(row.device.SlaveClosedWithin(0ms));
         m_port.ClosePort();
-        EXPECT_TRUE(row.device.portClosedWithin(1s));
+        EXPECT_TRUE(row.device.SlaveClosedWithin(1s));
     }
 }
 
@@ -254,8 +254,8 @@ TEST(PortLayerNonTerminal, FailsWhereTheStateIsRead)
 TEST(PortClose, LetsGoOfAHeldLineOffTheCallersThread)
 {
     CTempWorkDir workDir;
-    CPtyDevice device;
-    device.linkAs("COM1");
+    CPseudoTerminal device;
+    device.LinkAs("COM1");
     ChooseLineSettings({.flow = FlowControl::Hardware});
     const auto control = std::make_shared<CRecordingLineControl>();
     CSerialPort port(control);
@@ -281,21 +281,21 @@ TEST(PortClose, LetsGoOfAHeldLineOffTheCallersThread)
     const std::vector<std::string> steps = {"discard output", "release flow control", "close"};
     for (const auto &[thread, names] : stepsByThread)
         EXPECT_EQ(names, steps);
-    EXPECT_TRUE(device.portClosedWithin(5s));
+    EXPECT_TRUE(device.SlaveClosedWithin(5s));
 }
 
 // What a failed write leaves queued must not go out later, when the line moves again.
 TEST(PortClose, FailedWriteDropsItsQueuedOutput)
 {
     CTempWorkDir workDir;
-    CPtyDevice device;
-    device.linkAs("COM1");
+    CPseudoTerminal device;
+    device.LinkAs("COM1");
     ChooseLineSettings({});
     const auto control = std::make_shared<CRecordingLineControl>();
     CSerialPort port(control);
     ASSERT_TRUE(OpenConfiguredPort(port, 0));
     ASSERT_TRUE(port.WritePort("ok", 2));
-    device.hangUp();
+    device.HangUp();
     EXPECT_FALSE(port.WritePort("lost", 4));
     port.ClosePort();
     const auto calls = control->CallsAfterCloses(1, 5s);

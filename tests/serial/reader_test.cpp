@@ -2,11 +2,12 @@
 #include "portlayer.h"
 #include "portsettings.h"
 #include "portsetup.h"
-#include "ptydevice.h"
+#include "pseudoterminal.h"
 #include "reader.h"
 #include "receivemessages.h"
 #include "recordinglinecontrol.h"
 #include "tempworkdir.h"
+#include "threadcputime.h"
 
 #include <QCoreApplication>
 #include <QObject>
@@ -27,6 +28,10 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int CHUNK_SIZE = 4095;
+// A reader that spins on a hang-up or a missing port uses most of this span on the processor;
+// one that waits in the kernel next to none of it.
+constexpr auto QUIET_SPAN = 300ms;
+constexpr auto QUIET_CPU_TIME = 50ms;
 const std::string FRAME = "X07FFY0801Z0ABC\r\n";
 
 // Stands in for the main window: keeps every chunk the reader posts, where in the stream of
@@ -97,6 +102,12 @@ std::string Pattern(std::size_t length)
     return bytes;
 }
 
+// The CPU time the reader thread uses while QUIET_SPAN passes.
+std::chrono::milliseconds ReaderCpuTimeOverQuietSpan()
+{
+    return ThreadCpuTimeDuring(READER_THREAD_NAME, [] { std::this_thread::sleep_for(QUIET_SPAN); });
+}
+
 // StopReader in another thread, so that a reader that cannot be stopped fails the test instead
 // of hanging it.
 bool StopReaderWithin(CReader &reader, std::chrono::milliseconds timeout)
@@ -112,7 +123,7 @@ class Reader : public testing::Test
 protected:
     void SetUp() override
     {
-        m_device.linkAs("COM1");
+        m_device.LinkAs("COM1");
         ChooseLineSettings({.baudRate = 3000000});
         ASSERT_TRUE(OpenConfiguredPort(m_port, 0));
     }
@@ -123,7 +134,7 @@ protected:
     }
 
     CTempWorkDir m_workDir;
-    CPtyDevice m_device;
+    CPseudoTerminal m_device;
     ChunkCollector m_window;
     CSerialPort m_port;
     CReader m_reader {m_port};
@@ -135,7 +146,7 @@ TEST_F(Reader, EachFrameBeforeAPauseIsOneChunk)
 {
     m_reader.StartReader(&m_window);
     for (std::size_t frame = 1; frame <= 3; ++frame) {
-        m_device.send(FRAME);
+        m_device.Send(FRAME);
         ASSERT_TRUE(DeliverUntil([&] { return m_window.received() >= frame * FRAME.size(); }, 5s));
         ASSERT_EQ(m_window.chunks().size(), frame);
         EXPECT_EQ(m_window.chunks().back(), FRAME);
@@ -154,7 +165,7 @@ TEST_F(Reader, BytesComingWithinTheIntervalJoinTheChunk)
 
     m_reader.StartReader(&m_window);
     for (const char byte : FRAME) {
-        m_device.send(std::string(1, byte));
+        m_device.Send(std::string(1, byte));
         std::this_thread::sleep_for(2ms);
     }
     ASSERT_TRUE(DeliverUntil([&] { return m_window.received() >= FRAME.size(); }, 5s));
@@ -165,17 +176,23 @@ TEST_F(Reader, BytesComingWithinTheIntervalJoinTheChunk)
 TEST_F(Reader, GapFreeStreamComesInFullChunks)
 {
     const std::string stream = Pattern(30 * CHUNK_SIZE);
-    std::thread device([&] { m_device.send(stream); });
+    std::thread device([&] { m_device.Send(stream); });
     m_reader.StartReader(&m_window);
     const bool complete = DeliverUntil([&] { return m_window.received() >= stream.size(); }, 20s);
     device.join();
     ASSERT_TRUE(complete);
 
+    // The device's thread may be put off the processor once while it writes; the reader then
+    // ends a chunk at the gap, and the chunks after it are full again up to the last.
     std::string received;
+    int cutShort = 0;
     for (const std::string &chunk : m_window.chunks()) {
-        EXPECT_EQ(chunk.size(), CHUNK_SIZE);
+        EXPECT_LE(chunk.size(), CHUNK_SIZE);
+        if (chunk.size() < CHUNK_SIZE && &chunk != &m_window.chunks().back())
+            ++cutShort;
         received += chunk;
     }
+    EXPECT_LE(cutShort, 1) << "more than one chunk ended before it was full";
     EXPECT_EQ(received, stream);
 }
 
@@ -193,7 +210,7 @@ TEST_F(Reader, StopDuringIdleWaitEndsThreadThenClosesPort)
     EXPECT_TRUE(DeliverUntil([&] { return ThreadCount() == threadsBefore; }, 5s));
     EXPECT_FALSE(m_reader.Running());
     EXPECT_FALSE(m_port.IsOpen());
-    EXPECT_TRUE(m_device.portClosedWithin(1s));
+    EXPECT_TRUE(m_device.SlaveClosedWithin(1s));
 }
 
 // Closing the device end hangs the line up as an unplugged adapter does, with or without bytes
@@ -202,22 +219,19 @@ TEST_F(Reader, HangUpIsReportedOnceAfterEveryChunkThenTheReaderSleeps)
 {
     for (const std::size_t streamLength : {0, 200000}) {
         SCOPED_TRACE(streamLength);
-        CPtyDevice device;
+        CPseudoTerminal device;
         fs::remove("COM1");
-        device.linkAs("COM1");
+        device.LinkAs("COM1");
         ASSERT_TRUE(OpenConfiguredPort(m_port, 0));
         ChunkCollector window;
         m_reader.StartReader(&window);
         const std::string stream = Pattern(streamLength);
-        device.send(stream);
-        device.hangUp();
+        device.Send(stream);
+        device.HangUp();
 
         ASSERT_TRUE(DeliverUntil([&] { return !window.lostAfterChunks().empty(); }, 5s));
         EXPECT_TRUE(m_reader.PortLost());
-        // A reader that spins on the hang-up wakes thousands of times in this span.
-        const std::uint64_t wakesAfterLost = m_reader.WakeCount();
-        std::this_thread::sleep_for(200ms);
-        EXPECT_LE(m_reader.WakeCount() - wakesAfterLost, 1u);
+        EXPECT_LT(ReaderCpuTimeOverQuietSpan(), QUIET_CPU_TIME) << "the reader spins";
         QCoreApplication::sendPostedEvents();
         EXPECT_EQ(window.lostAfterChunks(), std::vector<std::size_t> {window.chunks().size()});
         std::string received;
@@ -235,8 +249,8 @@ TEST_F(Reader, HangUpIsReportedOnceAfterEveryChunkThenTheReaderSleeps)
 TEST(ReaderLineErrors, ChangedCountsAreReportedAtMostOnceASecond)
 {
     CTempWorkDir workDir;
-    CPtyDevice device;
-    device.linkAs("COM1");
+    CPseudoTerminal device;
+    device.LinkAs("COM1");
     ChooseLineSettings({});
     const auto control = std::make_shared<CRecordingLineControl>();
     control->SetCounts(LineErrorCounts {10, 20, 30, 40});
@@ -250,7 +264,7 @@ TEST(ReaderLineErrors, ChangedCountsAreReportedAtMostOnceASecond)
     std::uint32_t overruns = 0;
     while (std::chrono::steady_clock::now() - start < 2500ms) {
         control->SetCounts(LineErrorCounts {10 + ++overruns, 20 + 2, 30, 40 + 1});
-        device.send(FRAME);
+        device.Send(FRAME);
         DeliverUntil([] { return false; }, 20ms);
     }
     reader.StopReader();
@@ -272,7 +286,7 @@ TEST(ReaderLineErrors, ChangedCountsAreReportedAtMostOnceASecond)
     ASSERT_TRUE(OpenConfiguredPort(port, 0));
     ChunkCollector quiet;
     reader.StartReader(&quiet);
-    device.send(FRAME);
+    device.Send(FRAME);
     ASSERT_TRUE(DeliverUntil([&] { return quiet.received() == FRAME.size(); }, 5s));
     reader.StopReader();
     QCoreApplication::sendPostedEvents();
@@ -283,9 +297,8 @@ TEST(ReaderLineErrors, ChangedCountsAreReportedAtMostOnceASecond)
 TEST_F(Reader, WithoutPortStaysAsleepUntilStopped)
 {
     m_port.ClosePort();
-    const std::uint64_t wakesBefore = m_reader.WakeCount();
     m_reader.StartReader(&m_window);
-    std::this_thread::sleep_for(200ms);
-    EXPECT_EQ(m_reader.WakeCount(), wakesBefore);
+    ASSERT_TRUE(DeliverUntil([] { return ThreadCpuTime(READER_THREAD_NAME).has_value(); }, 5s));
+    EXPECT_LT(ReaderCpuTimeOverQuietSpan(), QUIET_CPU_TIME) << "the reader spins";
     EXPECT_TRUE(StopReaderWithin(m_reader, 5s));
 }

@@ -81,7 +81,7 @@ int Simulate(const SimOptions &options)
         frames.emplace(options, seed);
     CByteSource &source = replay ? static_cast<CByteSource &>(*replay) : *frames;
 
-    CPseudoTerminal terminal;
+    CPseudoTerminal terminal(CPseudoTerminal::OtherEnd::Held);
     CPortLink link(options.linkName, terminal.SlavePath());
     CConsole console(options.quiet);
     console.Note(link.Name() + " -> " + terminal.SlavePath() + ": "

@@ -28,9 +28,14 @@ public:
     {
         std::filesystem::current_path(m_previous);
         std::error_code ignored;
-        // Make everything writable again, so that a test's read-only entries are removed too.
-        std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ignored);
+        // Make every directory writable again, so that a test's read-only entries are removed
+        // too. The iterator enters a directory only after its permissions were mended.
+        MakeWritable(m_path, ignored);
+        for (std::filesystem::recursive_directory_iterator entry(m_path, ignored), end;
+             entry != end; entry.increment(ignored)) {
+            if (entry->is_directory(ignored) && !entry->is_symlink(ignored))
+                MakeWritable(entry->path(), ignored);
+        }
         std::filesystem::remove_all(m_path, ignored);
     }
     CTempWorkDir(const CTempWorkDir &) = delete;
@@ -46,6 +51,12 @@ public:
     }
 
 private:
+    static void MakeWritable(const std::filesystem::path &path, std::error_code &error)
+    {
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, error);
+    }
+
     std::filesystem::path m_previous;
     std::filesystem::path m_path;
 };
