@@ -54,8 +54,8 @@ void RemoveRecord(const std::string &recordPath)
 // a file system without it), the piece goes through a buffer.
 ssize_t CopyPiece(int from, off_t &inOffset, int to, off_t &outOffset, std::size_t length)
 {
-    const ssize_t copied
-        = RetryOnInterrupt([&] { return copy_file_range(from, &inOffset, to, &outOffset, length, 0); });
+    const ssize_t copied = RetryOnInterrupt(
+        [&] { return copy_file_range(from, &inOffset, to, &outOffset, length, 0); });
     if (copied >= 0
         || (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP))
         return copied;

@@ -37,8 +37,8 @@ int OpenJournalFile(const std::string &path, int flags, off_t &length)
 bool ReadExactly(int fd, std::uint64_t offset, char *buffer, std::size_t length)
 {
     while (length > 0) {
-        const ssize_t got
-            = RetryOnInterrupt([&] { return pread(fd, buffer, length, static_cast<off_t>(offset)); });
+        const ssize_t got = RetryOnInterrupt(
+            [&] { return pread(fd, buffer, length, static_cast<off_t>(offset)); });
         if (got <= 0)
             return false;
         buffer += got;
