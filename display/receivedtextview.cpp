@@ -1,7 +1,9 @@
 #include "receivedtextview.h"
 
+#include "messagebox.h"
 #include "receivedtext.h"
 #include "steadyscrollbar.h"
+#include "texts.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -125,10 +127,29 @@ void CReceivedTextView::SelectAll()
     viewport()->update();
 }
 
+// A clipboard text of gigabytes would take the window's time and memory for nothing a user can
+// paste.
 void CReceivedTextView::CopySelection() const
 {
+    if (SelectionEnd() - SelectionBegin() > m_copyLimit) {
+        ShowMessageBox(QString::fromUtf8(Strings::SELECTION_TOO_LARGE));
+        return;
+    }
     if (SelectionBegin() < SelectionEnd())
         QGuiApplication::clipboard()->setText(SelectedText());
+}
+
+std::uint64_t CReceivedTextView::FirstLineInSight() const
+{
+    return std::min(static_cast<std::uint64_t>(verticalScrollBar()->value()) * m_linesPerStep,
+                    m_lastTopLine);
+}
+
+void CReceivedTextView::SetLimits(int scrollSteps, std::uint64_t copyBytes)
+{
+    m_scrollStepLimit = std::max(1, scrollSteps);
+    m_copyLimit = copyBytes;
+    UpdateScrollRanges();
 }
 
 QString CReceivedTextView::DisplayedLine(std::uint64_t line) const
@@ -163,7 +184,7 @@ void CReceivedTextView::paintEvent(QPaintEvent *event)
     painter.setPen(Qt::black);
     const int widestBefore = m_widestPaintedLine;
     const std::uint64_t lineCount = m_text.LineCount();
-    const auto firstLine = static_cast<std::uint64_t>(verticalScrollBar()->value());
+    const std::uint64_t firstLine = FirstLineInSight();
     std::uint64_t line = firstLine;
     for (int top = 0; top < viewport()->height() && line < lineCount; top += m_lineHeight, ++line)
         PaintLine(painter, line, top);
@@ -204,7 +225,7 @@ std::uint64_t CReceivedTextView::OffsetAt(QPoint position) const
 {
     const int row = position.y() >= 0 ? position.y() / m_lineHeight : -1;
     const std::int64_t line
-        = std::clamp<std::int64_t>(std::int64_t {verticalScrollBar()->value()} + row, 0,
+        = std::clamp<std::int64_t>(static_cast<std::int64_t>(FirstLineInSight()) + row, 0,
                                    static_cast<std::int64_t>(m_text.LineCount() - 1));
     return Show(static_cast<std::uint64_t>(line))
         .OffsetAtX(position.x() - TEXT_MARGIN + horizontalScrollBar()->value());
@@ -313,10 +334,14 @@ void CReceivedTextView::UpdateScrollRanges()
     const int pageLines = std::max(1, viewport()->height() / m_lineHeight);
     const std::uint64_t lineCount = m_text.LineCount();
     auto *vertical = static_cast<CSteadyScrollBar *>(verticalScrollBar());
-    vertical->setPageStep(pageLines);
+    m_lastTopLine = lineCount > static_cast<std::uint64_t>(pageLines) ? lineCount - pageLines : 0;
+    const auto steps = static_cast<std::uint64_t>(m_scrollStepLimit);
+    m_linesPerStep = m_lastTopLine / steps + 1;
+    vertical->setPageStep(
+        std::max(1, ClampToInt(static_cast<std::uint64_t>(pageLines) / m_linesPerStep)));
     vertical->setSingleStep(1);
-    const int lastTopLine
-        = ClampToInt(lineCount > static_cast<std::uint64_t>(pageLines) ? lineCount - pageLines : 0);
+    // Rounded up, so that the last step reaches the end.
+    const int lastTopLine = ClampToInt((m_lastTopLine + m_linesPerStep - 1) / m_linesPerStep);
     if (m_followsEnd)
         vertical->SetRangeKeepingValueAtEnd(0, lastTopLine);
     else
@@ -340,8 +365,7 @@ void CReceivedTextView::NoteWhetherAtEnd(int firstLineInSight)
 std::uint64_t CReceivedTextView::LastLineInSight() const
 {
     const int rows = (viewport()->height() + m_lineHeight - 1) / m_lineHeight;
-    return static_cast<std::uint64_t>(verticalScrollBar()->value())
-        + static_cast<std::uint64_t>(rows);
+    return FirstLineInSight() + static_cast<std::uint64_t>(rows);
 }
 
 std::uint64_t CReceivedTextView::SelectionBegin() const

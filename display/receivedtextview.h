@@ -4,6 +4,7 @@
 
 #include <QAbstractScrollArea>
 
+#include <climits>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -32,8 +33,17 @@ public:
 
     QString SelectedText() const;
     void SelectAll();
-    // Puts the selected text on the clipboard; an empty selection leaves the clipboard alone.
+    // Puts the selected text on the clipboard; an empty selection leaves the clipboard alone, and
+    // one of more than MAX_COPY_BYTES is refused with a message.
     void CopySelection() const;
+
+    static constexpr std::uint64_t MAX_COPY_BYTES = 64 * 1024 * 1024;
+
+    // The line at the top of the view.
+    std::uint64_t FirstLineInSight() const;
+    // For tests: fewer scroll bar steps than an int holds and a smaller copy, so that both limits
+    // show on a short text.
+    void SetLimits(int scrollSteps, std::uint64_t copyBytes);
 
     // A line as it is painted: decoded, control bytes as pictures.
     QString DisplayedLine(std::uint64_t line) const;
@@ -75,6 +85,11 @@ private:
     // Whether the user left the view at the end of the text. A text that fits has no end to
     // scroll to and leaves the choice as it was, so a clear does not stop the following.
     bool m_followsEnd = false;
+    // A text of more lines than the scroll bar has steps scrolls by several lines a step.
+    int m_scrollStepLimit = INT_MAX;
+    std::uint64_t m_copyLimit = MAX_COPY_BYTES;
+    std::uint64_t m_linesPerStep = 1;
+    std::uint64_t m_lastTopLine = 0;
     int m_lineHeight = 1;
     int m_characterWidth = 1;
     // The widest line painted so far; the line index gives lengths in bytes, and a line of wide

@@ -27,6 +27,8 @@ inline constexpr const char *SEND_FAILED = "送信に失敗しました";
 inline constexpr const char *LOG_CANNOT_OPEN = "ログファイルがオープンできません";
 inline constexpr const char *LOG_CANNOT_WRITE = "ログファイルに書き込めません";
 inline constexpr const char *RECEIVE_ERROR_TEXT = "エラー";
+// A copy of more than the clipboard should take.
+inline constexpr const char *SELECTION_TOO_LARGE = "選択範囲が大きすぎるのでコピーできません";
 // Beside the bar that shows how much of a long log write is done.
 inline constexpr const char *LOG_WRITING = "ログファイルに書き込んでいます";
 

@@ -1,3 +1,4 @@
+#include "messagebox.h"
 #include "receivedtext.h"
 #include "receivedtextview.h"
 
@@ -335,6 +336,45 @@ TEST_F(ReceivedTextView, SelectAllAndCopyTakeEveryByteDecoded)
     for (int i = 0; i < 20000; ++i)
         expected += Text("エラー\r\n");
     EXPECT_EQ(QApplication::clipboard()->text(), expected);
+}
+
+// More lines than the scroll bar has steps: each step is several lines, and both ends and the
+// middle are still reached.
+TEST_F(ReceivedTextView, ScalesItsScrollBarPastTheStepsItHas)
+{
+    std::string lines;
+    for (int i = 0; i < 1000; ++i)
+        lines += std::to_string(i) + "\r\n";
+    Receive(lines);
+    view.SetLimits(100, CReceivedTextView::MAX_COPY_BYTES);
+    EXPECT_LE(Bar().maximum(), 100);
+    Key(Qt::Key_End, Qt::ControlModifier);
+    const std::uint64_t rows = static_cast<std::uint64_t>(view.viewport()->height() / LineHeight());
+    EXPECT_EQ(view.FirstLineInSight() + rows, text.LineCount());
+    Bar().setValue(Bar().maximum() / 2);
+    EXPECT_NEAR(static_cast<double>(view.FirstLineInSight()), 500.0, 20.0);
+    Key(Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(view.FirstLineInSight(), 0u);
+}
+
+TEST_F(ReceivedTextView, RefusesACopyLargerThanItsLimit)
+{
+    QStringList messages;
+    SetMessageBoxHandler([&](const QString &message, MessageButtons, const QString &) {
+        messages << message;
+        return MessageAnswer::Ok;
+    });
+    Receive(Repeat(FRAME, 6));
+    view.SetLimits(INT_MAX, 6 * FRAME.size() - 1);
+    QApplication::clipboard()->setText(QStringLiteral("before"));
+    Key(Qt::Key_A, Qt::ControlModifier);
+    Key(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(messages, QStringList {Text("選択範囲が大きすぎるのでコピーできません")});
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("before"));
+    view.SetLimits(INT_MAX, 6 * FRAME.size());
+    Key(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text().size(), static_cast<qsizetype>(6 * FRAME.size()));
+    SetMessageBoxHandler({});
 }
 
 TEST_F(ReceivedTextView, CopyWithNothingSelectedKeepsTheClipboard)

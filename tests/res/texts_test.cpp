@@ -36,6 +36,8 @@ const TextCase TEXT_CASES[] = {
     {"log cannot write", Strings::LOG_CANNOT_WRITE, "ログファイルに書き込めません"},
     {"receive error", Strings::RECEIVE_ERROR_TEXT, "エラー"},
     {"log being written", Strings::LOG_WRITING, "ログファイルに書き込んでいます"},
+    {"selection too large", Strings::SELECTION_TOO_LARGE,
+     "選択範囲が大きすぎるのでコピーできません"},
     {"port lost", Strings::PORT_LOST_SUFFIX, "\u3000の接続が切れました。再接続を待っています"},
     {"port reconnected", Strings::PORT_RECONNECTED_SUFFIX, "\u3000に再接続しました"},
     {"line errors", Strings::LINE_ERRORS,
