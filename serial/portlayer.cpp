@@ -110,18 +110,6 @@ bool WriteNothing(int port, const char *bytes)
     return RetryOnInterrupt([&] { return write(port, bytes, 0); }) == 0;
 }
 
-// On the last close of a real port, close() waits until the output queue has drained: up to
-// the port's closing wait (30 s by default) while CTS or an XOFF holds the line, and usb-serial
-// drivers keep bytes that TCOFLUSH should have dropped. So queued output is dropped and flow
-// control let go, which leaves little to drain, and the whole sequence runs on a thread of its
-// own: no window waits for a line that a device holds.
-void CloseReleasedLine(CLineControl &control, int fd)
-{
-    control.DiscardOutput(fd);
-    control.ReleaseFlowControl(fd);
-    control.Close(fd);
-}
-
 } // namespace
 
 CSerialPort::CSerialPort(std::shared_ptr<CLineControl> control)
@@ -214,14 +202,23 @@ void CSerialPort::ClosePort()
     const int fd = m_handle.exchange(INVALID_PORT_HANDLE);
     if (fd == INVALID_PORT_HANDLE)
         return;
+    // On the last close of a real port, close() waits until the output queue has drained: up to
+    // the port's closing wait (30 s by default) while CTS or an XOFF holds the line, and
+    // usb-serial drivers keep bytes that TCOFLUSH should have dropped. So queued output is
+    // dropped and flow control let go, which leaves little to drain, and close() itself runs on
+    // a thread of its own: no window waits for a line that a device holds. Dropping and letting
+    // go come first, here: once the port can be opened again they would undo the settings of
+    // the next open.
+    m_control->DiscardOutput(fd);
+    m_control->ReleaseFlowControl(fd);
     // A terminal stays exclusive after the close while something else holds it open, such as
     // the other end of a pseudo-terminal; without this, the next open by an ordinary user fails.
     // Both are let go now, so that the port opens again while the descriptor still closes.
     ioctl(fd, TIOCNXCL);
     flock(fd, LOCK_UN);
     try {
-        std::thread([control = m_control, fd] { CloseReleasedLine(*control, fd); }).detach();
+        std::thread([control = m_control, fd] { control->Close(fd); }).detach();
     } catch (const std::system_error &) {
-        CloseReleasedLine(*m_control, fd);
+        m_control->Close(fd);
     }
 }

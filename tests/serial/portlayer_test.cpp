@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
-#include <map>
+#include <thread>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -248,9 +248,10 @@ TEST(PortLayerNonTerminal, FailsWhereTheStateIsRead)
 }
 
 // A real line's close waits while the device holds it (CTS off, or an XOFF); a pseudo-terminal
-// never does, so the close is held back here by the recording line control. The window's
-// thread must not wait for it, the port must open again at once, and the line is let go in an
-// order that leaves nothing held: queued output dropped, flow control off, then the close.
+// never does, so the close is held back here by the recording line control. The caller must not
+// wait for it, and the port must open again at once with settings of its own: queued output is
+// dropped and flow control let go on the caller's thread before the port is free, and only the
+// close itself waits on a thread of its own.
 TEST(PortClose, LetsGoOfAHeldLineOffTheCallersThread)
 {
     CTempWorkDir workDir;
@@ -262,25 +263,31 @@ TEST(PortClose, LetsGoOfAHeldLineOffTheCallersThread)
     ASSERT_TRUE(OpenConfiguredPort(port, 0));
 
     control->HoldClose(true);
-    auto closed = std::async(std::launch::async, [&] { port.ClosePort(); });
+    std::thread::id caller;
+    auto closed = std::async(std::launch::async, [&] {
+        caller = std::this_thread::get_id();
+        port.ClosePort();
+    });
     const bool callerWaited = closed.wait_for(5s) != std::future_status::ready;
     if (callerWaited)
         control->HoldClose(false);
     ASSERT_FALSE(callerWaited) << "the caller waited for the close";
     EXPECT_FALSE(port.IsOpen());
-    EXPECT_TRUE(port.OpenPort(0)) << "the old descriptor still holds the port";
-    port.ClosePort();
+    ChooseLineSettings({.baudRate = 19200});
+    EXPECT_TRUE(OpenConfiguredPort(port, 0)) << "the old descriptor still holds the port";
     control->HoldClose(false);
 
-    // The two closes run side by side, each on a thread of its own, in the same order.
-    std::map<std::thread::id, std::vector<std::string>> stepsByThread;
-    for (const auto &call : control->CallsAfterCloses(2, 5s))
-        stepsByThread[call.thread].push_back(call.name);
-    ASSERT_EQ(stepsByThread.size(), 2u);
-    EXPECT_EQ(stepsByThread.count(std::this_thread::get_id()), 0u);
-    const std::vector<std::string> steps = {"discard output", "release flow control", "close"};
-    for (const auto &[thread, names] : stepsByThread)
-        EXPECT_EQ(names, steps);
+    const auto calls = control->CallsAfterCloses(1, 5s);
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].name, "discard output");
+    EXPECT_EQ(calls[1].name, "release flow control");
+    EXPECT_EQ(calls[2].name, "close");
+    EXPECT_EQ(calls[0].thread, caller);
+    EXPECT_EQ(calls[1].thread, caller);
+    EXPECT_NE(calls[2].thread, caller);
+    EXPECT_EQ(KernelLineSpeeds(port.Handle()).output, 19200u) << "the old close undid the new open";
+    port.ClosePort();
+    control->CallsAfterCloses(2, 5s);
     EXPECT_TRUE(device.SlaveClosedWithin(5s));
 }
 
