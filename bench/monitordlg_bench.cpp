@@ -5,26 +5,17 @@
 // - the repaints of the graph and the received-text view while a pseudo-terminal brings 300,000
 //   bytes a second through the real reader, against the screen's rate.
 #include "figurereporter.h"
-#include "framesource.h"
 #include "linefeeder.h"
-#include "messagebox.h"
-#include "modalrun.h"
-#include "monitordlg.h"
 #include "pseudoterminal.h"
 #include "reader.h"
 #include "receivedtextview.h"
 #include "receivemessages.h"
+#include "runningwindow.h"
 #include "summary.h"
 #include "templates.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QScreen>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <QWindow>
 
 #include <benchmark/benchmark.h>
 
@@ -33,20 +24,15 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
-#include <memory>
 #include <optional>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
-constexpr std::size_t CHUNK_SIZE = 4095;
 constexpr std::uint64_t MB = 1'000'000;
 constexpr int TIMED_CHUNKS = 500;
 constexpr double LINE_RATE = 300'000;
 constexpr int LINE_RATE_RUN_MS = 10'000;
-// A COM1 that leads nowhere: the window runs without port, as when the device is unplugged.
-constexpr const char *NO_DEVICE = "no-such-device";
 
 const char *const CHUNK_RUN_1MB = "ChunkWithRepaint_after_1MB";
 const char *const CHUNK_RUN_100MB = "ChunkWithRepaint_after_100MB";
@@ -71,106 +57,12 @@ private:
     QEvent::Type m_type;
 };
 
-void RunEventLoopFor(int milliseconds)
-{
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-template<typename Predicate> bool RunEventLoopUntil(Predicate done, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        RunEventLoopFor(10);
-    }
-    return true;
-}
-
 double MainThreadCpuSeconds()
 {
     timespec now {};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
-
-double Percentile(std::vector<double> values, double share)
-{
-    std::sort(values.begin(), values.end());
-    const auto rank
-        = static_cast<std::size_t>(std::ceil(share * static_cast<double>(values.size())));
-    return values[std::clamp<std::size_t>(rank, 1, values.size()) - 1];
-}
-
-// The main window as the user has it after start-up, in a working directory of its own whose
-// COM1 leads to `portPath`. The settings dialog and any message box answer at once.
-class CRunningWindow
-{
-public:
-    explicit CRunningWindow(const std::string &portPath)
-    {
-        m_previousDir = QDir::currentPath();
-        QDir::setCurrent(m_workDir.path());
-        ::symlink(portPath.c_str(), "COM1");
-        SetMessageBoxHandler([](const QString &, MessageButtons buttons, const QString &) {
-            return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Ignore;
-        });
-        SetModalRunner([](QDialog &) { return int(QDialog::Rejected); });
-        m_dialog = std::make_unique<CMonitorDlg>();
-        m_dialog->OnInitDialog();
-        m_dialog->show();
-        RunEventLoopUntil([&] { return m_dialog->windowHandle()->isExposed(); }, 10'000);
-        RunEventLoopFor(100);
-    }
-
-    ~CRunningWindow()
-    {
-        m_dialog.reset();
-        SetModalRunner({});
-        SetMessageBoxHandler({});
-        QDir::setCurrent(m_previousDir);
-    }
-
-    CMonitorDlg &Dialog() { return *m_dialog; }
-    QWidget &Control(int id) { return *FindControl(*m_dialog, id); }
-    qreal ScreenRate() const { return m_dialog->screen()->refreshRate(); }
-
-    // The next chunk of the stream, as the reader hands it over.
-    QByteArray NextChunk()
-    {
-        m_chunk.clear();
-        m_source.Append(m_chunk, CHUNK_SIZE);
-        return QByteArray::fromStdString(m_chunk);
-    }
-
-    // Delivers a chunk the way the reader's event is delivered.
-    void Receive(QByteArray chunk)
-    {
-        QCoreApplication::postEvent(m_dialog.get(), new CReceivedDataEvent(std::move(chunk)));
-        QCoreApplication::sendPostedEvents(m_dialog.get(), static_cast<int>(WM_RECEIVED_DATA));
-    }
-
-    // Receives chunks until the text holds `bytes`, letting the window repaint as it goes.
-    void FillTo(std::uint64_t bytes)
-    {
-        for (int n = 0; m_dialog->ReceivedText().Size() < bytes; ++n) {
-            Receive(NextChunk());
-            if (n % 64 == 0)
-                QCoreApplication::processEvents();
-        }
-        RunEventLoopFor(50);
-    }
-
-private:
-    QTemporaryDir m_workDir;
-    QString m_previousDir;
-    std::unique_ptr<CMonitorDlg> m_dialog;
-    CFrameSource m_source;
-    std::string m_chunk;
-};
 
 void ChunkWithRepaint(benchmark::State &state, std::uint64_t receivedBefore)
 {

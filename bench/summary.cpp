@@ -1,5 +1,7 @@
 #include "summary.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -29,4 +31,12 @@ void PrintTarget(const std::string &what, std::optional<double> value, const cha
     if (PrintValue(what, value, unit))
         std::printf(" target %-10s %s\n", target.c_str(), met ? "met" : "MISSED");
     std::fflush(stdout);
+}
+
+double Percentile(std::vector<double> values, double share)
+{
+    std::sort(values.begin(), values.end());
+    const auto rank
+        = static_cast<std::size_t>(std::ceil(share * static_cast<double>(values.size())));
+    return values[std::clamp<std::size_t>(rank, 1, values.size()) - 1];
 }

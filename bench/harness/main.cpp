@@ -54,14 +54,6 @@ double Seconds(Clock::duration duration)
     return std::chrono::duration<double>(duration).count();
 }
 
-double Percentile(std::vector<double> values, double share)
-{
-    std::sort(values.begin(), values.end());
-    const auto rank
-        = static_cast<std::size_t>(std::ceil(share * static_cast<double>(values.size())));
-    return values[std::clamp<std::size_t>(rank, 1, values.size()) - 1];
-}
-
 std::optional<double> Difference(std::optional<double> later, std::optional<double> earlier)
 {
     if (!later || !earlier)
