@@ -218,10 +218,8 @@ void CMonitorDlg::SetStartupStatus(const char *text)
 // name it, before the port can bring anything new.
 void CMonitorDlg::RecoverJournal()
 {
-    const JournalRecovery recovery = m_journal.Recover([](const SegmentVisitor &segments) {
-        return AppendToLog(g_portSettings.portIndex, segments);
-    });
-    m_journalRecovered = recovery == JournalRecovery::Recovered;
+    m_journalRecovered
+        = m_journal.Recover(LogFileName(g_portSettings.portIndex)) == JournalRecovery::Recovered;
 }
 
 // The journal is only a safety net: the reader starts whether it opens or not.

@@ -48,35 +48,6 @@ bool ReadExactly(int fd, std::uint64_t offset, char *buffer, std::size_t length)
     return true;
 }
 
-// Hands the file to the log a piece at a time, so that a journal of any size needs no more
-// memory than one piece; a read that fails part-way makes the log cut back what it took.
-bool VisitFile(int fd, std::uint64_t length, const LogSegmentSink &sink)
-{
-    std::string piece(CReceivedText::SEGMENT_SIZE, '\0');
-    for (std::uint64_t offset = 0; offset < length; offset += piece.size()) {
-        const auto size
-            = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), length - offset));
-        if (!ReadExactly(fd, offset, piece.data(), size) || !sink(piece.data(), size))
-            return false;
-    }
-    return true;
-}
-
-JournalRecovery RecoverFrom(int fd, off_t length, const JournalLogWriter &writeLog)
-{
-    if (length == 0)
-        return JournalRecovery::Nothing;
-    const LogWriteResult logged = writeLog([&](const LogSegmentSink &sink) {
-        return VisitFile(fd, static_cast<std::uint64_t>(length), sink);
-    });
-    if (logged != LogWriteResult::Written)
-        return JournalRecovery::Failed;
-    // The log is synced; should emptying fail, Open refuses the journal and the next start
-    // recovers the same bytes again, which is better than losing them.
-    EmptyFile(fd);
-    return JournalRecovery::Recovered;
-}
-
 } // namespace
 
 CReceiveJournal::CReceiveJournal(const std::string &directory,
@@ -91,7 +62,7 @@ CReceiveJournal::~CReceiveJournal()
     Close();
 }
 
-JournalRecovery CReceiveJournal::Recover(const JournalLogWriter &writeLog)
+JournalRecovery CReceiveJournal::Recover(const std::string &logPath)
 {
     if (IsOpen())
         return JournalRecovery::Nothing;
@@ -101,8 +72,22 @@ JournalRecovery CReceiveJournal::Recover(const JournalLogWriter &writeLog)
     if (fd < 0)
         return JournalRecovery::Nothing;
     // Locked, the journal and its record are this run's to mend.
-    UndoUnfinishedCopy(m_path, m_directory + '/' + CLEAR_RECORD_FILE_NAME);
-    const JournalRecovery result = RecoverFrom(fd, length, writeLog);
+    const std::string recordPath = m_directory + '/' + CLEAR_RECORD_FILE_NAME;
+    UndoUnfinishedCopy(m_path, recordPath);
+    JournalRecovery result = JournalRecovery::Nothing;
+    // Moved as a clear moves it: a kill on the way leaves either the journal whole or a record
+    // from which the next start mends the log, never its bytes twice.
+    if (length > 0) {
+        if (RenameJournalToLog(m_path, logPath)) {
+            result = JournalRecovery::Recovered;
+        } else {
+            const MoveResult moved = CopyJournalIntoLog(fd, static_cast<std::uint64_t>(length),
+                                                        logPath, recordPath, {});
+            result = moved == MoveResult::Copied || moved == MoveResult::Renamed
+                ? JournalRecovery::Recovered
+                : JournalRecovery::Failed;
+        }
+    }
     close(fd);
     return result;
 }

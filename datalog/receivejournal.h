@@ -38,9 +38,6 @@ inline constexpr std::chrono::milliseconds JOURNAL_FLUSH_PERIOD {100};
 
 enum class JournalRecovery { Nothing, Recovered, Failed };
 
-// Puts the recovered bytes into a log, as the display clear does.
-using JournalLogWriter = std::function<LogWriteResult(const SegmentVisitor &segments)>;
-
 class CReceiveJournal : public CTextBacking
 {
 public:
@@ -52,11 +49,11 @@ public:
 
     const std::string &Path() const { return m_path; }
 
-    // Hands what an earlier run left in the journal to writeLog, then empties the journal. Called
-    // before Open. Nothing: no journal, an empty one, or one that another run holds. Failed: the
-    // log did not take the bytes or they could not be read; the journal stays as it was, for the
-    // next start.
-    JournalRecovery Recover(const JournalLogWriter &writeLog);
+    // Moves what an earlier run left in the journal into the log at logPath, as a clear moves it
+    // (MoveIntoLog), after mending a copy that the earlier run left unfinished. Called before
+    // Open. Nothing: no journal, an empty one, or one that another run holds. Failed: the log did
+    // not take the bytes; the journal stays as it was, for the next start.
+    JournalRecovery Recover(const std::string &logPath);
 
     // Creates the directory if needed, opens and locks the journal and starts the writer. Refuses
     // a journal that still holds bytes of an earlier run, so they are neither mixed with this

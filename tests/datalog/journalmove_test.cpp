@@ -130,8 +130,7 @@ TEST(JournalMoveKilled, IsMendedAtTheNextStartWithNothingLostOrTwice)
         WriteFile(RECORD, "7 " + std::to_string(bytes.size()) + "\n" + LOG + "\n");
 
         CReceiveJournal journal("DATALOG");
-        journal.Recover(
-            [](const SegmentVisitor &segments) { return AppendToLogFile(RECOVERY_LOG, segments); });
+        journal.Recover(RECOVERY_LOG);
         EXPECT_EQ(Contents(LOG), point.expectedLog);
         EXPECT_EQ(Contents(RECOVERY_LOG), point.expectedRecovery);
         EXPECT_FALSE(fs::exists(RECORD));

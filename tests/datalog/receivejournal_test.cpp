@@ -28,6 +28,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 const std::string JOURNAL = "DATALOG/.journal";
+const std::string RECOVERED_LOG = "DATALOG/recovered.txt";
 // Long enough that queued bytes stay queued until the test flushes them.
 constexpr std::chrono::milliseconds NEVER_BY_ITSELF = 1h;
 
@@ -59,25 +60,6 @@ bool InChildWherePermissionsBind(const std::function<bool()> &check)
 }
 
 // A log writer that keeps what it is given and answers `result`.
-struct CCollectingLog
-{
-    LogWriteResult result = LogWriteResult::Written;
-    int calls = 0;
-    std::string bytes;
-
-    JournalLogWriter Writer()
-    {
-        return [this](const SegmentVisitor &segments) {
-            ++calls;
-            const bool handedOver = segments([this](const char *data, std::size_t length) {
-                bytes.append(data, length);
-                return true;
-            });
-            return handedOver ? result : LogWriteResult::WriteFailed;
-        };
-    }
-};
-
 // Each test runs in a fresh, empty working directory.
 class ReceiveJournal : public ::testing::Test
 {
@@ -150,39 +132,29 @@ TEST_F(ReceiveJournal, CloseWritesWhatIsQueuedAndKeepsIt)
     EXPECT_EQ(Contents(JOURNAL), "queued");
 }
 
-TEST_F(ReceiveJournal, RecoverHandsALeftoverToTheLogAndEmptiesIt)
+// A new log becomes the journal's file itself, an existing one gets the bytes copied onto its
+// end; either way the journal serves this run afterwards, empty.
+TEST_F(ReceiveJournal, RecoverMovesALeftoverIntoTheLog)
 {
-    const std::string leftover = std::string("X07FFY0801Z0ABC\r\n\0\x82\xA0\xFF", 21);
-    fs::create_directory("DATALOG");
-    WriteFile(JOURNAL, leftover);
+    const std::string leftover
+        = std::string("X07FFY0801Z0ABC\r\n\0\x82\xA0\xFF", 21) + std::string(100000, '\xA5');
+    for (const char *earlier : {"", "earlier"}) {
+        SCOPED_TRACE(earlier);
+        fs::create_directory("DATALOG");
+        if (*earlier)
+            WriteFile(RECOVERED_LOG, earlier);
+        WriteFile(JOURNAL, leftover);
 
-    CReceiveJournal journal("DATALOG");
-    CCollectingLog log;
-    EXPECT_EQ(journal.Recover(log.Writer()), JournalRecovery::Recovered);
-    EXPECT_EQ(log.bytes, leftover);
-    EXPECT_EQ(fs::file_size(JOURNAL), 0u);
-
-    // Emptied, it serves this run.
-    ASSERT_TRUE(journal.Open());
-    journal.Append("new", 3);
-    EXPECT_TRUE(journal.Flush());
-    EXPECT_EQ(Contents(JOURNAL), "new");
-}
-
-TEST_F(ReceiveJournal, RecoversIntoALogFile)
-{
-    const std::string leftover(100000, '\xA5');
-    fs::create_directory("DATALOG");
-    WriteFile(JOURNAL, leftover);
-    WriteFile("DATALOG/log.txt", "earlier");
-
-    CReceiveJournal journal("DATALOG");
-    EXPECT_EQ(journal.Recover([](const SegmentVisitor &segments) {
-        return AppendToLogFile("DATALOG/log.txt", segments);
-    }),
-              JournalRecovery::Recovered);
-    EXPECT_EQ(Contents("DATALOG/log.txt"), "earlier" + leftover);
-    EXPECT_EQ(fs::file_size(JOURNAL), 0u);
+        CReceiveJournal journal("DATALOG");
+        EXPECT_EQ(journal.Recover(RECOVERED_LOG), JournalRecovery::Recovered);
+        EXPECT_EQ(Contents(RECOVERED_LOG), earlier + leftover);
+        ASSERT_TRUE(journal.Open());
+        journal.Append("new", 3);
+        EXPECT_TRUE(journal.Flush());
+        EXPECT_EQ(Contents(JOURNAL), "new");
+        journal.Close();
+        fs::remove_all("DATALOG");
+    }
 }
 
 TEST_F(ReceiveJournal, RecoverFindsNothingWhereNoRunLeftBytes)
@@ -214,9 +186,8 @@ TEST_F(ReceiveJournal, RecoverFindsNothingWhereNoRunLeftBytes)
         SCOPED_TRACE(row.name);
         row.prepare();
         CReceiveJournal journal("DATALOG");
-        CCollectingLog log;
-        EXPECT_EQ(journal.Recover(log.Writer()), JournalRecovery::Nothing);
-        EXPECT_EQ(log.calls, 0);
+        EXPECT_EQ(journal.Recover(RECOVERED_LOG), JournalRecovery::Nothing);
+        EXPECT_FALSE(fs::exists(RECOVERED_LOG));
         if (row.journalAfter)
             EXPECT_EQ(Contents(JOURNAL), row.journalAfter);
         else
@@ -230,25 +201,23 @@ TEST_F(ReceiveJournal, KeepsALeftoverThatTheLogDidNotTakeForTheNextStart)
 {
     fs::create_directory("DATALOG");
     WriteFile(JOURNAL, "left behind");
-    for (const LogWriteResult failure : {LogWriteResult::OpenFailed, LogWriteResult::WriteFailed}) {
-        CReceiveJournal journal("DATALOG");
-        CCollectingLog log;
-        log.result = failure;
-        EXPECT_EQ(journal.Recover(log.Writer()), JournalRecovery::Failed);
-        EXPECT_EQ(Contents(JOURNAL), "left behind");
+    // A directory in the log's place takes neither a rename nor a copy.
+    fs::create_directory(RECOVERED_LOG);
+    CReceiveJournal journal("DATALOG");
+    EXPECT_EQ(journal.Recover(RECOVERED_LOG), JournalRecovery::Failed);
+    EXPECT_EQ(Contents(JOURNAL), "left behind");
 
-        // This run neither mixes its bytes into the leftover nor empties it.
-        EXPECT_FALSE(journal.Open());
-        journal.Append("this run", 8);
-        EXPECT_FALSE(journal.Flush());
-        journal.Clear();
-        EXPECT_EQ(Contents(JOURNAL), "left behind");
-    }
+    // This run neither mixes its bytes into the leftover nor empties it.
+    EXPECT_FALSE(journal.Open());
+    journal.Append("this run", 8);
+    EXPECT_FALSE(journal.Flush());
+    journal.Clear();
+    EXPECT_EQ(Contents(JOURNAL), "left behind");
 
+    fs::remove(RECOVERED_LOG);
     CReceiveJournal nextStart("DATALOG");
-    CCollectingLog log;
-    EXPECT_EQ(nextStart.Recover(log.Writer()), JournalRecovery::Recovered);
-    EXPECT_EQ(log.bytes, "left behind");
+    EXPECT_EQ(nextStart.Recover(RECOVERED_LOG), JournalRecovery::Recovered);
+    EXPECT_EQ(Contents(RECOVERED_LOG), "left behind");
 }
 
 TEST_F(ReceiveJournal, ASecondRunLeavesTheJournalInUseAlone)
