@@ -102,8 +102,9 @@ LogWriteResult CMonitorDlg::LogAndClearDisplay()
     return result;
 }
 
-// The journal holds the text: its file goes to the log whole, off the window's thread. Where it
-// does not (it could not be opened, or a write failed), the text goes from memory.
+// The journal holds the text: its file goes to the log whole, off the window's thread, its last
+// bytes synced there too. Where it does not (it could not be opened, or a write failed), the text
+// goes from memory.
 LogWriteResult CMonitorDlg::WriteTextToLog()
 {
     const auto fromMemory = [this] {
@@ -111,14 +112,13 @@ LogWriteResult CMonitorDlg::WriteTextToLog()
             return m_strReceived.ForEachSegment(sink);
         });
     };
-    if (!m_journal.Flush() || m_journal.StoredSize() != m_strReceived.Size())
-        return fromMemory();
     const std::string path = LogFileName(g_portSettings.portIndex);
+    const std::uint64_t length = m_strReceived.Size();
     std::atomic<std::uint64_t> done {0};
     std::atomic<std::uint64_t> total {0};
     m_writingLog = true;
     auto moved = std::async(std::launch::async, [&] {
-        return m_journal.MoveIntoLog(path, [&](std::uint64_t written, std::uint64_t of) {
+        return m_journal.MoveIntoLog(path, length, [&](std::uint64_t written, std::uint64_t of) {
             total = of;
             done = written;
         });

@@ -96,32 +96,41 @@ void CLineFeeder::Release(std::uint64_t due)
     m_source.Append(m_batch, static_cast<std::size_t>(due - m_released));
     if (m_record)
         std::fwrite(m_batch.data(), 1, m_batch.size(), m_record);
-    for (std::string &backlog : m_backlogs)
-        backlog += m_batch;
+    for (Backlog &backlog : m_backlogs)
+        backlog.bytes += m_batch;
     m_released = due;
+}
+
+// Offers an end its backlog; true when the terminal took all of it.
+bool CLineFeeder::Offer(std::size_t end)
+{
+    Backlog &backlog = m_backlogs[end];
+    backlog.taken += m_ends[end]->Offer(backlog.bytes.data() + backlog.taken, backlog.Size());
+    if (backlog.taken * 2 >= backlog.bytes.size()) {
+        backlog.bytes.erase(0, backlog.taken);
+        backlog.taken = 0;
+    }
+    return backlog.Size() == 0;
 }
 
 void CLineFeeder::OfferBacklogs()
 {
     for (std::size_t i = 0; i < m_ends.size(); ++i) {
-        std::string &backlog = m_backlogs[i];
-        backlog.erase(0, m_ends[i]->Offer(backlog.data(), backlog.size()));
-        if (backlog.empty())
+        if (Offer(i))
             continue;
         ++m_stats[i].stalledWakeUps;
-        m_stats[i].largestBacklog = std::max(m_stats[i].largestBacklog, backlog.size());
+        m_stats[i].largestBacklog = std::max(m_stats[i].largestBacklog, m_backlogs[i].Size());
     }
 }
 
 void CLineFeeder::DrainBacklogs()
 {
     for (std::size_t i = 0; i < m_ends.size(); ++i) {
-        std::string &backlog = m_backlogs[i];
-        while (!backlog.empty()) {
+        while (m_backlogs[i].Size() != 0) {
             pollfd writable {m_ends[i]->MasterFd(), POLLOUT, 0};
             if (::poll(&writable, 1, DRAIN_TIMEOUT_MS) <= 0)
                 break;
-            backlog.erase(0, m_ends[i]->Offer(backlog.data(), backlog.size()));
+            Offer(i);
         }
     }
     if (m_record)

@@ -55,7 +55,18 @@ private:
     void DrainBacklogs();
 
     std::vector<CPseudoTerminal *> m_ends;
-    std::vector<std::string> m_backlogs;
+    // Bytes released and not yet taken: what lies past `taken` in `bytes`. Taken bytes are
+    // dropped from the front only once they are half of it, so a long stall costs no more than
+    // the bytes it holds back.
+    struct Backlog
+    {
+        std::string bytes;
+        std::size_t taken = 0;
+        std::size_t Size() const { return bytes.size() - taken; }
+    };
+    bool Offer(std::size_t end);
+
+    std::vector<Backlog> m_backlogs;
     std::vector<EndStats> m_stats;
     double m_bytesPerSecond;
     std::FILE *m_record;

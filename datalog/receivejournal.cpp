@@ -130,13 +130,13 @@ bool CReceiveJournal::StartWriter()
 }
 
 std::optional<LogWriteResult> CReceiveJournal::MoveIntoLog(const std::string &logPath,
+                                                           std::uint64_t length,
                                                            const CopyProgress &progress)
 {
     m_moved.reset();
-    if (!IsOpen() || !Flush())
+    if (!IsOpen() || !Flush() || m_written != length)
         return std::nullopt;
     StopWriter();
-    const std::uint64_t length = m_written;
     if (RenameJournalToLog(m_path, logPath)) {
         m_moved = MoveResult::Renamed;
         if (progress)

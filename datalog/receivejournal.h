@@ -78,12 +78,13 @@ public:
     void Close();
 
     // Puts every byte of the journal into the log at logPath (see journalmove.h): the file
-    // itself, renamed, when the log is new, else a copy. Nothing when the journal is not open or
-    // has failed; the caller writes the text from memory then. It may run on another thread
-    // while the window paints, and the window appends nothing meanwhile; ResumeAfterMove on the
-    // window's thread takes bytes again: after a move into a new empty journal, else into this
-    // one as it is.
-    std::optional<LogWriteResult> MoveIntoLog(const std::string &logPath,
+    // itself, renamed, when the log is new, else a copy. It syncs what is queued first, and
+    // moves only a journal that then holds `length` bytes, the whole text; nothing when it is not
+    // open, has failed or lags, and the caller writes the text from memory then. It may run on
+    // another thread while the window paints, and the window appends nothing meanwhile;
+    // ResumeAfterMove on the window's thread takes bytes again: after a move into a new empty
+    // journal, else into this one as it is.
+    std::optional<LogWriteResult> MoveIntoLog(const std::string &logPath, std::uint64_t length,
                                               const CopyProgress &progress);
     void ResumeAfterMove();
 

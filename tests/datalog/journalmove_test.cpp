@@ -48,24 +48,28 @@ protected:
     {
         ASSERT_TRUE(m_journal.Open());
         m_journal.Append(bytes.data(), bytes.size());
-        ASSERT_TRUE(m_journal.Flush());
+        m_received += bytes.size();
     }
     std::optional<LogWriteResult> Move()
     {
-        auto moved = m_journal.MoveIntoLog(LOG, [this](std::uint64_t done, std::uint64_t total) {
-            m_progress = {done, total};
-        });
+        auto moved = m_journal.MoveIntoLog(LOG, m_received,
+                                           [this](std::uint64_t done, std::uint64_t total) {
+                                               m_progress = {done, total};
+                                           });
         m_journal.ResumeAfterMove();
+        m_received = 0;
         return moved;
     }
 
     CTempWorkDir m_workDir;
     CReceiveJournal m_journal {"DATALOG", 1h};
     std::pair<std::uint64_t, std::uint64_t> m_progress;
+    std::uint64_t m_received = 0;
 };
 
 } // namespace
 
+// Bytes still queued for the journal's writer go with the move.
 TEST_F(JournalMove, ANewLogIsTheJournalRenamedAndAnExistingOneGetsACopy)
 {
     Receive("first\r\n");
@@ -86,6 +90,7 @@ TEST_F(JournalMove, ANewLogIsTheJournalRenamedAndAnExistingOneGetsACopy)
 
     // The journal goes on after the copy, from its start.
     Receive("third");
+    ASSERT_TRUE(m_journal.Flush());
     EXPECT_EQ(m_journal.StoredSize(), 5u);
     EXPECT_EQ(Contents(JOURNAL), "third");
 }
@@ -98,7 +103,17 @@ TEST_F(JournalMove, ALogThatCannotBeOpenedLeavesTheJournalAsItWas)
     EXPECT_EQ(Contents(JOURNAL), "kept");
     EXPECT_EQ(m_journal.StoredSize(), 4u);
     Receive(" and more");
+    ASSERT_TRUE(m_journal.Flush());
     EXPECT_EQ(Contents(JOURNAL), "kept and more");
+}
+
+// A journal that does not hold the whole text (a write of it failed) is not the text.
+TEST_F(JournalMove, AJournalShorterThanTheTextStaysWhereItIs)
+{
+    Receive("part");
+    EXPECT_EQ(m_journal.MoveIntoLog(LOG, 9, {}), std::nullopt);
+    EXPECT_FALSE(fs::exists(LOG));
+    EXPECT_EQ(Contents(JOURNAL), "part");
 }
 
 // A run killed while it copied the journal into "earlier": wherever the copy had got, the next
