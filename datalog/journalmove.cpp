@@ -107,19 +107,21 @@ MoveResult CopyJournalIntoLog(int journalFd, std::uint64_t length, const std::st
         return MoveResult::OpenFailed;
     // The journal is emptied while the record still stands: a kill in between must not leave
     // the bytes both in the log and in a journal that the next start would recover.
-    bool copied
+    const bool copied
         = WriteRecord(recordPath, logPath, static_cast<std::uint64_t>(earlierLength), length)
         && CopyAll(journalFd, length, log, earlierLength, progress)
         && RetryOnInterrupt([&] { return fsync(log); }) == 0
-        && RetryOnInterrupt([&] { return ftruncate(journalFd, 0); }) == 0
-        && RetryOnInterrupt([&] { return fdatasync(journalFd); }) == 0;
+        && RetryOnInterrupt([&] { return ftruncate(journalFd, 0); }) == 0;
     if (!copied) {
         RetryOnInterrupt([&] { return ftruncate(log, earlierLength); });
         RetryOnInterrupt([&] { return fsync(log); });
     }
     close(log);
-    // Cut back or whole, the log is as the record would leave it.
-    RemoveRecord(recordPath);
+    // Cut back or whole, the log is as the record would leave it. An emptied journal that is not
+    // known to be empty on the disk keeps the record: should a power cut bring its bytes back,
+    // the next start cuts the log back instead of logging them twice.
+    if (!copied || RetryOnInterrupt([&] { return fdatasync(journalFd); }) == 0)
+        RemoveRecord(recordPath);
     return copied ? MoveResult::Copied : MoveResult::WriteFailed;
 }
 

@@ -6,9 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -105,6 +110,35 @@ TEST_F(JournalMove, ALogThatCannotBeOpenedLeavesTheJournalAsItWas)
     Receive(" and more");
     ASSERT_TRUE(m_journal.Flush());
     EXPECT_EQ(Contents(JOURNAL), "kept and more");
+}
+
+// As on a full disk: the copy stops part-way, the log is cut back and the journal keeps the text.
+TEST(JournalCopy, ThatFailsPartWayLeavesLogAndJournalAsTheyWere)
+{
+    CTempWorkDir workDir;
+    fs::create_directory("DATALOG");
+    const std::string earlier(50, 'e');
+    const std::string bytes = "X07FFY0801Z0ABC\r\n";
+    WriteFile(LOG, earlier);
+    WriteFile(JOURNAL, bytes);
+    const int journal = open(JOURNAL.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(journal, 0);
+    // Room for the record, not for the whole copy.
+    const pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit fileSize = {60, 60};
+        setrlimit(RLIMIT_FSIZE, &fileSize);
+        const MoveResult result = CopyJournalIntoLog(journal, bytes.size(), LOG, RECORD, {});
+        _exit(result == MoveResult::WriteFailed ? 0 : 1);
+    }
+    close(journal);
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(Contents(LOG), earlier);
+    EXPECT_EQ(Contents(JOURNAL), bytes);
+    EXPECT_FALSE(fs::exists(RECORD));
 }
 
 // A journal that does not hold the whole text (a write of it failed) is not the text.
