@@ -27,8 +27,6 @@
 
 #include <cstring>
 
-const char *const BIT_LENGTH_LABELS[5] = {"16Bit", "14Bit", "12Bit", "10Bit", " 8Bit"};
-
 CMonitorDlg::CMonitorDlg(QWidget *parent)
     : QDialog(parent)
     , m_hIcon(MainIcon())

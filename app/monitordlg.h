@@ -41,8 +41,6 @@ inline constexpr int RECONNECT_PERIOD_MS = 600;
 // How far the open-and-configure sequence got.
 enum class PortOutcome { NotOpened, StateUnreadable, ConfigurationRefused, Configured };
 
-extern const char *const BIT_LENGTH_LABELS[5];
-
 class CMonitorDlg : public QDialog
 {
     Q_OBJECT

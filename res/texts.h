@@ -11,6 +11,31 @@ inline constexpr const char *ABOUT_MENU = "Orvanta のﾊﾞｰｼﾞｮﾝ情�
 // The maker's notice under the version line of the About box, short enough for its one line.
 inline constexpr const char *ABOUT_NOTICE = "© 2026 Orvanta 制作チーム";
 
+// Opening a log to look back at it: the main window's menu entry, the file dialogs, the viewer's
+// window and its controls. %1 in the title is the file's name.
+inline constexpr const char *OPEN_LOG_MENU = "ログを開く(&O)...";
+inline constexpr const char *OPEN_LOG_CAPTION = "ログを開く";
+inline constexpr const char *LOG_FILE_FILTER = "ログファイル (*.txt);;すべてのファイル (*)";
+inline constexpr const char *VIEWER_TITLE = "%1 - ログ表示";
+inline constexpr const char *VIEWER_RELOAD = "再読み込み";
+inline constexpr const char *VIEWER_SAVE_ALL_CSV = "全体をCSVで保存...";
+inline constexpr const char *VIEWER_SAVE_VISIBLE_CSV = "表示範囲をCSVで保存...";
+inline constexpr const char *VIEWER_SAVE_PICTURE = "画像で保存...";
+inline constexpr const char *VIEWER_BIT_LENGTH = "データビット長:";
+inline constexpr const char *CSV_SAVE_CAPTION = "CSVで保存";
+inline constexpr const char *CSV_FILE_FILTER = "CSVファイル (*.csv)";
+inline constexpr const char *PICTURE_SAVE_CAPTION = "画像で保存";
+inline constexpr const char *PICTURE_FILE_FILTER = "PNG画像 (*.png)";
+inline constexpr const char *PICTURE_CANNOT_WRITE = "画像ファイルに書き込めません";
+// In the bars that show how far the reading of the log and the writing of a CSV file are; %p is
+// the percentage.
+inline constexpr const char *VIEWER_READING = "読み込んでいます %p%";
+inline constexpr const char *CSV_WRITING = "CSVファイルに書き込んでいます";
+// The frame under the pointer: its number and byte position, then for each channel it carries
+// the channel's letter, its four digits as in the file and its plot value.
+inline constexpr const char *READOUT_FRAME = "フレーム %1　位置 %2";
+inline constexpr const char *READOUT_CHANNEL = "　%1 %2 (%3)";
+
 inline constexpr const char *PORT_MISSING
     = "指定COMポートが無いのでRS232の通信動作の設定ができません。\n"
       "それ以外のCOMポートを指定してポート設定をしてください。";
@@ -49,6 +74,8 @@ inline constexpr const char *PORT_ABSENT = "なし";
 
 inline constexpr const char *USAGE = "使い方: orvanta [オプション]\n"
                                      "  --list-ports  COMポートの一覧を表示して終了します\n"
+                                     "  --view ファイル\n"
+                                     "                ログを表示するウィンドウだけを開きます\n"
                                      "  --help        この説明を表示して終了します\n"
                                      "  --version     バージョンを表示して終了します\n";
 inline constexpr const char *UNKNOWN_OPTION = "不明なオプションです: ";
