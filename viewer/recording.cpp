@@ -21,8 +21,10 @@ constexpr std::int64_t BLOCK_FRAMES = CRecording::BLOCK_FRAMES;
 constexpr std::int64_t SUMMARY_FAN_OUT = 16;
 // Below this many frames to a column the frames are read from the file rather than summed up.
 constexpr std::int64_t FRAMES_READ_PER_COLUMN = 2 * BLOCK_FRAMES;
-// A read back of frames asks for about what they take, which is never less than this.
-constexpr std::size_t FRAME_READ_PIECE = 256;
+// A read back of frames asks for about what they take, within these bounds: small reads of a
+// block's frames, and pieces for many frames that the allocator keeps for reuse.
+constexpr std::size_t FRAME_READ_PIECE_MIN = 256;
+constexpr std::size_t FRAME_READ_PIECE_MAX = 64 * 1024;
 
 constexpr std::uint8_t MALFORMED = 1 << 3;
 
@@ -89,6 +91,12 @@ void Store(CBlockArray<T, N> &array, std::int64_t index, T value)
 std::int64_t ColumnStart(std::int64_t first, std::int64_t count, int columns, int column)
 {
     return first + count * column / columns;
+}
+
+// The column of the frame `offset` frames after the first: the last whose start is at or before it.
+std::size_t ColumnOf(std::int64_t offset, std::int64_t count, int columns)
+{
+    return static_cast<std::size_t>(((offset + 1) * columns - 1) / count);
 }
 
 } // namespace
@@ -362,11 +370,10 @@ CRecording::Summary CRecording::BlocksSummary(std::int64_t first, std::int64_t l
 std::vector<FrameStretch> CRecording::Stretches(std::int64_t first, std::int64_t last,
                                                 int columns) const
 {
-    std::vector<FrameStretch> stretches(static_cast<std::size_t>(std::max(columns, 0)),
-                                        StretchOf(EMPTY_SUMMARY));
     const std::int64_t count = last - first;
     if (columns <= 0 || count <= 0 || first < 0)
-        return stretches;
+        return std::vector<FrameStretch>(static_cast<std::size_t>(std::max(columns, 0)),
+                                         StretchOf(EMPTY_SUMMARY));
     std::int64_t summarized;
     std::int32_t code;
     {
@@ -374,37 +381,35 @@ std::vector<FrameStretch> CRecording::Stretches(std::int64_t first, std::int64_t
         summarized = m_summarizedFrames;
         code = m_code;
     }
-    if (count < FRAMES_READ_PER_COLUMN * columns)
-        FillFromFrames(stretches, first, count, std::min(last, summarized), code);
-    else
-        FillFromSummaries(stretches, first, count, summarized, code);
+    const std::vector<Summary> summaries = count < FRAMES_READ_PER_COLUMN * columns
+        ? SummariesFromFrames(columns, first, count, std::min(last, summarized), code)
+        : SummariesFromBlocks(columns, first, count, summarized, code);
+    std::vector<FrameStretch> stretches;
+    stretches.reserve(summaries.size());
+    for (const Summary &summary : summaries)
+        stretches.push_back(StretchOf(summary));
     return stretches;
 }
 
-void CRecording::FillFromFrames(std::vector<FrameStretch> &stretches, std::int64_t first,
-                                std::int64_t count, std::int64_t end, std::int32_t code) const
+std::vector<Summary> CRecording::SummariesFromFrames(int columns, std::int64_t first,
+                                                     std::int64_t count, std::int64_t end,
+                                                     std::int32_t code) const
 {
-    const int columns = static_cast<int>(stretches.size());
-    const std::vector<RecordedFrame> frames = Frames(first, end - first);
-    auto frame = frames.begin();
-    for (int column = 0; column < columns && frame != frames.end(); ++column) {
-        const std::int64_t columnEnd = ColumnStart(first, count, columns, column + 1);
-        Summary summary = EMPTY_SUMMARY;
-        for (; frame != frames.end() && frame->number < columnEnd; ++frame)
-            Include(summary, *frame, code);
-        stretches[static_cast<std::size_t>(column)] = StretchOf(summary);
-    }
+    std::vector<Summary> summaries(static_cast<std::size_t>(columns), EMPTY_SUMMARY);
+    ForEachFrame(first, end - first, [&](const RecordedFrame &frame) {
+        Include(summaries[ColumnOf(frame.number - first, count, columns)], frame, code);
+    });
+    return summaries;
 }
 
 // Each column takes the blocks wholly inside it from the summaries. The other blocks it touches,
 // those cut by its edges or by the end of what is summarized, are read from the file, each once
 // for all the columns that share it.
-void CRecording::FillFromSummaries(std::vector<FrameStretch> &stretches, std::int64_t first,
-                                   std::int64_t count, std::int64_t summarized,
-                                   std::int32_t code) const
+std::vector<Summary> CRecording::SummariesFromBlocks(int columns, std::int64_t first,
+                                                     std::int64_t count, std::int64_t summarized,
+                                                     std::int32_t code) const
 {
-    const int columns = static_cast<int>(stretches.size());
-    std::vector<Summary> summaries(stretches.size(), EMPTY_SUMMARY);
+    std::vector<Summary> summaries(static_cast<std::size_t>(columns), EMPTY_SUMMARY);
     std::vector<std::int64_t> cutBlocks;
     const auto noteCut = [&](std::int64_t frame) {
         const std::int64_t block = frame / BLOCK_FRAMES;
@@ -430,48 +435,50 @@ void CRecording::FillFromSummaries(std::vector<FrameStretch> &stretches, std::in
     for (const std::int64_t block : cutBlocks) {
         const std::int64_t blockStart = block * BLOCK_FRAMES;
         const std::int64_t blockEnd = std::min(summarized, blockStart + BLOCK_FRAMES);
-        for (const RecordedFrame &frame : Frames(blockStart, blockEnd - blockStart)) {
+        ForEachFrame(blockStart, blockEnd - blockStart, [&](const RecordedFrame &frame) {
             const std::int64_t offset = frame.number - first;
-            if (offset < 0 || offset >= count)
-                continue;
-            // The last column whose start is at or before the frame.
-            const std::int64_t column = ((offset + 1) * columns - 1) / count;
-            Include(summaries[static_cast<std::size_t>(column)], frame, code);
-        }
+            if (offset >= 0 && offset < count)
+                Include(summaries[ColumnOf(offset, count, columns)], frame, code);
+        });
     }
-    for (int column = 0; column < columns; ++column)
-        stretches[static_cast<std::size_t>(column)]
-            = StretchOf(summaries[static_cast<std::size_t>(column)]);
+    return summaries;
 }
 
 std::vector<RecordedFrame> CRecording::Frames(std::int64_t first, std::int64_t count) const
 {
     std::vector<RecordedFrame> frames;
+    frames.reserve(static_cast<std::size_t>(std::clamp<std::int64_t>(count, 0, 1 << 20)));
+    ForEachFrame(first, count, [&](const RecordedFrame &frame) { frames.push_back(frame); });
+    return frames;
+}
+
+// Reads the known frames of [first, first + count) from the start of the block of the first.
+template<typename Visit>
+void CRecording::ForEachFrame(std::int64_t first, std::int64_t count, Visit &&visit) const
+{
     std::int64_t start;
     bool afterSkippedBytes;
     {
         const std::lock_guard lock(m_mutex);
         count = std::min(count, m_frameCount - first);
         if (first < 0 || count <= 0)
-            return frames;
+            return;
         const std::int64_t entry = m_blockStarts[static_cast<std::uint64_t>(first / BLOCK_FRAMES)];
         start = entry / 2;
         afterSkippedBytes = entry % 2;
     }
-    frames.reserve(static_cast<std::size_t>(count));
     const std::int64_t end = first + count;
     std::int64_t number = first / BLOCK_FRAMES * BLOCK_FRAMES;
     const std::size_t pieceSize = std::min(
         m_pieceSize,
-        std::max(FRAME_READ_PIECE,
-                 static_cast<std::size_t>(end - number) * CFrameScanner::FRAME_LENGTH[3]));
+        std::clamp(static_cast<std::size_t>(end - number) * CFrameScanner::FRAME_LENGTH[3],
+                   FRAME_READ_PIECE_MIN, FRAME_READ_PIECE_MAX));
     CFrameScanner scanner(m_fd, start, pieceSize, afterSkippedBytes);
     while (number < end && scanner.Next()) {
         for (const ScannedFrame &scanned : scanner.Frames()) {
             if (number >= first && number < end)
-                frames.push_back(RecordedFrameOf(scanned, number));
+                visit(RecordedFrameOf(scanned, number));
             ++number;
         }
     }
-    return frames;
 }

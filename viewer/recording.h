@@ -104,10 +104,12 @@ private:
                  std::int64_t frameEnd, std::int64_t bytesRead, std::int64_t framesEnd);
     void UpdateLevels(std::int64_t changedBlock);
     Summary BlocksSummary(std::int64_t first, std::int64_t last) const;
-    void FillFromFrames(std::vector<FrameStretch> &stretches, std::int64_t first,
-                        std::int64_t count, std::int64_t end, std::int32_t code) const;
-    void FillFromSummaries(std::vector<FrameStretch> &stretches, std::int64_t first,
-                           std::int64_t count, std::int64_t summarized, std::int32_t code) const;
+    std::vector<Summary> SummariesFromFrames(int columns, std::int64_t first, std::int64_t count,
+                                             std::int64_t end, std::int32_t code) const;
+    std::vector<Summary> SummariesFromBlocks(int columns, std::int64_t first, std::int64_t count,
+                                             std::int64_t summarized, std::int32_t code) const;
+    template<typename Visit>
+    void ForEachFrame(std::int64_t first, std::int64_t count, Visit &&visit) const;
 
     const std::string m_path;
     const std::size_t m_pieceSize;
