@@ -57,6 +57,13 @@ inline constexpr const char *SELECTION_TOO_LARGE = "選択範囲が大きすぎ�
 // Beside the bar that shows how much of a long log write is done.
 inline constexpr const char *LOG_WRITING = "ログファイルに書き込んでいます";
 
+// Looking back at a log file, and its export as CSV. The header names the columns: frame
+// number, byte position, each channel's four digits as they stand, each channel's plot value.
+inline constexpr const char *LOG_CANNOT_READ = "ログファイルが読み込めません";
+inline constexpr const char *CSV_CANNOT_WRITE = "CSVファイルに書き込めません";
+inline constexpr const char *CSV_HEADER
+    = "フレーム番号,バイト位置,X 16進,Y 16進,Z 16進,X 値,Y 値,Z 値";
+
 // After the port's name: its device hung up (an unplugged adapter), and it is reopened by itself.
 inline constexpr const char *PORT_LOST_SUFFIX = "　の接続が切れました。再接続を待っています";
 inline constexpr const char *PORT_RECONNECTED_SUFFIX = "　に再接続しました";
@@ -72,13 +79,18 @@ inline constexpr const char *PORT_NUMBERS_EXHAUSTED = "COM番号の空きがあ�
 inline constexpr const char *PORT_PRESENT = "あり";
 inline constexpr const char *PORT_ABSENT = "なし";
 
-inline constexpr const char *USAGE = "使い方: orvanta [オプション]\n"
-                                     "  --list-ports  COMポートの一覧を表示して終了します\n"
-                                     "  --view ファイル\n"
-                                     "                ログを表示するウィンドウだけを開きます\n"
-                                     "  --help        この説明を表示して終了します\n"
-                                     "  --version     バージョンを表示して終了します\n";
+inline constexpr const char *USAGE
+    = "使い方: orvanta [オプション]\n"
+      "  --list-ports  COMポートの一覧を表示して終了します\n"
+      "  --view ファイル\n"
+      "                ログを表示するウィンドウだけを開きます\n"
+      "  --csv ファイル [--bits 16|14|12|10|8]\n"
+      "                ログをCSVにして標準出力に書き、終了します (既定は12ビット)\n"
+      "  --help        この説明を表示して終了します\n"
+      "  --version     バージョンを表示して終了します\n";
 inline constexpr const char *UNKNOWN_OPTION = "不明なオプションです: ";
+inline constexpr const char *OPTION_VALUE_MISSING = "オプションの値がありません: ";
+inline constexpr const char *BIT_LENGTH_INVALID = "ビット長は 16, 14, 12, 10, 8 のどれかです: ";
 
 // Why a port did not open, the paragraph under PORT_CANNOT_OPEN_SUFFIX or PORT_MISSING. %1 and
 // %2 stand for the variable parts.

@@ -1,0 +1,96 @@
+#include "csvexport.h"
+
+#include "frameparser.h"
+#include "recording.h"
+#include "texts.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr std::int64_t FRAMES_PER_PIECE = 16384;
+constexpr const char *CRLF = "\r\n";
+
+void AppendDigits(std::string &row, const char (&digits)[4])
+{
+    std::string field;
+    for (const char ch : digits) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
+            field += ch;
+        } else {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            field += escaped;
+        }
+    }
+    if (field.find_first_of(",\"") == std::string::npos) {
+        row += field;
+        return;
+    }
+    row += '"';
+    for (const char ch : field) {
+        if (ch == '"')
+            row += '"';
+        row += ch;
+    }
+    row += '"';
+}
+
+void AppendRow(std::string &out, const RecordedFrame &frame, std::int32_t code)
+{
+    out += std::to_string(frame.number);
+    out += ',';
+    out += std::to_string(frame.bytePosition);
+    for (int ch = 0; ch < 3; ++ch) {
+        out += ',';
+        if (ch < frame.channels)
+            AppendDigits(out, frame.digits[ch]);
+    }
+    for (int ch = 0; ch < 3; ++ch) {
+        out += ',';
+        if (ch < frame.channels)
+            out += std::to_string(DecodeChannelValue(frame.digits[ch], code));
+    }
+    out += CRLF;
+}
+
+bool Write(const std::string &text, std::FILE *out, std::string &failure)
+{
+    if (std::fwrite(text.data(), 1, text.size(), out) == text.size())
+        return true;
+    failure = std::string(Strings::CSV_CANNOT_WRITE) + "：" + std::strerror(errno);
+    return false;
+}
+
+} // namespace
+
+bool WriteCsv(const CRecording &recording, std::int64_t first, std::int64_t last, std::int32_t code,
+              std::FILE *out, std::string &failure)
+{
+    std::string piece = std::string(Strings::CSV_HEADER) + CRLF;
+    first = std::max<std::int64_t>(first, 0);
+    last = std::min(last, recording.FrameCount());
+    for (std::int64_t next = first; next < last;) {
+        const std::int64_t count = std::min(FRAMES_PER_PIECE, last - next);
+        const std::vector<RecordedFrame> frames = recording.Frames(next, count);
+        if (static_cast<std::int64_t>(frames.size()) != count) {
+            failure = Strings::LOG_CANNOT_READ;
+            return false;
+        }
+        for (const RecordedFrame &frame : frames)
+            AppendRow(piece, frame, code);
+        if (!Write(piece, out, failure))
+            return false;
+        piece.clear();
+        next += count;
+    }
+    if (!Write(piece, out, failure) || std::fflush(out) != 0) {
+        failure = std::string(Strings::CSV_CANNOT_WRITE) + "：" + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
