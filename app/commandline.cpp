@@ -55,9 +55,15 @@ int RejectOption(const std::string &option)
     return USAGE_ERROR;
 }
 
+int RejectMissingValue(const std::string &option)
+{
+    std::fprintf(stderr, "%s%s\n%s", Strings::OPTION_VALUE_MISSING, option.c_str(), Strings::USAGE);
+    return USAGE_ERROR;
+}
+
 } // namespace
 
-std::optional<int> RunCommandLine(int argc, char **argv)
+std::optional<int> RunCommandLine(int argc, char **argv, std::string &viewPath)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
@@ -70,6 +76,12 @@ std::optional<int> RunCommandLine(int argc, char **argv)
         if (option == "--version") {
             std::printf("%s %s\n", Strings::APP_NAME, ORVANTA_VERSION);
             return 0;
+        }
+        if (option == "--view") {
+            if (i + 1 == argc)
+                return RejectMissingValue(option);
+            viewPath = argv[++i];
+            continue;
         }
         if (option.starts_with("--"))
             return RejectOption(option);

@@ -59,6 +59,8 @@ public:
     void OnReceiveError();
     void OnTimer(unsigned id);
     void OnSysCommand(unsigned id);
+    // Opens a log chosen in a file dialog, which starts in the log folder, in a viewer.
+    void OnOpenLog();
     void OnDisplayClear();
     void OnSelchangeBitLength();
     void OnPortSelect();
@@ -99,6 +101,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void timerEvent(QTimerEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     void reject() override;
 
 private:
