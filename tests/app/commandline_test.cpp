@@ -54,6 +54,10 @@ TEST(CommandLine, OptionsAnswerWithoutAWindow)
     const ProgramRun unknown = RunOrvanta(noDisplay, "--colour");
     EXPECT_EQ(unknown.status, 2);
     EXPECT_TRUE(unknown.output.starts_with("不明なオプションです: --colour\n使い方: orvanta"));
+    const ProgramRun viewNothing = RunOrvanta(noDisplay, "--view");
+    EXPECT_EQ(viewNothing.status, 2);
+    EXPECT_TRUE(
+        viewNothing.output.starts_with("オプションの値がありません: --view\n使い方: orvanta"));
 }
 
 TEST(CommandLine, ListPortsNumbersAnAdapterAndShowsEveryPort)

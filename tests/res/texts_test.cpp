@@ -72,6 +72,15 @@ const TextCase TEXT_CASES[] = {
     {"device not present", Strings::OPEN_FAILURE_NOT_PRESENT,
      "デバイスが見つかりません。アダプタが接続されているか確認してください。"},
     {"system error", Strings::OPEN_FAILURE_SYSTEM_ERROR, "システムのエラー：%1"},
+    {"usage", Strings::USAGE,
+     "使い方: orvanta [オプション]\n"
+     "  --list-ports  COMポートの一覧を表示して終了します\n"
+     "  --view ファイル\n"
+     "                ログを表示するウィンドウだけを開きます\n"
+     "  --csv ファイル [--bits 16|14|12|10|8]\n"
+     "                ログをCSVにして標準出力に書き、終了します (既定は12ビット)\n"
+     "  --help        この説明を表示して終了します\n"
+     "  --version     バージョンを表示して終了します\n"},
 };
 
 TEST(Texts, EveryMessageAndStatusLineReadsExactly)

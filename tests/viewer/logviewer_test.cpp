@@ -208,12 +208,4 @@ TEST_F(LogViewer, WritesTheFramesInViewAsCsv)
     EXPECT_TRUE(lines[50].startsWith("74,1258,07FF,")) << lines[50].toStdString();
 }
 
-TEST_F(LogViewer, ReloadShowsWhatWasAppended)
-{
-    Open(Repeated("X0100\r\n", 10));
-    WriteFile("log.txt", Repeated("X0200\r\n", 5), std::ios::app);
-    m_viewer->OnReload();
-    EXPECT_TRUE(WaitFor([this] { return Plot().Range().Span() == 15; }));
-}
-
 } // namespace

@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <filesystem>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -54,17 +53,6 @@ TEST(ViewerCommand, ViewOpensTheFileWithoutPortOrSettings)
     EXPECT_FALSE(fs::exists("DATALOG"));
     kill(pid, SIGTERM);
     waitpid(pid, nullptr, 0);
-}
-
-TEST(ViewerCommand, ViewWithoutAFileIsAUsageError)
-{
-    FILE *pipe = popen("'" ORVANTA_PATH "' --view 2>&1", "r");
-    char line[256] = {};
-    ASSERT_NE(std::fgets(line, sizeof line, pipe), nullptr);
-    while (std::fgetc(pipe) != EOF) { }
-    const int status = pclose(pipe);
-    EXPECT_STREQ(line, "オプションの値がありません: --view\n");
-    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 2);
 }
 
 } // namespace

@@ -22,10 +22,9 @@ inline std::string Repeated(const std::string &frame, int count)
     return text;
 }
 
-inline void WriteFile(const std::string &name, const std::string &bytes,
-                      std::ios::openmode mode = std::ios::trunc)
+inline void WriteFile(const std::string &name, const std::string &bytes)
 {
-    std::ofstream(name, std::ios::binary | std::ios::out | mode) << bytes;
+    std::ofstream(name, std::ios::binary) << bytes;
 }
 
 // Records every request and answers with `chosen`.
