@@ -38,7 +38,9 @@ constexpr double KEY_ZOOM = 2;
 // An arrow key moves the view by this share of what it shows.
 constexpr double KEY_PAN_SHARE = 0.125;
 
-const QColor MARK_COLOUR(255, 222, 173);
+const QColor MARK_COLOUR(255, 204, 128);
+// A single marked column would be easy to miss: a mark is never narrower than this.
+constexpr double MARK_MIN_WIDTH = 3;
 const QColor AXIS_TEXT_COLOUR(0, 0, 0);
 
 // 1, 2 or 5 times a power of ten, the smallest that is at least `least`.
@@ -160,7 +162,8 @@ PlotShapes CViewerPlot::ColumnShapes() const
         const FrameStretch &stretch = stretches[column];
         const double x = area.left() + static_cast<double>(column);
         if (stretch.malformed)
-            shapes.marks.emplace_back(x, area.top(), 1, area.height());
+            shapes.marks.emplace_back(x + 0.5 - MARK_MIN_WIDTH / 2, area.top(), MARK_MIN_WIDTH,
+                                      area.height());
         for (std::size_t c = 0; c < 3; ++c) {
             const ChannelSpan &span = stretch.channel[c];
             if (span.present) {
