@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
@@ -276,15 +277,19 @@ TEST(Recording, ReloadReadsOnWhereAGrowingFileEndedAndStartsOverWhenItShrank)
     ExpectStretchesOf(recording, shorter.frames, 3);
 }
 
-TEST(Recording, OpenFailsWithTheReasonForAMissingFile)
+TEST(Recording, OpenFailsWithTheReasonForAMissingFileOrAFolder)
 {
     const CTempWorkDir workDir;
-    CRecording recording("missing.log");
-    std::string failure;
-    EXPECT_FALSE(recording.Open(failure));
-    EXPECT_EQ(failure, "ログファイルがオープンできません：No such file or directory");
-    recording.WaitForScan();
-    EXPECT_EQ(recording.FrameCount(), 0);
+    std::filesystem::create_directory("folder");
+    for (const auto &[path, reason] :
+         {std::pair {"missing.log", "No such file or directory"}, {"folder", "Is a directory"}}) {
+        CRecording recording(path);
+        std::string failure;
+        EXPECT_FALSE(recording.Open(failure));
+        EXPECT_EQ(failure, std::string("ログファイルがオープンできません：") + reason);
+        recording.WaitForScan();
+        EXPECT_EQ(recording.FrameCount(), 0);
+    }
 }
 
 } // namespace
