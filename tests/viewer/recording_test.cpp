@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -247,6 +248,34 @@ TEST(Recording, SpansEqualTheFramesOwnAtEveryZoomAndBitLength)
         ExpectFramesOf(recording, log.frames);
         ExpectStretchesOf(recording, log.frames, code);
     }
+}
+
+// The window asks while the scan runs, and changes the bit length in the middle of it.
+TEST(Recording, AnswersWhileItScansAndEndsWithTheSpansOfTheLastBitLength)
+{
+    const CTempWorkDir workDir;
+    const RandomLog log = MakeRandomLog(40000, 17);
+    WriteBytes("log", Bytes(log.text));
+    CRecording recording("log", 100);
+    std::atomic<int> progressCalls = 0;
+    recording.SetOnProgress([&] { ++progressCalls; });
+    std::string failure;
+    ASSERT_TRUE(recording.Open(failure)) << failure;
+    std::int64_t known = 0;
+    while (!recording.ScanComplete()) {
+        const std::int64_t count = recording.FrameCount();
+        EXPECT_GE(count, known);
+        known = count;
+        EXPECT_EQ(recording.Stretches(0, 40000, 50).size(), 50u);
+        EXPECT_LE(recording.Frames(count / 2, 10).size(), 10u);
+        if (count > 20000)
+            recording.SetBitLengthCode(1);
+    }
+    recording.SetBitLengthCode(1);
+    recording.WaitForScan();
+    EXPECT_GT(progressCalls, 0);
+    ExpectFramesOf(recording, log.frames);
+    ExpectStretchesOf(recording, log.frames, 1);
 }
 
 TEST(Recording, ReloadReadsOnWhereAGrowingFileEndedAndStartsOverWhenItShrank)
