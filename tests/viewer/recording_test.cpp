@@ -97,36 +97,6 @@ TEST(Recording, ReadsFramesWithTheLiveRulesWhereverReadsAreCut)
     }
 }
 
-struct ScaledCase
-{
-    std::int32_t code;
-    std::int16_t x, y, z;
-};
-
-TEST(Recording, ScalesTheWorkedFrameAndNonHexDigitsAsTheLiveGraph)
-{
-    const CTempWorkDir workDir;
-    WriteBytes("log", Bytes("X07FFY0801Z0ABC\r\nX0G00\r\n"));
-    CRecording recording("log");
-    std::string failure;
-    ASSERT_TRUE(recording.Open(failure)) << failure;
-    for (const ScaledCase &row :
-         {ScaledCase {3, 249, 250, 335}, ScaledCase {1, 15, 15, 20}, ScaledCase {5, 498, 1, 367}}) {
-        recording.SetBitLengthCode(row.code);
-        recording.WaitForScan();
-        const FrameStretch worked = recording.Stretches(0, 1, 1)[0];
-        EXPECT_EQ(worked.channel[0].low, row.x) << "code " << row.code;
-        EXPECT_EQ(worked.channel[0].high, row.x) << "code " << row.code;
-        EXPECT_EQ(worked.channel[1].low, row.y) << "code " << row.code;
-        EXPECT_EQ(worked.channel[2].high, row.z) << "code " << row.code;
-    }
-    recording.SetBitLengthCode(1);
-    recording.WaitForScan();
-    const FrameStretch nonHex = recording.Stretches(1, 2, 1)[0];
-    EXPECT_EQ(nonHex.channel[0].low, 138);
-    EXPECT_FALSE(nonHex.channel[1].present);
-}
-
 // A log of random frames of all three forms with garbage between some, and what was written.
 struct RandomLog
 {
@@ -233,25 +203,9 @@ void ExpectFramesOf(const CRecording &recording, const std::vector<RecordedFrame
     }
 }
 
+// The window asks while the scan runs and may change the bit length in the middle of it; in the
+// end every span is what the frames of the file give at the last bit length.
 TEST(Recording, SpansEqualTheFramesOwnAtEveryZoomAndBitLength)
-{
-    const CTempWorkDir workDir;
-    const RandomLog log = MakeRandomLog(40000, 7);
-    WriteBytes("log", Bytes(log.text));
-    CRecording recording("log", 1000);
-    std::string failure;
-    ASSERT_TRUE(recording.Open(failure)) << failure;
-    for (const std::int32_t code : {3, 1, 5}) {
-        recording.SetBitLengthCode(code);
-        recording.WaitForScan();
-        EXPECT_EQ(recording.BytesScanned(), static_cast<std::int64_t>(log.text.size()));
-        ExpectFramesOf(recording, log.frames);
-        ExpectStretchesOf(recording, log.frames, code);
-    }
-}
-
-// The window asks while the scan runs, and changes the bit length in the middle of it.
-TEST(Recording, AnswersWhileItScansAndEndsWithTheSpansOfTheLastBitLength)
 {
     const CTempWorkDir workDir;
     const RandomLog log = MakeRandomLog(40000, 17);
@@ -261,21 +215,22 @@ TEST(Recording, AnswersWhileItScansAndEndsWithTheSpansOfTheLastBitLength)
     recording.SetOnProgress([&] { ++progressCalls; });
     std::string failure;
     ASSERT_TRUE(recording.Open(failure)) << failure;
-    std::int64_t known = 0;
-    while (!recording.ScanComplete()) {
-        const std::int64_t count = recording.FrameCount();
-        EXPECT_GE(count, known);
-        known = count;
+    for (std::int64_t known = 0; !recording.ScanComplete();) {
+        EXPECT_GE(recording.FrameCount(), known);
+        known = recording.FrameCount();
         EXPECT_EQ(recording.Stretches(0, 40000, 50).size(), 50u);
-        EXPECT_LE(recording.Frames(count / 2, 10).size(), 10u);
-        if (count > 20000)
+        EXPECT_LE(recording.Frames(known / 2, 10).size(), 10u);
+        if (known > 20000)
             recording.SetBitLengthCode(1);
     }
-    recording.SetBitLengthCode(1);
-    recording.WaitForScan();
     EXPECT_GT(progressCalls, 0);
-    ExpectFramesOf(recording, log.frames);
-    ExpectStretchesOf(recording, log.frames, 1);
+    for (const std::int32_t code : {1, 5, 3}) {
+        recording.SetBitLengthCode(code);
+        recording.WaitForScan();
+        EXPECT_EQ(recording.BytesScanned(), static_cast<std::int64_t>(log.text.size()));
+        ExpectFramesOf(recording, log.frames);
+        ExpectStretchesOf(recording, log.frames, code);
+    }
 }
 
 TEST(Recording, ReloadReadsOnWhereAGrowingFileEndedAndStartsOverWhenItShrank)
