@@ -4,8 +4,8 @@
 #include <string>
 
 // The options Orvanta reads before any window exists, so that they work without a display:
-// --list-ports, --help and --version each print and end the program. Arguments with a single
-// dash are Qt's own (-platform, -style, …) and are left to it.
+// --list-ports, --help, --version and --csv each print and end the program. Arguments with a
+// single dash are Qt's own (-platform, -style, …) and are left to it.
 
 // --view FILE asks for the log viewer alone, on that file, instead of the main window.
 

@@ -58,9 +58,10 @@ void AppendRow(std::string &out, const RecordedFrame &frame, std::int32_t code)
     out += CRLF;
 }
 
+// A piece left in the stream's buffer could still fail to be written, so each is flushed.
 bool Write(const std::string &text, std::FILE *out, std::string &failure)
 {
-    if (std::fwrite(text.data(), 1, text.size(), out) == text.size())
+    if (std::fwrite(text.data(), 1, text.size(), out) == text.size() && std::fflush(out) == 0)
         return true;
     failure = std::string(Strings::CSV_CANNOT_WRITE) + "：" + std::strerror(errno);
     return false;
@@ -88,9 +89,5 @@ bool WriteCsv(const CRecording &recording, std::int64_t first, std::int64_t last
         piece.clear();
         next += count;
     }
-    if (!Write(piece, out, failure) || std::fflush(out) != 0) {
-        failure = std::string(Strings::CSV_CANNOT_WRITE) + "：" + std::strerror(errno);
-        return false;
-    }
-    return true;
+    return Write(piece, out, failure);
 }

@@ -129,61 +129,53 @@ CRecording::~CRecording()
 bool CRecording::Open(std::string &failure)
 {
     m_fd = open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat status
-    {
-    };
-    if (m_fd >= 0 && fstat(m_fd, &status) == 0 && S_ISDIR(status.st_mode))
-        errno = EISDIR;
-    else if (m_fd >= 0 && status.st_size >= 0) {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_fileSize = status.st_size;
-        }
-        StartJob(0);
-        m_thread = std::thread(&CRecording::ScanLoop, this);
-        return true;
+    struct stat status = {};
+    const bool readable = m_fd >= 0 && fstat(m_fd, &status) == 0 && !S_ISDIR(status.st_mode);
+    if (!readable) {
+        // A folder opens for reading, but its reads fail.
+        if (m_fd >= 0 && S_ISDIR(status.st_mode))
+            errno = EISDIR;
+        failure = std::string(Strings::LOG_CANNOT_OPEN) + "：" + std::strerror(errno);
+        if (m_fd >= 0)
+            close(m_fd);
+        m_fd = -1;
+        return false;
     }
-    failure = std::string(Strings::LOG_CANNOT_OPEN) + "：" + std::strerror(errno);
-    if (m_fd >= 0)
-        close(m_fd);
-    m_fd = -1;
-    return false;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_fileSize = status.st_size;
+        QueueJob(0);
+    }
+    m_thread = std::thread(&CRecording::ScanLoop, this);
+    return true;
 }
 
 void CRecording::Reload()
 {
-    struct stat status
-    {
-    };
+    struct stat status = {};
     if (m_fd < 0 || fstat(m_fd, &status) != 0)
         return;
-    std::int64_t firstBlock;
-    {
-        const std::lock_guard lock(m_mutex);
-        m_fileSize = status.st_size;
-        if (m_fileSize < m_framesEnd) {
-            m_blockStarts.Clear();
-            m_levels.clear();
-            m_frameCount = m_summarizedFrames = m_framesEnd = 0;
-        }
-        // The last block is read again whole, as its summary may lack frames that came since.
-        const std::int64_t lastBlock = m_frameCount > 0 ? (m_frameCount - 1) / BLOCK_FRAMES : 0;
-        firstBlock = std::min(lastBlock, m_summarizedFrames / BLOCK_FRAMES);
+    const std::lock_guard lock(m_mutex);
+    m_fileSize = status.st_size;
+    if (m_fileSize < m_framesEnd) {
+        m_blockStarts.Clear();
+        m_levels.clear();
+        m_frameCount = m_summarizedFrames = m_framesEnd = 0;
     }
-    StartJob(firstBlock);
+    // The last block is read again whole, as its summary may lack frames that came since.
+    const std::int64_t lastBlock = m_frameCount > 0 ? (m_frameCount - 1) / BLOCK_FRAMES : 0;
+    QueueJob(std::min(lastBlock, m_summarizedFrames / BLOCK_FRAMES));
 }
 
 void CRecording::SetBitLengthCode(std::int32_t code)
 {
-    {
-        const std::lock_guard lock(m_mutex);
-        if (code == m_code)
-            return;
-        m_code = code;
-        m_summarizedFrames = 0;
-    }
+    const std::lock_guard lock(m_mutex);
+    if (code == m_code)
+        return;
+    m_code = code;
+    m_summarizedFrames = 0;
     if (m_fd >= 0)
-        StartJob(0);
+        QueueJob(0);
 }
 
 std::int32_t CRecording::BitLengthCode() const
@@ -228,14 +220,13 @@ void CRecording::SetOnProgress(std::function<void()> onProgress)
     m_onProgress = std::move(onProgress);
 }
 
-void CRecording::StartJob(std::int64_t firstBlock)
+// Called with the lock held, in the same hold as any change the new job depends on, so that no
+// piece of the old job is published after the change.
+void CRecording::QueueJob(std::int64_t firstBlock)
 {
-    {
-        const std::lock_guard lock(m_mutex);
-        m_pendingBlock = m_pendingBlock < 0 ? firstBlock : std::min(m_pendingBlock, firstBlock);
-        m_complete = false;
-        m_abandon = true;
-    }
+    m_pendingBlock = m_pendingBlock < 0 ? firstBlock : std::min(m_pendingBlock, firstBlock);
+    m_complete = false;
+    m_abandon = true;
     m_changed.notify_all();
 }
 
@@ -271,6 +262,8 @@ void CRecording::RunJob(std::int64_t firstBlock, std::int32_t code)
     bool afterSkippedBytes = false;
     {
         const std::lock_guard lock(m_mutex);
+        if (m_abandon)
+            return;
         if (firstBlock > 0) {
             const std::int64_t entry = m_blockStarts[static_cast<std::uint64_t>(firstBlock)];
             start = entry / 2;
@@ -307,6 +300,10 @@ void CRecording::Publish(std::int64_t firstBlock, const std::vector<PendingBlock
     std::function<void()> onProgress;
     {
         const std::lock_guard lock(m_mutex);
+        // A job given up for a new one (a new bit length, a file cut short) must not store what
+        // it found with the old premises after the new ones were set.
+        if (m_abandon)
+            return;
         if (m_levels.empty())
             m_levels.emplace_back();
         for (std::size_t i = 0; i < blocks.size(); ++i) {

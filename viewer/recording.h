@@ -97,7 +97,7 @@ public:
 
 private:
     struct PendingBlock;
-    void StartJob(std::int64_t firstBlock);
+    void QueueJob(std::int64_t firstBlock);
     void ScanLoop();
     void RunJob(std::int64_t firstBlock, std::int32_t code);
     void Publish(std::int64_t firstBlock, const std::vector<PendingBlock> &blocks,

@@ -72,6 +72,13 @@ const TextCase TEXT_CASES[] = {
     {"device not present", Strings::OPEN_FAILURE_NOT_PRESENT,
      "デバイスが見つかりません。アダプタが接続されているか確認してください。"},
     {"system error", Strings::OPEN_FAILURE_SYSTEM_ERROR, "システムのエラー：%1"},
+    {"log unreadable", Strings::LOG_CANNOT_READ, "ログファイルが読み込めません"},
+    {"CSV unwritable", Strings::CSV_CANNOT_WRITE, "CSVファイルに書き込めません"},
+    {"CSV header", Strings::CSV_HEADER,
+     "フレーム番号,バイト位置,X 16進,Y 16進,Z 16進,X 値,Y 値,Z 値"},
+    {"option value missing", Strings::OPTION_VALUE_MISSING, "オプションの値がありません: "},
+    {"bit length invalid", Strings::BIT_LENGTH_INVALID,
+     "ビット長は 16, 14, 12, 10, 8 のどれかです: "},
     {"usage", Strings::USAGE,
      "使い方: orvanta [オプション]\n"
      "  --list-ports  COMポートの一覧を表示して終了します\n"

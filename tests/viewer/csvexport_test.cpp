@@ -35,8 +35,11 @@ TEST(CsvExport, WritesEveryFormWithEmptyCellsForMissingChannels)
                     "1,17,0100,0200,,31,62,\r\n"
                     "2,30,0300,,,93,,\r\n"
                     "3,37,07FF,0801,0ABC,249,250,335\r\n");
-    EXPECT_EQ(CsvOf(log, 1, 3, 5),
-              std::string(HEADER) + "1,17,0100,0200,,0,0,\r\n2,30,0300,,,0,,\r\n");
+    EXPECT_EQ(CsvOf(log, 1, 4, 5),
+              std::string(HEADER)
+                  + "1,17,0100,0200,,0,0,\r\n2,30,0300,,,0,,\r\n3,37,07FF,0801,0ABC,498,1,367\r\n");
+    EXPECT_EQ(CsvOf(log, 3, 4, 1), std::string(HEADER) + "3,37,07FF,0801,0ABC,15,15,20\r\n");
+    EXPECT_EQ(CsvOf("X0G00\r\n", 0, 1, 1), std::string(HEADER) + "0,0,0G00,,,138,,\r\n");
     EXPECT_EQ(CsvOf("", 0, 10, 3), HEADER);
 }
 
