@@ -14,11 +14,14 @@
 #include <cmath>
 #include <vector>
 
-// What one paint draws: the bands of the marked stretches and each channel's lines.
+// What one paint draws: the bands of the marked stretches and, for each channel, the lines
+// through frames or the one-pixel-wide bars of columns. Bars are filled as rectangles, which
+// costs far less than stroking as many tall lines.
 struct PlotShapes
 {
     std::vector<QRectF> marks;
     std::array<std::vector<QLineF>, 3> lines;
+    std::array<std::vector<QRect>, 3> bars;
 };
 
 namespace {
@@ -160,7 +163,7 @@ PlotShapes CViewerPlot::ColumnShapes() const
     std::array<ChannelSpan, 3> previous {};
     for (std::size_t column = 0; column < stretches.size(); ++column) {
         const FrameStretch &stretch = stretches[column];
-        const double x = area.left() + static_cast<double>(column);
+        const int x = area.left() + static_cast<int>(column);
         if (stretch.malformed)
             shapes.marks.emplace_back(x + 0.5 - MARK_MIN_WIDTH / 2, area.top(), MARK_MIN_WIDTH,
                                       area.height());
@@ -168,7 +171,9 @@ PlotShapes CViewerPlot::ColumnShapes() const
             const ChannelSpan &span = stretch.channel[c];
             if (span.present) {
                 const ChannelSpan joined = JoinedToPrevious(span, previous[c]);
-                shapes.lines[c].emplace_back(x, ValueY(joined.low), x, ValueY(joined.high));
+                const int top = static_cast<int>(std::lround(ValueY(joined.high)));
+                const int bottom = static_cast<int>(std::lround(ValueY(joined.low)));
+                shapes.bars[c].emplace_back(x, top, 1, bottom - top + 1);
             }
             previous[c] = span;
         }
@@ -249,6 +254,8 @@ void CViewerPlot::DrawShapes(QPainter &painter, const PlotShapes &shapes) const
     for (std::size_t c = 0; c < 3; ++c) {
         painter.setPen(m_tracePens[c]);
         painter.drawLines(shapes.lines[c].data(), static_cast<int>(shapes.lines[c].size()));
+        for (const QRect &bar : shapes.bars[c])
+            painter.fillRect(bar, m_tracePens[c].color());
     }
     painter.setClipping(false);
 }
