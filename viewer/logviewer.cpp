@@ -19,6 +19,7 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QWindow>
 
 #include <cerrno>
 #include <cstdio>
@@ -299,5 +300,10 @@ CLogViewer *OpenLogViewer(const QString &path, QWidget *parent)
         return nullptr;
     }
     viewer->show();
+    // The main window runs modally and blocks every other window but those it owns: the
+    // viewer's window is made one of them, as a dialog's would be. On X11 a window of this kind
+    // gets no owner by itself, and one set before it is shown does not last.
+    if (parent != nullptr)
+        viewer->windowHandle()->setTransientParent(parent->window()->windowHandle());
     return viewer;
 }
