@@ -19,15 +19,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Whether the process has the file at `path` open.
 bool HoldsOpen(pid_t pid, const fs::path &path)
 {
     std::error_code error;
-    for (const auto &entry :
-         fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
-        if (fs::read_symlink(entry.path(), error) == path)
+    for (const auto &fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error))
+        if (fs::read_symlink(fd.path(), error) == path)
             return true;
-    }
     return false;
 }
 
