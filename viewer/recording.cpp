@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,6 +75,11 @@ RecordedFrame RecordedFrameOf(const ScannedFrame &scanned, std::int64_t number)
 std::int64_t BlockStartEntry(std::int64_t position, bool afterSkippedBytes)
 {
     return position * 2 + (afterSkippedBytes ? 1 : 0);
+}
+
+CFrameScanner ScannerFrom(int fd, std::int64_t blockStartEntry, std::size_t pieceSize)
+{
+    return CFrameScanner(fd, blockStartEntry / 2, pieceSize, blockStartEntry % 2 != 0);
 }
 
 template<typename T, std::size_t N>
@@ -258,21 +262,18 @@ void CRecording::ScanLoop()
 
 void CRecording::RunJob(std::int64_t firstBlock, std::int32_t code)
 {
-    std::int64_t start = 0;
-    bool afterSkippedBytes = false;
+    // The first block starts at the file's first byte, so that bytes before its first frame count.
+    std::int64_t startEntry = 0;
     {
         const std::lock_guard lock(m_mutex);
         if (m_abandon)
             return;
-        if (firstBlock > 0) {
-            const std::int64_t entry = m_blockStarts[static_cast<std::uint64_t>(firstBlock)];
-            start = entry / 2;
-            afterSkippedBytes = entry % 2;
-        }
+        if (firstBlock > 0)
+            startEntry = m_blockStarts[static_cast<std::uint64_t>(firstBlock)];
         m_summarizedFrames = std::min(m_summarizedFrames, firstBlock * BLOCK_FRAMES);
-        m_bytesScanned = start;
+        m_bytesScanned = startEntry / 2;
     }
-    CFrameScanner scanner(m_fd, start, m_pieceSize, afterSkippedBytes);
+    CFrameScanner scanner = ScannerFrom(m_fd, startEntry, m_pieceSize);
     std::int64_t frameEnd = firstBlock * BLOCK_FRAMES;
     std::vector<PendingBlock> pending;
     std::int64_t pendingFirst = firstBlock;
@@ -453,16 +454,13 @@ std::vector<RecordedFrame> CRecording::Frames(std::int64_t first, std::int64_t c
 template<typename Visit>
 void CRecording::ForEachFrame(std::int64_t first, std::int64_t count, Visit &&visit) const
 {
-    std::int64_t start;
-    bool afterSkippedBytes;
+    std::int64_t startEntry;
     {
         const std::lock_guard lock(m_mutex);
         count = std::min(count, m_frameCount - first);
         if (first < 0 || count <= 0)
             return;
-        const std::int64_t entry = m_blockStarts[static_cast<std::uint64_t>(first / BLOCK_FRAMES)];
-        start = entry / 2;
-        afterSkippedBytes = entry % 2;
+        startEntry = m_blockStarts[static_cast<std::uint64_t>(first / BLOCK_FRAMES)];
     }
     const std::int64_t end = first + count;
     std::int64_t number = first / BLOCK_FRAMES * BLOCK_FRAMES;
@@ -470,7 +468,7 @@ void CRecording::ForEachFrame(std::int64_t first, std::int64_t count, Visit &&vi
         m_pieceSize,
         std::clamp(static_cast<std::size_t>(end - number) * CFrameScanner::FRAME_LENGTH[3],
                    FRAME_READ_PIECE_MIN, FRAME_READ_PIECE_MAX));
-    CFrameScanner scanner(m_fd, start, pieceSize, afterSkippedBytes);
+    CFrameScanner scanner = ScannerFrom(m_fd, startEntry, pieceSize);
     while (number < end && scanner.Next()) {
         for (const ScannedFrame &scanned : scanner.Frames()) {
             if (number >= first && number < end)
