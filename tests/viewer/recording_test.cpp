@@ -6,10 +6,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -231,6 +233,48 @@ TEST(Recording, SpansEqualTheFramesOwnAtEveryZoomAndBitLength)
         ExpectFramesOf(recording, log.frames);
         ExpectStretchesOf(recording, log.frames, code);
     }
+}
+
+// A large log is drawn whole from samples before the scan has found a frame: the first progress
+// call comes from the sampling, and the scan waits for it.
+TEST(Recording, DrawsALargeLogFromSamplesBeforeTheScan)
+{
+    const CTempWorkDir workDir;
+    constexpr std::int64_t FRAMES = 2'500'000;
+    std::string text;
+    text.reserve(FRAMES * 17);
+    char frame[18];
+    for (std::int64_t i = 0; i < FRAMES; ++i) {
+        std::snprintf(frame, sizeof frame, "X%04XY0800Z0000\r\n",
+                      static_cast<unsigned>(i * 4096 / FRAMES));
+        text += frame;
+    }
+    WriteBytes("log", Bytes(text));
+    CRecording recording("log");
+    bool sampled = false;
+    recording.SetOnProgress([&] {
+        if (std::exchange(sampled, true))
+            return;
+        EXPECT_EQ(recording.FrameCount(), 0);
+        const std::int64_t estimate = recording.EstimatedFrameCount();
+        EXPECT_EQ(estimate, FRAMES);
+        // X rises by 5 across each of 100 columns at 12 bit.
+        const std::vector<FrameStretch> stretches = recording.Stretches(0, estimate, 100);
+        for (int c = 0; c < 100; ++c) {
+            const FrameStretch &stretch = stretches[static_cast<std::size_t>(c)];
+            ASSERT_TRUE(stretch.channel[0].present) << c;
+            EXPECT_GE(stretch.channel[0].low, 5 * c - 5) << c;
+            EXPECT_LE(stretch.channel[0].high, 5 * c + 10) << c;
+            EXPECT_EQ(stretch.channel[1].high, 250) << c;
+            EXPECT_FALSE(stretch.malformed) << c;
+        }
+    });
+    std::string failure;
+    ASSERT_TRUE(recording.Open(failure)) << failure;
+    recording.WaitForScan();
+    EXPECT_TRUE(sampled);
+    EXPECT_EQ(recording.FrameCount(), FRAMES);
+    EXPECT_EQ(recording.EstimatedFrameCount(), FRAMES);
 }
 
 TEST(Recording, ReloadReadsOnWhereAGrowingFileEndedAndStartsOverWhenItShrank)
