@@ -498,6 +498,9 @@ std::vector<Summary> CRecording::SummariesFromBlocks(int columns, std::int64_t f
             if (firstWhole < lastWhole)
                 summaries[static_cast<std::size_t>(column)] = BlocksSummary(firstWhole, lastWhole);
         }
+        std::erase_if(cutBlocks, [&](std::int64_t block) {
+            return CutBlockChangesNothing(summaries, block, first, count, summarized);
+        });
     }
     for (const std::int64_t block : cutBlocks) {
         const std::int64_t blockStart = block * BLOCK_FRAMES;
@@ -509,6 +512,34 @@ std::vector<Summary> CRecording::SummariesFromBlocks(int columns, std::int64_t f
         });
     }
     return summaries;
+}
+
+// A block cut by column edges need not be read when what it spans lies within what the whole
+// blocks of each column it touches span already: its frames cannot change those columns. Zoomed
+// out, that spares most reads. Called with the lock held.
+bool CRecording::CutBlockChangesNothing(const std::vector<Summary> &summaries, std::int64_t block,
+                                        std::int64_t first, std::int64_t count,
+                                        std::int64_t summarized) const
+{
+    const std::int64_t blockStart = block * BLOCK_FRAMES;
+    if (blockStart + BLOCK_FRAMES > summarized)
+        return false;
+    const Summary &own = m_levels[0][static_cast<std::uint64_t>(block)];
+    const int columns = static_cast<int>(summaries.size());
+    const std::size_t firstColumn = ColumnOf(std::max(blockStart, first) - first, count, columns);
+    const std::size_t lastColumn
+        = ColumnOf(std::min(blockStart + BLOCK_FRAMES, first + count) - 1 - first, count, columns);
+    for (std::size_t column = firstColumn; column <= lastColumn; ++column) {
+        const Summary &whole = summaries[column];
+        if ((own.flags & ~whole.flags) != 0)
+            return false;
+        for (int ch = 0; ch < 3; ++ch) {
+            if ((own.flags & (1 << ch))
+                && (own.low[ch] < whole.low[ch] || own.high[ch] > whole.high[ch]))
+                return false;
+        }
+    }
+    return true;
 }
 
 // Each column past what is summarized takes the samples whose stretch of frames, up to the next

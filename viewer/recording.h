@@ -123,6 +123,9 @@ private:
                                              std::int64_t end, std::int32_t code) const;
     std::vector<Summary> SummariesFromBlocks(int columns, std::int64_t first, std::int64_t count,
                                              std::int64_t summarized, std::int32_t code) const;
+    bool CutBlockChangesNothing(const std::vector<Summary> &summaries, std::int64_t block,
+                                std::int64_t first, std::int64_t count,
+                                std::int64_t summarized) const;
     template<typename Visit>
     void ForEachFrame(std::int64_t first, std::int64_t count, Visit &&visit) const;
 
