@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -14,37 +16,49 @@ namespace {
 constexpr std::int64_t FRAMES_PER_PIECE = 16384;
 constexpr const char *CRLF = "\r\n";
 
+bool StandsAsItIs(char ch)
+{
+    const auto byte = static_cast<unsigned char>(ch);
+    return byte >= 0x20 && byte < 0x7F && byte != '\\';
+}
+
+bool NeedsQuotes(char ch)
+{
+    return ch == ',' || ch == '"';
+}
+
 void AppendDigits(std::string &row, const char (&digits)[4])
 {
-    std::string field;
+    const bool quoted = std::any_of(std::begin(digits), std::end(digits), NeedsQuotes);
+    if (quoted)
+        row += '"';
     for (const char ch : digits) {
-        const auto byte = static_cast<unsigned char>(ch);
-        if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
-            field += ch;
-        } else {
+        if (!StandsAsItIs(ch)) {
             char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            field += escaped;
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(ch));
+            row += escaped;
+            continue;
         }
-    }
-    if (field.find_first_of(",\"") == std::string::npos) {
-        row += field;
-        return;
-    }
-    row += '"';
-    for (const char ch : field) {
         if (ch == '"')
             row += '"';
         row += ch;
     }
-    row += '"';
+    if (quoted)
+        row += '"';
+}
+
+void AppendNumber(std::string &row, std::int64_t number)
+{
+    char text[24];
+    const std::to_chars_result end = std::to_chars(std::begin(text), std::end(text), number);
+    row.append(text, end.ptr);
 }
 
 void AppendRow(std::string &out, const RecordedFrame &frame, std::int32_t code)
 {
-    out += std::to_string(frame.number);
+    AppendNumber(out, frame.number);
     out += ',';
-    out += std::to_string(frame.bytePosition);
+    AppendNumber(out, frame.bytePosition);
     for (int ch = 0; ch < 3; ++ch) {
         out += ',';
         if (ch < frame.channels)
@@ -53,7 +67,7 @@ void AppendRow(std::string &out, const RecordedFrame &frame, std::int32_t code)
     for (int ch = 0; ch < 3; ++ch) {
         out += ',';
         if (ch < frame.channels)
-            out += std::to_string(DecodeChannelValue(frame.digits[ch], code));
+            AppendNumber(out, DecodeChannelValue(frame.digits[ch], code));
     }
     out += CRLF;
 }

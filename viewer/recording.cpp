@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,6 +24,13 @@ constexpr std::int64_t FRAMES_READ_PER_COLUMN = 2 * BLOCK_FRAMES;
 // block's frames, and pieces for many frames that the allocator keeps for reuse.
 constexpr std::size_t FRAME_READ_PIECE_MIN = 256;
 constexpr std::size_t FRAME_READ_PIECE_MAX = 64 * 1024;
+
+// The sampled overview of a large file: this many reads of a few kilobytes, spread evenly over
+// the file, which take a fraction of a second even from the disk. A smaller file is scanned
+// whole in about the same time.
+constexpr int OVERVIEW_SAMPLES = 2000;
+constexpr std::size_t OVERVIEW_SAMPLE_BYTES = 4096;
+constexpr std::int64_t SAMPLED_OVERVIEW_MIN_SIZE = 32 << 20;
 
 constexpr std::uint8_t MALFORMED = 1 << 3;
 
@@ -76,6 +82,11 @@ RecordedFrame RecordedFrameOf(const ScannedFrame &scanned, std::int64_t number)
 std::int64_t BlockStartEntry(std::int64_t position, bool afterSkippedBytes)
 {
     return position * 2 + (afterSkippedBytes ? 1 : 0);
+}
+
+CFrameScanner ScannerFrom(int fd, std::int64_t blockStartEntry, std::size_t pieceSize)
+{
+    return CFrameScanner(fd, blockStartEntry / 2, pieceSize, blockStartEntry % 2 != 0);
 }
 
 template<typename T, std::size_t N>
@@ -157,6 +168,8 @@ void CRecording::Reload()
         return;
     const std::lock_guard lock(m_mutex);
     m_fileSize = status.st_size;
+    // The samples were of the file as it stood; the scan from the last block is quick.
+    m_samples.clear();
     if (m_fileSize < m_framesEnd) {
         m_blockStarts.Clear();
         m_levels.clear();
@@ -214,6 +227,13 @@ std::int64_t CRecording::FrameCount() const
     return m_frameCount;
 }
 
+std::int64_t CRecording::EstimatedFrameCount() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_complete || m_samples.empty() ? m_frameCount
+                                           : std::max(m_frameCount, m_estimatedFrames);
+}
+
 void CRecording::SetOnProgress(std::function<void()> onProgress)
 {
     const std::lock_guard lock(m_mutex);
@@ -258,21 +278,20 @@ void CRecording::ScanLoop()
 
 void CRecording::RunJob(std::int64_t firstBlock, std::int32_t code)
 {
-    std::int64_t start = 0;
-    bool afterSkippedBytes = false;
+    // The first block starts at the file's first byte, so that bytes before its first frame count.
+    std::int64_t startEntry = 0;
     {
         const std::lock_guard lock(m_mutex);
         if (m_abandon)
             return;
-        if (firstBlock > 0) {
-            const std::int64_t entry = m_blockStarts[static_cast<std::uint64_t>(firstBlock)];
-            start = entry / 2;
-            afterSkippedBytes = entry % 2;
-        }
+        if (firstBlock > 0)
+            startEntry = m_blockStarts[static_cast<std::uint64_t>(firstBlock)];
         m_summarizedFrames = std::min(m_summarizedFrames, firstBlock * BLOCK_FRAMES);
-        m_bytesScanned = start;
+        m_bytesScanned = startEntry / 2;
     }
-    CFrameScanner scanner(m_fd, start, m_pieceSize, afterSkippedBytes);
+    if (firstBlock == 0)
+        SampleOverview(code);
+    CFrameScanner scanner = ScannerFrom(m_fd, startEntry, m_pieceSize);
     std::int64_t frameEnd = firstBlock * BLOCK_FRAMES;
     std::vector<PendingBlock> pending;
     std::int64_t pendingFirst = firstBlock;
@@ -292,6 +311,55 @@ void CRecording::RunJob(std::int64_t firstBlock, std::int32_t code)
             pending.clear();
         pendingFirst = frameEnd / BLOCK_FRAMES;
     }
+}
+
+// Reads a few kilobytes at each of many places of a large file; frame numbers are estimated from
+// the average length of the frames read. A sample starts inside a frame, so bytes skipped at its
+// start mean nothing and nothing is marked malformed.
+void CRecording::SampleOverview(std::int32_t code)
+{
+    std::int64_t size;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_samples.clear();
+        size = m_fileSize;
+    }
+    if (size < SAMPLED_OVERVIEW_MIN_SIZE)
+        return;
+    std::vector<std::pair<std::int64_t, Summary>> read;
+    std::int64_t frames = 0;
+    std::int64_t frameBytes = 0;
+    for (int i = 0; i < OVERVIEW_SAMPLES && !m_abandon; ++i) {
+        const std::int64_t offset = size * i / OVERVIEW_SAMPLES;
+        CFrameScanner scanner(m_fd, offset, OVERVIEW_SAMPLE_BYTES, false);
+        scanner.Next();
+        Summary summary = EMPTY_SUMMARY;
+        for (const ScannedFrame &scanned : scanner.Frames())
+            Include(summary, RecordedFrameOf(scanned, 0), code);
+        summary.flags &= static_cast<std::uint8_t>(~MALFORMED);
+        if (!scanner.Frames().empty()) {
+            frames += static_cast<std::int64_t>(scanner.Frames().size());
+            frameBytes += scanner.FramesEnd() - scanner.Frames().front().position;
+            read.emplace_back(scanner.Frames().front().position, summary);
+        }
+    }
+    if (frames == 0)
+        return;
+    const double frameLength = static_cast<double>(frameBytes) / static_cast<double>(frames);
+    std::function<void()> onProgress;
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_abandon)
+            return;
+        for (const auto &[position, summary] : read)
+            m_samples.push_back(
+                {static_cast<std::int64_t>(static_cast<double>(position) / frameLength), summary});
+        m_estimatedFrames = static_cast<std::int64_t>(static_cast<double>(size) / frameLength);
+        m_samplesCode = code;
+        onProgress = m_onProgress;
+    }
+    if (onProgress)
+        onProgress();
 }
 
 void CRecording::Publish(std::int64_t firstBlock, const std::vector<PendingBlock> &blocks,
@@ -378,9 +446,11 @@ std::vector<FrameStretch> CRecording::Stretches(std::int64_t first, std::int64_t
         summarized = m_summarizedFrames;
         code = m_code;
     }
-    const std::vector<Summary> summaries = count < FRAMES_READ_PER_COLUMN * columns
+    std::vector<Summary> summaries = count < FRAMES_READ_PER_COLUMN * columns
         ? SummariesFromFrames(columns, first, count, std::min(last, summarized), code)
         : SummariesFromBlocks(columns, first, count, summarized, code);
+    if (last > summarized)
+        IncludeSamples(summaries, first, count, summarized, code);
     std::vector<FrameStretch> stretches;
     stretches.reserve(summaries.size());
     for (const Summary &summary : summaries)
@@ -428,6 +498,9 @@ std::vector<Summary> CRecording::SummariesFromBlocks(int columns, std::int64_t f
             if (firstWhole < lastWhole)
                 summaries[static_cast<std::size_t>(column)] = BlocksSummary(firstWhole, lastWhole);
         }
+        std::erase_if(cutBlocks, [&](std::int64_t block) {
+            return CutBlockChangesNothing(summaries, block, first, count, summarized);
+        });
     }
     for (const std::int64_t block : cutBlocks) {
         const std::int64_t blockStart = block * BLOCK_FRAMES;
@@ -439,6 +512,61 @@ std::vector<Summary> CRecording::SummariesFromBlocks(int columns, std::int64_t f
         });
     }
     return summaries;
+}
+
+// A block cut by column edges need not be read when what it spans lies within what the whole
+// blocks of each column it touches span already: its frames cannot change those columns. Zoomed
+// out, that spares most reads. Called with the lock held.
+bool CRecording::CutBlockChangesNothing(const std::vector<Summary> &summaries, std::int64_t block,
+                                        std::int64_t first, std::int64_t count,
+                                        std::int64_t summarized) const
+{
+    const std::int64_t blockStart = block * BLOCK_FRAMES;
+    if (blockStart + BLOCK_FRAMES > summarized)
+        return false;
+    const Summary &own = m_levels[0][static_cast<std::uint64_t>(block)];
+    const int columns = static_cast<int>(summaries.size());
+    const std::size_t firstColumn = ColumnOf(std::max(blockStart, first) - first, count, columns);
+    const std::size_t lastColumn
+        = ColumnOf(std::min(blockStart + BLOCK_FRAMES, first + count) - 1 - first, count, columns);
+    for (std::size_t column = firstColumn; column <= lastColumn; ++column) {
+        const Summary &whole = summaries[column];
+        if ((own.flags & ~whole.flags) != 0)
+            return false;
+        for (int ch = 0; ch < 3; ++ch) {
+            if ((own.flags & (1 << ch))
+                && (own.low[ch] < whole.low[ch] || own.high[ch] > whole.high[ch]))
+                return false;
+        }
+    }
+    return true;
+}
+
+// Each column past what is summarized takes the samples whose stretch of frames, up to the next
+// sample, it overlaps, so that no column of the overview is left empty between two samples.
+void CRecording::IncludeSamples(std::vector<Summary> &summaries, std::int64_t first,
+                                std::int64_t count, std::int64_t summarized,
+                                std::int32_t code) const
+{
+    const int columns = static_cast<int>(summaries.size());
+    const std::lock_guard lock(m_mutex);
+    // Samples of another bit length than the summaries' are not mixed in.
+    if (m_complete || m_samples.empty() || m_samplesCode != code)
+        return;
+    for (int column = 0; column < columns; ++column) {
+        const std::int64_t start = std::max(summarized, ColumnStart(first, count, columns, column));
+        const std::int64_t end
+            = std::min(m_estimatedFrames, ColumnStart(first, count, columns, column + 1));
+        if (start >= end)
+            continue;
+        auto sample = std::upper_bound(
+            m_samples.begin(), m_samples.end(), start,
+            [](std::int64_t frame, const OverviewSample &s) { return frame < s.firstFrame; });
+        if (sample != m_samples.begin())
+            --sample;
+        for (; sample != m_samples.end() && sample->firstFrame < end; ++sample)
+            Include(summaries[static_cast<std::size_t>(column)], sample->summary);
+    }
 }
 
 std::vector<RecordedFrame> CRecording::Frames(std::int64_t first, std::int64_t count) const
@@ -453,16 +581,13 @@ std::vector<RecordedFrame> CRecording::Frames(std::int64_t first, std::int64_t c
 template<typename Visit>
 void CRecording::ForEachFrame(std::int64_t first, std::int64_t count, Visit &&visit) const
 {
-    std::int64_t start;
-    bool afterSkippedBytes;
+    std::int64_t startEntry;
     {
         const std::lock_guard lock(m_mutex);
         count = std::min(count, m_frameCount - first);
         if (first < 0 || count <= 0)
             return;
-        const std::int64_t entry = m_blockStarts[static_cast<std::uint64_t>(first / BLOCK_FRAMES)];
-        start = entry / 2;
-        afterSkippedBytes = entry % 2;
+        startEntry = m_blockStarts[static_cast<std::uint64_t>(first / BLOCK_FRAMES)];
     }
     const std::int64_t end = first + count;
     std::int64_t number = first / BLOCK_FRAMES * BLOCK_FRAMES;
@@ -470,7 +595,7 @@ void CRecording::ForEachFrame(std::int64_t first, std::int64_t count, Visit &&vi
         m_pieceSize,
         std::clamp(static_cast<std::size_t>(end - number) * CFrameScanner::FRAME_LENGTH[3],
                    FRAME_READ_PIECE_MIN, FRAME_READ_PIECE_MAX));
-    CFrameScanner scanner(m_fd, start, pieceSize, afterSkippedBytes);
+    CFrameScanner scanner = ScannerFrom(m_fd, startEntry, pieceSize);
     while (number < end && scanner.Next()) {
         for (const ScannedFrame &scanned : scanner.Frames()) {
             if (number >= first && number < end)

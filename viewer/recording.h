@@ -77,9 +77,14 @@ public:
 
     // Frames whose positions are known so far; grows while the scan runs.
     std::int64_t FrameCount() const;
+    // The frames of the whole file: FrameCount() once the scan is complete; before, for a large
+    // file, an estimate from the sampled overview.
+    std::int64_t EstimatedFrameCount() const;
     // Frames [first, last) cut into `columns` stretches, column i holding frames
     // [first + n*i/columns, first + n*(i+1)/columns) with n = last - first. Frames whose values
-    // the scan has not reached yet at the current bit length count as carrying no channel.
+    // the scan has not reached yet at the current bit length are answered from the sampled
+    // overview of a large file (which marks nothing malformed), or else count as carrying no
+    // channel.
     std::vector<FrameStretch> Stretches(std::int64_t first, std::int64_t last, int columns) const;
     // The frames [first, first + count) that are known, read back from the file.
     std::vector<RecordedFrame> Frames(std::int64_t first, std::int64_t count) const;
@@ -97,6 +102,16 @@ public:
 
 private:
     struct PendingBlock;
+    // A few kilobytes read at one place of a large file for the overview before the scan: the
+    // frame number that its first frame is estimated to have, and what its frames span.
+    struct OverviewSample
+    {
+        std::int64_t firstFrame;
+        Summary summary;
+    };
+    void SampleOverview(std::int32_t code);
+    void IncludeSamples(std::vector<Summary> &summaries, std::int64_t first, std::int64_t count,
+                        std::int64_t summarized, std::int32_t code) const;
     void QueueJob(std::int64_t firstBlock);
     void ScanLoop();
     void RunJob(std::int64_t firstBlock, std::int32_t code);
@@ -108,6 +123,9 @@ private:
                                              std::int64_t end, std::int32_t code) const;
     std::vector<Summary> SummariesFromBlocks(int columns, std::int64_t first, std::int64_t count,
                                              std::int64_t summarized, std::int32_t code) const;
+    bool CutBlockChangesNothing(const std::vector<Summary> &summaries, std::int64_t block,
+                                std::int64_t first, std::int64_t count,
+                                std::int64_t summarized) const;
     template<typename Visit>
     void ForEachFrame(std::int64_t first, std::int64_t count, Visit &&visit) const;
 
@@ -130,6 +148,9 @@ private:
     bool m_complete = false;
     bool m_closing = false;
     std::int64_t m_pendingBlock = -1; // where the next job starts; -1 when none waits
+    std::vector<OverviewSample> m_samples; // in file order
+    std::int64_t m_estimatedFrames = 0;
+    std::int32_t m_samplesCode = 0;
     std::function<void()> m_onProgress;
 
     std::atomic<bool> m_abandon {false}; // the running job is to stop at its next piece

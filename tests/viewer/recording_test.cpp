@@ -6,10 +6,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -97,21 +99,22 @@ TEST(Recording, ReadsFramesWithTheLiveRulesWhereverReadsAreCut)
     }
 }
 
-// A log of random frames of all three forms with garbage between some, and what was written.
+// A log of random frames of all three forms with garbage before one in `garbageOneIn`, and what
+// was written.
 struct RandomLog
 {
     std::string text;
     std::vector<RecordedFrame> frames;
 };
 
-RandomLog MakeRandomLog(int frameCount, unsigned seed)
+RandomLog MakeRandomLog(int frameCount, unsigned seed, unsigned garbageOneIn = 50)
 {
     std::mt19937 random(seed);
     const std::string digitBytes = "0123456789ABCDEFabcdefG";
     const std::string garbageBytes = "#?!\n ab";
     RandomLog log;
     for (int i = 0; i < frameCount; ++i) {
-        const bool garbage = random() % 50 == 0;
+        const bool garbage = random() % garbageOneIn == 0;
         for (unsigned n = garbage ? 1 + random() % 40 : 0; n > 0; --n)
             log.text += garbageBytes[random() % garbageBytes.size()];
         RecordedFrame frame {i,
@@ -164,7 +167,8 @@ void ExpectStretchesOf(const CRecording &recording, const std::vector<RecordedFr
     };
     for (const View view :
          {View {0, count, 1}, View {0, count, 7}, View {13, count - 5, 50}, View {1000, 1077, 33},
-          View {4000, 4001, 3}, View {count - 9, count + 9, 6}, View {0, count, 1600}}) {
+          View {4000, 4001, 3}, View {count - 9, count + 9, 6}, View {0, count, 300},
+          View {0, count, 1600}}) {
         const std::vector<FrameStretch> stretches
             = recording.Stretches(view.first, view.last, view.columns);
         ASSERT_EQ(stretches.size(), static_cast<std::size_t>(view.columns));
@@ -208,7 +212,8 @@ void ExpectFramesOf(const CRecording &recording, const std::vector<RecordedFrame
 TEST(Recording, SpansEqualTheFramesOwnAtEveryZoomAndBitLength)
 {
     const CTempWorkDir workDir;
-    const RandomLog log = MakeRandomLog(40000, 17);
+    // Garbage is rare, so that most stretches are not malformed and one that is stands out.
+    const RandomLog log = MakeRandomLog(40000, 17, 2000);
     WriteBytes("log", Bytes(log.text));
     CRecording recording("log", 100);
     std::atomic<int> progressCalls = 0;
@@ -231,6 +236,48 @@ TEST(Recording, SpansEqualTheFramesOwnAtEveryZoomAndBitLength)
         ExpectFramesOf(recording, log.frames);
         ExpectStretchesOf(recording, log.frames, code);
     }
+}
+
+// A large log is drawn whole from samples before the scan has found a frame: the first progress
+// call comes from the sampling, and the scan waits for it.
+TEST(Recording, DrawsALargeLogFromSamplesBeforeTheScan)
+{
+    const CTempWorkDir workDir;
+    constexpr std::int64_t FRAMES = 2'500'000;
+    std::string text;
+    text.reserve(FRAMES * 17);
+    char frame[18];
+    for (std::int64_t i = 0; i < FRAMES; ++i) {
+        std::snprintf(frame, sizeof frame, "X%04XY0800Z0000\r\n",
+                      static_cast<unsigned>(i * 4096 / FRAMES));
+        text += frame;
+    }
+    WriteBytes("log", Bytes(text));
+    CRecording recording("log");
+    bool sampled = false;
+    recording.SetOnProgress([&] {
+        if (std::exchange(sampled, true))
+            return;
+        EXPECT_EQ(recording.FrameCount(), 0);
+        const std::int64_t estimate = recording.EstimatedFrameCount();
+        EXPECT_EQ(estimate, FRAMES);
+        // X rises by 5 across each of 100 columns at 12 bit.
+        const std::vector<FrameStretch> stretches = recording.Stretches(0, estimate, 100);
+        for (int c = 0; c < 100; ++c) {
+            const FrameStretch &stretch = stretches[static_cast<std::size_t>(c)];
+            ASSERT_TRUE(stretch.channel[0].present) << c;
+            EXPECT_GE(stretch.channel[0].low, 5 * c - 5) << c;
+            EXPECT_LE(stretch.channel[0].high, 5 * c + 10) << c;
+            EXPECT_EQ(stretch.channel[1].high, 250) << c;
+            EXPECT_FALSE(stretch.malformed) << c;
+        }
+    });
+    std::string failure;
+    ASSERT_TRUE(recording.Open(failure)) << failure;
+    recording.WaitForScan();
+    EXPECT_TRUE(sampled);
+    EXPECT_EQ(recording.FrameCount(), FRAMES);
+    EXPECT_EQ(recording.EstimatedFrameCount(), FRAMES);
 }
 
 TEST(Recording, ReloadReadsOnWhereAGrowingFileEndedAndStartsOverWhenItShrank)
