@@ -84,7 +84,7 @@ CViewerPlot::CViewerPlot(const CRecording &recording, QWidget *parent)
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     setMinimumSize(MARGIN_LEFT + MARGIN_RIGHT + 200, MARGIN_TOP + MARGIN_BOTTOM + 100);
-    m_range.SetFrameCount(m_recording.FrameCount());
+    m_range.SetFrameCount(m_recording.EstimatedFrameCount());
 }
 
 void CViewerPlot::SetBitLengthCode(std::int32_t code)
@@ -95,7 +95,7 @@ void CViewerPlot::SetBitLengthCode(std::int32_t code)
 
 void CViewerPlot::RecordingGrew()
 {
-    m_range.SetFrameCount(m_recording.FrameCount());
+    m_range.SetFrameCount(m_recording.EstimatedFrameCount());
     RangeChanged();
 }
 

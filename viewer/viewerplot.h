@@ -28,7 +28,8 @@ public:
 
     // The scaling of the frames read back; the recording rescales its summaries itself.
     void SetBitLengthCode(std::int32_t code);
-    // More frames are known: the range follows, and the plot is painted again.
+    // More frames are known: the range follows, and the plot is painted again. Before the scan
+    // ends the whole run is taken to hold as many frames as the recording estimates.
     void RecordingGrew();
     void ShowAll();
 
