@@ -131,7 +131,8 @@ QWidget *CLogViewer::MakeStatusBar()
     auto *row = new QHBoxLayout(bar);
     row->setContentsMargins(0, 0, 0, 0);
     m_readout = new QLabel(bar);
-    m_readout->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The line keeps its height while no frame is under the pointer.
+    m_readout->setMinimumHeight(m_readout->fontMetrics().height());
     row->addWidget(m_readout, 1);
 
     m_csvProgress = new QWidget(bar);
