@@ -37,7 +37,6 @@ public:
     void OnSavePicture();
     void OnSelchangeBitLength();
 
-    const CRecording &Recording() const { return *m_recording; }
     CViewerPlot &Plot() const { return *m_plot; }
     QString ReadoutText() const;
     // Whether the window still shows the scan's progress: once it does not, the plot holds

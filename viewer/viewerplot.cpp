@@ -99,12 +99,6 @@ void CViewerPlot::RecordingGrew()
     RangeChanged();
 }
 
-void CViewerPlot::ShowAll()
-{
-    m_range.ShowAll();
-    RangeChanged();
-}
-
 QRect CViewerPlot::PlotArea() const
 {
     return rect().adjusted(MARGIN_LEFT, MARGIN_TOP, -MARGIN_RIGHT, -MARGIN_BOTTOM);

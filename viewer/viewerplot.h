@@ -31,7 +31,6 @@ public:
     // More frames are known: the range follows, and the plot is painted again. Before the scan
     // ends the whole run is taken to hold as many frames as the recording estimates.
     void RecordingGrew();
-    void ShowAll();
 
     const CViewRange &Range() const { return m_range; }
     // The frame under a point of the widget; -1 outside the plot area or past the frames known.

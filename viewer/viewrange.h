@@ -14,7 +14,6 @@ public:
 
     double First() const { return m_first; }
     double Span() const { return m_span; }
-    bool ShowsAll() const { return m_showsAll; }
     // The whole frames that the range touches, [FirstFrame(), EndFrame()).
     std::int64_t FirstFrame() const;
     std::int64_t EndFrame() const;
