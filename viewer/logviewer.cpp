@@ -93,8 +93,10 @@ CLogViewer::~CLogViewer()
 {
     if (m_csvWriter.joinable())
         m_csvWriter.join();
-    // The plot reads the recording, which ends with this window: the plot goes first.
+    // The plot reads the recording: it goes first. The scan ends while every member it reports
+    // to is still there.
     delete m_plot;
+    m_recording.reset();
 }
 
 QWidget *CLogViewer::MakeCommandBar()
