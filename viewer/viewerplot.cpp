@@ -15,8 +15,8 @@
 #include <vector>
 
 // What one paint draws: the bands of the marked stretches and, for each channel, the lines
-// through frames or the one-pixel-wide bars of columns. Bars are filled as rectangles, which
-// costs far less than stroking as many tall lines.
+// through frames and the bars: columns one pixel wide, or the dots on frames far enough apart.
+// Bars are filled as rectangles, which costs far less than stroking as many tall lines.
 struct PlotShapes
 {
     std::vector<QRectF> marks;
@@ -40,6 +40,9 @@ constexpr double WHEEL_STEP_ZOOM = 1.25;
 constexpr double KEY_ZOOM = 2;
 // An arrow key moves the view by this share of what it shows.
 constexpr double KEY_PAN_SHARE = 0.125;
+
+// Frames this many pixels apart or more get a dot each, so that every one can be told apart.
+constexpr double DOT_SPACING = 6;
 
 const QColor MARK_COLOUR(255, 204, 128);
 // A single marked column would be easy to miss: a mark is never narrower than this.
@@ -185,6 +188,7 @@ PlotShapes CViewerPlot::FrameShapes() const
         = m_recording.Frames(first, m_range.EndFrame() - first + 1);
     std::array<std::optional<QPointF>, 3> previous;
     std::int64_t expected = first;
+    const bool dotted = area.width() / m_range.Span() >= DOT_SPACING;
     for (const RecordedFrame &frame : frames) {
         const double x = FrameX(static_cast<double>(frame.number) + 0.5);
         if (frame.afterSkippedBytes)
@@ -201,6 +205,9 @@ PlotShapes CViewerPlot::FrameShapes() const
             const QPointF point(x, ValueY(DecodeChannelValue(frame.digits[c], m_code)));
             shapes.lines[c].emplace_back(previous[c].value_or(point), point);
             previous[c] = point;
+            if (dotted)
+                shapes.bars[c].emplace_back(static_cast<int>(std::lround(x)) - 1,
+                                            static_cast<int>(std::lround(point.y())) - 1, 3, 3);
         }
     }
     return shapes;
