@@ -19,6 +19,7 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QWindow>
 
 #include <cerrno>
@@ -29,6 +30,7 @@ namespace {
 
 constexpr int SCAN_PROGRESS_STEPS = 1000;
 constexpr int PROGRESS_WIDTH = 220;
+constexpr int CSV_PROGRESS_DELAY_MS = 500;
 constexpr QSize INITIAL_SIZE(1000, 640);
 constexpr char CHANNEL_LETTERS[] = "XYZ";
 
@@ -260,7 +262,11 @@ void CLogViewer::SaveCsv(std::int64_t first, std::int64_t last)
     if (path.isEmpty())
         return;
     m_commandBar->setEnabled(false);
-    m_csvProgress->show();
+    // A short export ends before the bar would be worth showing, as with a long log write.
+    QTimer::singleShot(CSV_PROGRESS_DELAY_MS, m_csvProgress, [this] {
+        if (WritingCsv())
+            m_csvProgress->show();
+    });
     m_csvWriter = std::thread(
         [this, first, last, code = m_code, file = QFile::encodeName(path).toStdString()] {
             std::string failure;
