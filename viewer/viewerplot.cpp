@@ -62,7 +62,7 @@ std::int64_t RoundStep(double least)
     }
 }
 
-// A column joins the column before it: its line reaches at least to the other's span, so that a
+// A column joins the column before it: its bar reaches at least to the other's span, so that a
 // trace stays unbroken wherever it moves.
 ChannelSpan JoinedToPrevious(ChannelSpan span, const ChannelSpan &previous)
 {
@@ -188,11 +188,13 @@ PlotShapes CViewerPlot::FrameShapes() const
         = m_recording.Frames(first, m_range.EndFrame() - first + 1);
     std::array<std::optional<QPointF>, 3> previous;
     std::int64_t expected = first;
-    const bool dotted = area.width() / m_range.Span() >= DOT_SPACING;
+    const double spacing = area.width() / m_range.Span();
+    const bool dotted = spacing >= DOT_SPACING;
     for (const RecordedFrame &frame : frames) {
         const double x = FrameX(static_cast<double>(frame.number) + 0.5);
+        // The skipped bytes lie between this frame and the one before.
         if (frame.afterSkippedBytes)
-            shapes.marks.emplace_back(QPointF(x - area.width() / m_range.Span(), area.top()),
+            shapes.marks.emplace_back(QPointF(x - std::max(spacing, MARK_MIN_WIDTH), area.top()),
                                       QPointF(x, area.bottom() + 1));
         if (frame.number != expected)
             previous = {};
