@@ -1,17 +1,25 @@
 #include "commandline.h"
 
+#include "csvexport.h"
 #include "portchoicetables.h"
 #include "portdiscovery.h"
+#include "recording.h"
+#include "samplebuffers.h"
 #include "texts.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <string>
 #include <vector>
 
 namespace {
 
+constexpr int FAILURE = 1;
 constexpr int USAGE_ERROR = 2;
+
+// The values of --bits, in the order of their codes 1 to 5.
+constexpr const char *BIT_LENGTH_NAMES[] = {"16", "14", "12", "10", "8"};
 
 // Columns are lined up by characters, not bytes; a path may hold letters beyond ASCII.
 std::size_t CharacterCount(const std::string &text)
@@ -55,9 +63,51 @@ int RejectOption(const std::string &option)
     return USAGE_ERROR;
 }
 
+int RejectValue(const char *reason, const std::string &value)
+{
+    std::fprintf(stderr, "%s%s\n%s", reason, value.c_str(), Strings::USAGE);
+    return USAGE_ERROR;
+}
+
+int Fail(const std::string &reason)
+{
+    std::fprintf(stderr, "%s\n", reason.c_str());
+    return FAILURE;
+}
+
+// --csv FILE [--bits N], with `at` the index of --csv: the whole file as CSV on standard output.
+int ExportCsv(int argc, char **argv, int at)
+{
+    if (at + 1 >= argc)
+        return RejectValue(Strings::OPTION_VALUE_MISSING, argv[at]);
+    const std::string path = argv[at + 1];
+    std::int32_t code = BIT_LENGTH_12;
+    for (int i = at + 2; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (option != "--bits")
+            return RejectOption(option);
+        if (++i == argc)
+            return RejectValue(Strings::OPTION_VALUE_MISSING, option);
+        const auto *name
+            = std::find_if(std::begin(BIT_LENGTH_NAMES), std::end(BIT_LENGTH_NAMES),
+                           [&](const char *bits) { return argv[i] == std::string(bits); });
+        if (name == std::end(BIT_LENGTH_NAMES))
+            return RejectValue(Strings::BIT_LENGTH_INVALID, argv[i]);
+        code = static_cast<std::int32_t>(name - std::begin(BIT_LENGTH_NAMES)) + 1;
+    }
+    CRecording recording(path);
+    std::string failure;
+    if (!recording.Open(failure))
+        return Fail(failure);
+    recording.WaitForScan();
+    if (!WriteCsv(recording, 0, recording.FrameCount(), code, stdout, failure))
+        return Fail(failure);
+    return 0;
+}
+
 } // namespace
 
-std::optional<int> RunCommandLine(int argc, char **argv)
+std::optional<int> RunCommandLine(int argc, char **argv, std::string &viewPath)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
@@ -71,6 +121,14 @@ std::optional<int> RunCommandLine(int argc, char **argv)
             std::printf("%s %s\n", Strings::APP_NAME, ORVANTA_VERSION);
             return 0;
         }
+        if (option == "--view") {
+            if (i + 1 == argc)
+                return RejectValue(Strings::OPTION_VALUE_MISSING, option);
+            viewPath = argv[++i];
+            continue;
+        }
+        if (option == "--csv")
+            return ExportCsv(argc, argv, i);
         if (option.starts_with("--"))
             return RejectOption(option);
     }

@@ -1,10 +1,14 @@
 #pragma once
 
 #include <optional>
+#include <string>
 
 // The options Orvanta reads before any window exists, so that they work without a display:
-// --list-ports, --help and --version each print and end the program. Arguments with a single
-// dash are Qt's own (-platform, -style, …) and are left to it.
+// --list-ports, --help, --version and --csv each print and end the program. Arguments with a
+// single dash are Qt's own (-platform, -style, …) and are left to it.
 
-// The exit status when an option ends the program here; nothing when the window is to start.
-std::optional<int> RunCommandLine(int argc, char **argv);
+// --view FILE asks for the log viewer alone, on that file, instead of the main window.
+
+// The exit status when an option ends the program here; nothing when a window is to start, with
+// `viewPath` set when it is the viewer's.
+std::optional<int> RunCommandLine(int argc, char **argv, std::string &viewPath);

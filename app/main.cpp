@@ -1,11 +1,16 @@
 #include "commandline.h"
 #include "monitorapp.h"
 
+#include <QFile>
+
 int main(int argc, char **argv)
 {
-    if (const std::optional<int> status = RunCommandLine(argc, argv))
+    std::string viewPath;
+    if (const std::optional<int> status = RunCommandLine(argc, argv, viewPath))
         return *status;
     CMonitorApp app(argc, argv);
+    if (!viewPath.empty())
+        return app.ViewLog(QFile::decodeName(viewPath.c_str()));
     app.InitInstance();
     return 0;
 }

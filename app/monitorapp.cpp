@@ -1,5 +1,6 @@
 #include "monitorapp.h"
 
+#include "logviewer.h"
 #include "monitordlg.h"
 #include "texts.h"
 
@@ -15,4 +16,12 @@ bool CMonitorApp::InitInstance()
     CMonitorDlg dialog;
     dialog.DoModal();
     return false;
+}
+
+int CMonitorApp::ViewLog(const QString &path)
+{
+    if (OpenLogViewer(path) == nullptr)
+        return 1;
+    setQuitOnLastWindowClosed(true);
+    return exec();
 }

@@ -12,4 +12,7 @@ public:
 
     // Returns false in every case: the application ends with its window.
     bool InitInstance();
+    // The log viewer alone, with no port, no settings dialog and no main window; the program
+    // ends when the viewer closes. Returns the exit status.
+    int ViewLog(const QString &path);
 };

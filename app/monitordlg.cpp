@@ -3,8 +3,10 @@
 #include "aboutdlg.h"
 #include "dialogkeys.h"
 #include "dialogtemplate.h"
+#include "filechoice.h"
 #include "legendview.h"
 #include "logfile.h"
+#include "logviewer.h"
 #include "mainicon.h"
 #include "messagebox.h"
 #include "modalrun.h"
@@ -21,13 +23,28 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QTimerEvent>
 
 #include <cstring>
 
-const char *const BIT_LENGTH_LABELS[5] = {"16Bit", "14Bit", "12Bit", "10Bit", " 8Bit"};
+namespace {
+
+// The local files among what is dragged over the window; a link to a web page is no log.
+QStringList DroppedFiles(const QMimeData &data)
+{
+    QStringList files;
+    for (const QUrl &url : data.urls()) {
+        if (url.isLocalFile())
+            files << url.toLocalFile();
+    }
+    return files;
+}
+
+} // namespace
 
 CMonitorDlg::CMonitorDlg(QWidget *parent)
     : QDialog(parent)
@@ -43,6 +60,8 @@ CMonitorDlg::CMonitorDlg(QWidget *parent)
     // Key presses go to the focused control first; a filter on the application sees them for
     // the window and every one of its controls.
     qApp->installEventFilter(this);
+    // A log dropped on the window opens in a viewer.
+    setAcceptDrops(true);
 }
 
 CMonitorDlg::~CMonitorDlg()
@@ -294,9 +313,33 @@ void CMonitorDlg::contextMenuEvent(QContextMenuEvent *event)
     if (aboutText.isEmpty())
         return;
     QMenu menu(this);
+    menu.addAction(QString::fromUtf8(Strings::OPEN_LOG_MENU), this, &CMonitorDlg::OnOpenLog);
     menu.addSeparator();
     menu.addAction(aboutText, this, [this] { OnSysCommand(SYSCMD_ABOUT); });
     menu.exec(event->globalPos());
+}
+
+void CMonitorDlg::OnOpenLog()
+{
+    const QString path = ChooseFile(this,
+                                    {FileChoice::Open, QString::fromUtf8(Strings::OPEN_LOG_CAPTION),
+                                     QString::fromUtf8(LOG_DIRECTORY),
+                                     QString::fromUtf8(Strings::LOG_FILE_FILTER)});
+    if (!path.isEmpty())
+        OpenLogViewer(path, this);
+}
+
+void CMonitorDlg::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!DroppedFiles(*event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void CMonitorDlg::dropEvent(QDropEvent *event)
+{
+    for (const QString &path : DroppedFiles(*event->mimeData()))
+        OpenLogViewer(path, this);
+    event->acceptProposedAction();
 }
 
 void CMonitorDlg::OnSysCommand(unsigned id)

@@ -41,8 +41,6 @@ inline constexpr int RECONNECT_PERIOD_MS = 600;
 // How far the open-and-configure sequence got.
 enum class PortOutcome { NotOpened, StateUnreadable, ConfigurationRefused, Configured };
 
-extern const char *const BIT_LENGTH_LABELS[5];
-
 class CMonitorDlg : public QDialog
 {
     Q_OBJECT
@@ -61,6 +59,8 @@ public:
     void OnReceiveError();
     void OnTimer(unsigned id);
     void OnSysCommand(unsigned id);
+    // Opens a log chosen in a file dialog, which starts in the log folder, in a viewer.
+    void OnOpenLog();
     void OnDisplayClear();
     void OnSelchangeBitLength();
     void OnPortSelect();
@@ -101,6 +101,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void timerEvent(QTimerEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     void reject() override;
 
 private:

@@ -28,3 +28,7 @@ extern std::int32_t g_bitLengthSel;
 
 inline constexpr std::int32_t BIT_LENGTH_16 = 1;
 inline constexpr std::int32_t BIT_LENGTH_12 = 3;
+
+// The captions of the bit lengths wherever one is chosen, in code order: position p stands for
+// code p + 1. The leading blank of " 8Bit" makes all five the same length.
+extern const char *const BIT_LENGTH_LABELS[5];

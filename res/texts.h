@@ -11,6 +11,31 @@ inline constexpr const char *ABOUT_MENU = "Orvanta のﾊﾞｰｼﾞｮﾝ情�
 // The maker's notice under the version line of the About box, short enough for its one line.
 inline constexpr const char *ABOUT_NOTICE = "© 2026 Orvanta 制作チーム";
 
+// Opening a log to look back at it: the main window's menu entry, the file dialogs, the viewer's
+// window and its controls. %1 in the title is the file's name.
+inline constexpr const char *OPEN_LOG_MENU = "ログを開く(&O)...";
+inline constexpr const char *OPEN_LOG_CAPTION = "ログを開く";
+inline constexpr const char *LOG_FILE_FILTER = "ログファイル (*.txt);;すべてのファイル (*)";
+inline constexpr const char *VIEWER_TITLE = "%1 - ログ表示";
+inline constexpr const char *VIEWER_RELOAD = "再読み込み";
+inline constexpr const char *VIEWER_SAVE_ALL_CSV = "全体をCSVで保存...";
+inline constexpr const char *VIEWER_SAVE_VISIBLE_CSV = "表示範囲をCSVで保存...";
+inline constexpr const char *VIEWER_SAVE_PICTURE = "画像で保存...";
+inline constexpr const char *VIEWER_BIT_LENGTH = "データビット長:";
+inline constexpr const char *CSV_SAVE_CAPTION = "CSVで保存";
+inline constexpr const char *CSV_FILE_FILTER = "CSVファイル (*.csv)";
+inline constexpr const char *PICTURE_SAVE_CAPTION = "画像で保存";
+inline constexpr const char *PICTURE_FILE_FILTER = "PNG画像 (*.png)";
+inline constexpr const char *PICTURE_CANNOT_WRITE = "画像ファイルに書き込めません";
+// In the bars that show how far the reading of the log and the writing of a CSV file are; %p is
+// the percentage.
+inline constexpr const char *VIEWER_READING = "読み込んでいます %p%";
+inline constexpr const char *CSV_WRITING = "CSVファイルに書き込んでいます";
+// The frame under the pointer: its number and byte position, then for each channel it carries
+// the channel's letter, its four digits as in the file and its plot value.
+inline constexpr const char *READOUT_FRAME = "フレーム %1　位置 %2";
+inline constexpr const char *READOUT_CHANNEL = "　%1 %2 (%3)";
+
 inline constexpr const char *PORT_MISSING
     = "指定COMポートが無いのでRS232の通信動作の設定ができません。\n"
       "それ以外のCOMポートを指定してポート設定をしてください。";
@@ -32,6 +57,13 @@ inline constexpr const char *SELECTION_TOO_LARGE = "選択範囲が大きすぎ�
 // Beside the bar that shows how much of a long log write is done.
 inline constexpr const char *LOG_WRITING = "ログファイルに書き込んでいます";
 
+// Looking back at a log file, and its export as CSV. The header names the columns: frame
+// number, byte position, each channel's four digits as they stand, each channel's plot value.
+inline constexpr const char *LOG_CANNOT_READ = "ログファイルが読み込めません";
+inline constexpr const char *CSV_CANNOT_WRITE = "CSVファイルに書き込めません";
+inline constexpr const char *CSV_HEADER
+    = "フレーム番号,バイト位置,X 16進,Y 16進,Z 16進,X 値,Y 値,Z 値";
+
 // After the port's name: its device hung up (an unplugged adapter), and it is reopened by itself.
 inline constexpr const char *PORT_LOST_SUFFIX = "　の接続が切れました。再接続を待っています";
 inline constexpr const char *PORT_RECONNECTED_SUFFIX = "　に再接続しました";
@@ -47,11 +79,18 @@ inline constexpr const char *PORT_NUMBERS_EXHAUSTED = "COM番号の空きがあ�
 inline constexpr const char *PORT_PRESENT = "あり";
 inline constexpr const char *PORT_ABSENT = "なし";
 
-inline constexpr const char *USAGE = "使い方: orvanta [オプション]\n"
-                                     "  --list-ports  COMポートの一覧を表示して終了します\n"
-                                     "  --help        この説明を表示して終了します\n"
-                                     "  --version     バージョンを表示して終了します\n";
+inline constexpr const char *USAGE
+    = "使い方: orvanta [オプション]\n"
+      "  --list-ports  COMポートの一覧を表示して終了します\n"
+      "  --view ファイル\n"
+      "                ログを表示するウィンドウだけを開きます\n"
+      "  --csv ファイル [--bits 16|14|12|10|8]\n"
+      "                ログをCSVにして標準出力に書き、終了します (既定は12ビット)\n"
+      "  --help        この説明を表示して終了します\n"
+      "  --version     バージョンを表示して終了します\n";
 inline constexpr const char *UNKNOWN_OPTION = "不明なオプションです: ";
+inline constexpr const char *OPTION_VALUE_MISSING = "オプションの値がありません: ";
+inline constexpr const char *BIT_LENGTH_INVALID = "ビット長は 16, 14, 12, 10, 8 のどれかです: ";
 
 // Why a port did not open, the paragraph under PORT_CANNOT_OPEN_SUFFIX or PORT_MISSING. %1 and
 // %2 stand for the variable parts.

@@ -54,6 +54,41 @@ TEST(CommandLine, OptionsAnswerWithoutAWindow)
     const ProgramRun unknown = RunOrvanta(noDisplay, "--colour");
     EXPECT_EQ(unknown.status, 2);
     EXPECT_TRUE(unknown.output.starts_with("不明なオプションです: --colour\n使い方: orvanta"));
+    const ProgramRun viewNothing = RunOrvanta(noDisplay, "--view");
+    EXPECT_EQ(viewNothing.status, 2);
+    EXPECT_TRUE(
+        viewNothing.output.starts_with("オプションの値がありません: --view\n使い方: orvanta"));
+}
+
+TEST(CommandLine, CsvWritesTheWholeLogOrSaysWhyNot)
+{
+    const CTempWorkDir workDir;
+    WriteBytes("log", {'X', '0', '7', 'F',  'F',  'Y', '0', '8', '0', '1', 'Z', '0',
+                       'A', 'B', 'C', '\r', '\n', '?', 'X', '0', '1', '0', '0', '\r'});
+    const std::string header = "フレーム番号,バイト位置,X 16進,Y 16進,Z 16進,X 値,Y 値,Z 値\r\n";
+    struct CsvCase
+    {
+        const char *arguments;
+        int status;
+        std::string output;
+    };
+    const CsvCase cases[] = {
+        {"--csv log", 0, header + "0,0,07FF,0801,0ABC,249,250,335\r\n1,18,0100,,,31,,\r\n"},
+        {"--csv log --bits 8", 0, header + "0,0,07FF,0801,0ABC,498,1,367\r\n1,18,0100,,,0,,\r\n"},
+        {"--csv log --bits 9", 2, "ビット長は 16, 14, 12, 10, 8 のどれかです: 9\n使い方: orvanta"},
+        {"--csv log --bits", 2, "オプションの値がありません: --bits\n使い方: orvanta"},
+        {"--csv", 2, "オプションの値がありません: --csv\n使い方: orvanta"},
+        {"--bits 8 --csv log", 2, "不明なオプションです: --bits\n使い方: orvanta"},
+        {"--csv missing", 1, "ログファイルがオープンできません：No such file or directory\n"},
+    };
+    for (const CsvCase &row : cases) {
+        const ProgramRun run = RunOrvanta("env -u DISPLAY -u WAYLAND_DISPLAY", row.arguments);
+        EXPECT_EQ(run.status, row.status) << row.arguments;
+        if (row.status == 0)
+            EXPECT_EQ(run.output, row.output) << row.arguments;
+        else
+            EXPECT_TRUE(run.output.starts_with(row.output)) << row.arguments << ": " << run.output;
+    }
 }
 
 TEST(CommandLine, ListPortsNumbersAnAdapterAndShowsEveryPort)

@@ -16,6 +16,24 @@ struct TextCase
 const TextCase TEXT_CASES[] = {
     {"window title", Strings::MAIN_TITLE, "Orvanta (VER 3.00)   "},
     {"About entry", Strings::ABOUT_MENU, "Orvanta のﾊﾞｰｼﾞｮﾝ情報(&A)..."},
+    {"open log entry", Strings::OPEN_LOG_MENU, "ログを開く(&O)..."},
+    {"open log caption", Strings::OPEN_LOG_CAPTION, "ログを開く"},
+    {"log file filter", Strings::LOG_FILE_FILTER, "ログファイル (*.txt);;すべてのファイル (*)"},
+    {"viewer title", Strings::VIEWER_TITLE, "%1 - ログ表示"},
+    {"reload", Strings::VIEWER_RELOAD, "再読み込み"},
+    {"save all as CSV", Strings::VIEWER_SAVE_ALL_CSV, "全体をCSVで保存..."},
+    {"save visible as CSV", Strings::VIEWER_SAVE_VISIBLE_CSV, "表示範囲をCSVで保存..."},
+    {"save picture", Strings::VIEWER_SAVE_PICTURE, "画像で保存..."},
+    {"viewer bit length", Strings::VIEWER_BIT_LENGTH, "データビット長:"},
+    {"CSV save caption", Strings::CSV_SAVE_CAPTION, "CSVで保存"},
+    {"CSV file filter", Strings::CSV_FILE_FILTER, "CSVファイル (*.csv)"},
+    {"picture save caption", Strings::PICTURE_SAVE_CAPTION, "画像で保存"},
+    {"picture file filter", Strings::PICTURE_FILE_FILTER, "PNG画像 (*.png)"},
+    {"picture cannot write", Strings::PICTURE_CANNOT_WRITE, "画像ファイルに書き込めません"},
+    {"reading log", Strings::VIEWER_READING, "読み込んでいます %p%"},
+    {"CSV being written", Strings::CSV_WRITING, "CSVファイルに書き込んでいます"},
+    {"readout frame", Strings::READOUT_FRAME, "フレーム %1\u3000位置 %2"},
+    {"readout channel", Strings::READOUT_CHANNEL, "\u3000%1 %2 (%3)"},
     {"port missing", Strings::PORT_MISSING,
      "指定COMポートが無いのでRS232の通信動作の設定ができません。\n"
      "それ以外のCOMポートを指定してポート設定をしてください。"},
@@ -54,6 +72,22 @@ const TextCase TEXT_CASES[] = {
     {"device not present", Strings::OPEN_FAILURE_NOT_PRESENT,
      "デバイスが見つかりません。アダプタが接続されているか確認してください。"},
     {"system error", Strings::OPEN_FAILURE_SYSTEM_ERROR, "システムのエラー：%1"},
+    {"log unreadable", Strings::LOG_CANNOT_READ, "ログファイルが読み込めません"},
+    {"CSV unwritable", Strings::CSV_CANNOT_WRITE, "CSVファイルに書き込めません"},
+    {"CSV header", Strings::CSV_HEADER,
+     "フレーム番号,バイト位置,X 16進,Y 16進,Z 16進,X 値,Y 値,Z 値"},
+    {"option value missing", Strings::OPTION_VALUE_MISSING, "オプションの値がありません: "},
+    {"bit length invalid", Strings::BIT_LENGTH_INVALID,
+     "ビット長は 16, 14, 12, 10, 8 のどれかです: "},
+    {"usage", Strings::USAGE,
+     "使い方: orvanta [オプション]\n"
+     "  --list-ports  COMポートの一覧を表示して終了します\n"
+     "  --view ファイル\n"
+     "                ログを表示するウィンドウだけを開きます\n"
+     "  --csv ファイル [--bits 16|14|12|10|8]\n"
+     "                ログをCSVにして標準出力に書き、終了します (既定は12ビット)\n"
+     "  --help        この説明を表示して終了します\n"
+     "  --version     バージョンを表示して終了します\n"},
 };
 
 TEST(Texts, EveryMessageAndStatusLineReadsExactly)

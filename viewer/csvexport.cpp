@@ -1,0 +1,107 @@
+#include "csvexport.h"
+
+#include "frameparser.h"
+#include "recording.h"
+#include "texts.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <iterator>
+#include <vector>
+
+namespace {
+
+constexpr std::int64_t FRAMES_PER_PIECE = 16384;
+constexpr const char *CRLF = "\r\n";
+
+bool StandsAsItIs(char ch)
+{
+    const auto byte = static_cast<unsigned char>(ch);
+    return byte >= 0x20 && byte < 0x7F && byte != '\\';
+}
+
+bool NeedsQuotes(char ch)
+{
+    return ch == ',' || ch == '"';
+}
+
+void AppendDigits(std::string &row, const char (&digits)[4])
+{
+    const bool quoted = std::any_of(std::begin(digits), std::end(digits), NeedsQuotes);
+    if (quoted)
+        row += '"';
+    for (const char ch : digits) {
+        if (!StandsAsItIs(ch)) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(ch));
+            row += escaped;
+            continue;
+        }
+        if (ch == '"')
+            row += '"';
+        row += ch;
+    }
+    if (quoted)
+        row += '"';
+}
+
+void AppendNumber(std::string &row, std::int64_t number)
+{
+    char text[24];
+    const std::to_chars_result end = std::to_chars(std::begin(text), std::end(text), number);
+    row.append(text, end.ptr);
+}
+
+void AppendRow(std::string &out, const RecordedFrame &frame, std::int32_t code)
+{
+    AppendNumber(out, frame.number);
+    out += ',';
+    AppendNumber(out, frame.bytePosition);
+    for (int ch = 0; ch < 3; ++ch) {
+        out += ',';
+        if (ch < frame.channels)
+            AppendDigits(out, frame.digits[ch]);
+    }
+    for (int ch = 0; ch < 3; ++ch) {
+        out += ',';
+        if (ch < frame.channels)
+            AppendNumber(out, DecodeChannelValue(frame.digits[ch], code));
+    }
+    out += CRLF;
+}
+
+// A piece left in the stream's buffer could still fail to be written, so each is flushed.
+bool Write(const std::string &text, std::FILE *out, std::string &failure)
+{
+    if (std::fwrite(text.data(), 1, text.size(), out) == text.size() && std::fflush(out) == 0)
+        return true;
+    failure = std::string(Strings::CSV_CANNOT_WRITE) + "：" + std::strerror(errno);
+    return false;
+}
+
+} // namespace
+
+bool WriteCsv(const CRecording &recording, std::int64_t first, std::int64_t last, std::int32_t code,
+              std::FILE *out, std::string &failure)
+{
+    std::string piece = std::string(Strings::CSV_HEADER) + CRLF;
+    first = std::max<std::int64_t>(first, 0);
+    last = std::min(last, recording.FrameCount());
+    for (std::int64_t next = first; next < last;) {
+        const std::int64_t count = std::min(FRAMES_PER_PIECE, last - next);
+        const std::vector<RecordedFrame> frames = recording.Frames(next, count);
+        if (static_cast<std::int64_t>(frames.size()) != count) {
+            failure = Strings::LOG_CANNOT_READ;
+            return false;
+        }
+        for (const RecordedFrame &frame : frames)
+            AppendRow(piece, frame, code);
+        if (!Write(piece, out, failure))
+            return false;
+        piece.clear();
+        next += count;
+    }
+    return Write(piece, out, failure);
+}
