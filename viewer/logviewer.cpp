@@ -52,6 +52,8 @@ QPushButton *CommandButton(const char *caption, QWidget *parent)
     return button;
 }
 
+constexpr const char *UTF8_BYTE_ORDER_MARK = "\xEF\xBB\xBF";
+
 // Writes frames [first, last) to the file at `path`, on the calling thread.
 bool WriteCsvFile(const CRecording &recording, std::int64_t first, std::int64_t last,
                   std::int32_t code, const std::string &path, std::string &failure)
@@ -61,7 +63,12 @@ bool WriteCsvFile(const CRecording &recording, std::int64_t first, std::int64_t 
         failure = SystemFailure(Strings::CSV_CANNOT_WRITE);
         return false;
     }
-    bool written = WriteCsv(recording, first, last, code, out, failure);
+    // A spreadsheet reads a file without the UTF-8 mark in the system's code page, which turns
+    // the Japanese header into nonsense; standard output, for scripts, goes without it.
+    bool written = std::fputs(UTF8_BYTE_ORDER_MARK, out) >= 0;
+    if (!written)
+        failure = SystemFailure(Strings::CSV_CANNOT_WRITE);
+    written = written && WriteCsv(recording, first, last, code, out, failure);
     if (std::fclose(out) != 0 && written) {
         failure = SystemFailure(Strings::CSV_CANNOT_WRITE);
         written = false;
