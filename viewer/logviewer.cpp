@@ -8,6 +8,7 @@
 #include "recording.h"
 #include "samplebuffers.h"
 #include "texts.h"
+#include "threadhandoff.h"
 #include "viewerplot.h"
 
 #include <QBoxLayout>
@@ -184,9 +185,11 @@ void CLogViewer::PostScanProgress()
 {
     if (m_progressQueued.exchange(true))
         return;
+    PublishEventHandOff();
     QMetaObject::invokeMethod(
         this,
         [this] {
+            TakeEventHandOff();
             m_progressQueued = false;
             OnScanProgress();
         },
@@ -278,9 +281,11 @@ void CLogViewer::SaveCsv(std::int64_t first, std::int64_t last)
         [this, first, last, code = m_code, file = QFile::encodeName(path).toStdString()] {
             std::string failure;
             const bool written = WriteCsvFile(*m_recording, first, last, code, file, failure);
+            PublishEventHandOff();
             QMetaObject::invokeMethod(
                 this,
                 [this, written, failure = QString::fromStdString(failure)] {
+                    TakeEventHandOff();
                     OnCsvWritten(written, failure);
                 },
                 Qt::QueuedConnection);

@@ -254,9 +254,10 @@ TEST(Recording, DrawsALargeLogFromSamplesBeforeTheScan)
     }
     WriteBytes("log", Bytes(text));
     CRecording recording("log");
-    bool sampled = false;
+    // The scan reports once more as it completes, after WaitForScan may have returned.
+    std::atomic<bool> sampled = false;
     recording.SetOnProgress([&] {
-        if (std::exchange(sampled, true))
+        if (sampled.exchange(true))
             return;
         EXPECT_EQ(recording.FrameCount(), 0);
         const std::int64_t estimate = recording.EstimatedFrameCount();
