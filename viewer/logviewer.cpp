@@ -8,7 +8,6 @@
 #include "recording.h"
 #include "samplebuffers.h"
 #include "texts.h"
-#include "threadhandoff.h"
 #include "viewerplot.h"
 
 #include <QBoxLayout>
@@ -185,15 +184,13 @@ void CLogViewer::PostScanProgress()
 {
     if (m_progressQueued.exchange(true))
         return;
-    PublishEventHandOff();
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            TakeEventHandOff();
-            m_progressQueued = false;
-            OnScanProgress();
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, "OnQueuedScanProgress", Qt::QueuedConnection);
+}
+
+void CLogViewer::OnQueuedScanProgress()
+{
+    m_progressQueued = false;
+    OnScanProgress();
 }
 
 void CLogViewer::OnScanProgress()
@@ -279,26 +276,18 @@ void CLogViewer::SaveCsv(std::int64_t first, std::int64_t last)
     });
     m_csvWriter = std::thread(
         [this, first, last, code = m_code, file = QFile::encodeName(path).toStdString()] {
-            std::string failure;
-            const bool written = WriteCsvFile(*m_recording, first, last, code, file, failure);
-            PublishEventHandOff();
-            QMetaObject::invokeMethod(
-                this,
-                [this, written, failure = QString::fromStdString(failure)] {
-                    TakeEventHandOff();
-                    OnCsvWritten(written, failure);
-                },
-                Qt::QueuedConnection);
+            m_csvWritten = WriteCsvFile(*m_recording, first, last, code, file, m_csvFailure);
+            QMetaObject::invokeMethod(this, "OnCsvWritten", Qt::QueuedConnection);
         });
 }
 
-void CLogViewer::OnCsvWritten(bool written, const QString &failure)
+void CLogViewer::OnCsvWritten()
 {
     m_csvWriter.join();
     m_csvProgress->hide();
     m_commandBar->setEnabled(true);
-    if (!written)
-        ShowMessageBox(failure);
+    if (!m_csvWritten)
+        ShowMessageBox(QString::fromStdString(m_csvFailure));
 }
 
 void CLogViewer::OnSavePicture()

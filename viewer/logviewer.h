@@ -19,7 +19,8 @@ class QPushButton;
 // of commands (reload, CSV of the whole file or of what is shown, a picture of the plot), the bit
 // length, a readout of the frame under the pointer and a bar that shows how far the recording's
 // scan has read. The scan runs on the recording's thread and a CSV file is written on a thread of
-// its own; both reach the window only through calls queued to its thread.
+// its own; both reach the window only through calls queued to its thread by name, which carry
+// nothing: the scan's figures are read under its lock, the writer's outcome once it has ended.
 class CLogViewer : public QWidget
 {
     Q_OBJECT
@@ -48,11 +49,12 @@ private:
     QWidget *MakeCommandBar();
     QWidget *MakeStatusBar();
     void PostScanProgress();
+    Q_INVOKABLE void OnQueuedScanProgress();
     void OnScanProgress();
     void ShowReadout(std::int64_t frame);
     QString SuggestedFile(const char *suffix) const;
     void SaveCsv(std::int64_t first, std::int64_t last);
-    void OnCsvWritten(bool written, const QString &failure);
+    Q_INVOKABLE void OnCsvWritten();
 
     QString m_path;
     std::unique_ptr<CRecording> m_recording;
@@ -66,6 +68,9 @@ private:
     // Set while a progress call waits in the window's queue, so that the scan queues one at most.
     std::atomic<bool> m_progressQueued {false};
     std::thread m_csvWriter;
+    // What the writer leaves for the window, read once the window has joined it.
+    bool m_csvWritten = false;
+    std::string m_csvFailure;
 };
 
 // Opens the log at `path` in a viewer window of its own and shows it; reports a file that cannot
