@@ -372,17 +372,7 @@ TEST_F(MonitorWindowRunning, OpensTheAboutBoxFromTheWindowMenu)
         opened << dialog.windowTitle();
         return int(QDialog::Accepted);
     });
-    QStringList entries;
-    QTimer::singleShot(0, [&entries] {
-        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-        ASSERT_NE(menu, nullptr);
-        for (const QAction *action : menu->actions())
-            entries << action->text();
-        QTest::keyClick(menu, Qt::Key_A);
-    });
-    const QPoint inside(400, 300);
-    QContextMenuEvent click(QContextMenuEvent::Mouse, inside, m_dialog->mapToGlobal(inside));
-    QCoreApplication::sendEvent(m_dialog.get(), &click);
+    const QStringList entries = PickFromWindowMenu(*m_dialog, Qt::Key_A);
     EXPECT_TRUE(entries.contains(Text("Orvanta のﾊﾞｰｼﾞｮﾝ情報(&A)...")));
     EXPECT_EQ(opened, QStringList {Text("Orvantaのﾊﾞｰｼﾞｮﾝ情報")});
 }

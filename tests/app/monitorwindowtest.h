@@ -5,13 +5,19 @@
 #include "portsettings.h"
 #include "receivedtext.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMenu>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -44,6 +50,24 @@ inline std::string Bytes(const CReceivedText &text)
     std::string bytes;
     text.CopyRange(0, text.Size(), bytes);
     return bytes;
+}
+
+// Opens a window's menu with the right mouse button, as the user does, and picks the entry whose
+// letter is `key`; the entries that the menu offered.
+inline QStringList PickFromWindowMenu(QWidget &window, Qt::Key key)
+{
+    QStringList entries;
+    QTimer::singleShot(0, [&entries, key] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (const QAction *action : menu->actions())
+            entries << action->text();
+        QTest::keyClick(menu, key);
+    });
+    const QPoint inside(400, 300);
+    QContextMenuEvent click(QContextMenuEvent::Mouse, inside, window.mapToGlobal(inside));
+    QCoreApplication::sendEvent(&window, &click);
+    return entries;
 }
 
 class MonitorWindow : public ::testing::Test

@@ -73,17 +73,7 @@ TEST_F(MonitorWindowViewer, OpensTheLogChosenFromTheWindowMenuInAViewer)
         m_chooser.chosen = row.chosen;
         m_chooser.requests.clear();
         m_messages.clear();
-        QStringList entries;
-        QTimer::singleShot(0, [&entries] {
-            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-            ASSERT_NE(menu, nullptr);
-            for (const QAction *action : menu->actions())
-                entries << action->text();
-            QTest::keyClick(menu, Qt::Key_O);
-        });
-        const QPoint inside(400, 300);
-        QContextMenuEvent click(QContextMenuEvent::Mouse, inside, m_dialog->mapToGlobal(inside));
-        QCoreApplication::sendEvent(m_dialog.get(), &click);
+        const QStringList entries = PickFromWindowMenu(*m_dialog, Qt::Key_O);
 
         EXPECT_TRUE(entries.contains(Text("ログを開く(&O)..."))) << row.name;
         ASSERT_EQ(m_chooser.requests.size(), 1u) << row.name;
