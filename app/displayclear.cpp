@@ -60,6 +60,9 @@ QString FailureText(LogWriteResult result)
 void CMonitorDlg::OnDisplayClear()
 {
     const LogWriteResult result = LogAndClearDisplay();
+    // A lost port that came back while the log was written has not been tried yet.
+    if (WaitingForPort())
+        TryReconnect();
     if (result != LogWriteResult::Written)
         ShowMessageBox(FailureText(result));
 }

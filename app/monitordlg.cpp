@@ -261,7 +261,7 @@ bool CMonitorDlg::event(QEvent *event)
         return true;
     }
     if (type == WM_PORT_LOST) {
-        OnPortLost();
+        OnPortLost(static_cast<CPortLostEvent *>(event)->readerRun());
         return true;
     }
     if (type == WM_LINE_ERRORS) {

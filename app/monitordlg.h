@@ -2,6 +2,7 @@
 
 #include "portconfig.h"
 #include "portlayer.h"
+#include "portwatch.h"
 #include "reader.h"
 #include "receivedtext.h"
 #include "receivejournal.h"
@@ -14,12 +15,14 @@
 #include <QPen>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 enum class LogWriteResult;
 struct LineErrorCounts;
 class QByteArray;
 class QComboBox;
+class QSocketNotifier;
 class CLegendView;
 class CPlotView;
 class CReceivedTextView;
@@ -34,9 +37,10 @@ inline constexpr int REDRAW_TIMER = 1;
 inline constexpr int REDRAW_PERIOD_MS = 2000;
 inline constexpr unsigned SYSCMD_ABOUT = 16;
 inline constexpr int SEND_BUFFER_SIZE = 4096;
-// How often a port that hung up is tried again: a device that comes back is in use again within
-// a second, and the wait wakes the window less than twice a second.
-inline constexpr int RECONNECT_PERIOD_MS = 600;
+// A port that hung up is tried again whenever something changes where it can come back, and
+// also at this slow pace, in case a change went unseen (a folder on a file system that does not
+// report changes).
+inline constexpr int RECONNECT_FALLBACK_PERIOD_MS = 5000;
 
 // How far the open-and-configure sequence got.
 enum class PortOutcome { NotOpened, StateUnreadable, ConfigurationRefused, Configured };
@@ -67,7 +71,7 @@ public:
     void OnSend();
     void OnSendClear();
     void OnCancel();
-    void OnPortLost();
+    void OnPortLost(std::uint64_t readerRun);
     void OnLineErrors(const LineErrorCounts &counts);
 
     void RedrawDisplay();
@@ -88,6 +92,8 @@ public:
     std::int32_t TracesShown() const { return m_bTracesShown; }
     bool RedrawTimerRunning() const { return m_redrawTimerId != 0; }
     bool WaitingForPort() const { return m_reconnectTimerId != 0; }
+    // How often the port has been tried since it was lost.
+    int ReconnectTries() const { return m_reconnectTries; }
     const CSerialPort &Port() const { return m_port; }
     const CReader &Reader() const { return m_reader; }
     // Tests shorten how long a send waits for a stalled line.
@@ -115,6 +121,8 @@ private:
     void SetPortStatus(const char *suffix);
     void ShowPortNotOpened(const QString &text);
     PortOutcome OpenAndConfigurePort();
+    void WaitForPort();
+    void OnPortFoldersChanged();
     void TryReconnect();
     void StopWaitingForPort();
     void SetStartupStatus(const char *text);
@@ -165,6 +173,9 @@ private:
     CRepaintPacer m_repaintPacer {*this};
     int m_redrawTimerId = 0;
     int m_reconnectTimerId = 0;
+    std::unique_ptr<CPortWatch> m_portWatch;
+    QSocketNotifier *m_portWatchNotifier = nullptr;
+    int m_reconnectTries = 0;
     // Where the lost port was; it is taken up again only there.
     std::string m_lostPortPath;
     bool m_endedAtStartup = false;

@@ -5,9 +5,12 @@
 #include "linecontrol.h"
 #include "messagebox.h"
 #include "openfailure.h"
+#include "portdiscovery.h"
 #include "portnames.h"
 #include "portsettings.h"
 #include "texts.h"
+
+#include <QSocketNotifier>
 
 PortOutcome CMonitorDlg::OpenAndConfigurePort()
 {
@@ -37,17 +40,38 @@ void CMonitorDlg::SetPortStatus(const char *suffix)
 
 // Everything received before stays: text, counter, journal and log. Sending fails meanwhile,
 // since no port is open.
-void CMonitorDlg::OnPortLost()
+void CMonitorDlg::OnPortLost(std::uint64_t readerRun)
 {
-    // Posted by a reader that has been stopped since, for a port that is closed already.
-    if (!m_reader.PortLost())
+    // Posted by a reader that has been stopped since, for a port that is closed already: acting
+    // on it would close and reopen the port being read now, behind its reader.
+    if (!m_reader.LostNow(readerRun))
         return;
     m_lostPortPath = m_port.OpenedPath();
     m_reader.StopReader();
     SetPortStatus(Strings::PORT_LOST_SUFFIX);
     UpdateData(false);
-    if (m_reconnectTimerId == 0)
-        m_reconnectTimerId = startTimer(RECONNECT_PERIOD_MS);
+    WaitForPort();
+}
+
+void CMonitorDlg::WaitForPort()
+{
+    if (m_reconnectTimerId != 0)
+        return;
+    m_reconnectTries = 0;
+    m_reconnectTimerId = startTimer(RECONNECT_FALLBACK_PERIOD_MS);
+    m_portWatch = std::make_unique<CPortWatch>(PortFolders(DefaultPortRoots()));
+    if (m_portWatch->Descriptor() < 0)
+        return;
+    m_portWatchNotifier
+        = new QSocketNotifier(m_portWatch->Descriptor(), QSocketNotifier::Read, this);
+    connect(m_portWatchNotifier, &QSocketNotifier::activated, this,
+            &CMonitorDlg::OnPortFoldersChanged);
+}
+
+void CMonitorDlg::OnPortFoldersChanged()
+{
+    if (m_portWatch && m_portWatch->TakeChanges())
+        TryReconnect();
 }
 
 // The name is looked up again on every try, so the device may come back in another socket or
@@ -56,7 +80,8 @@ void CMonitorDlg::OnPortLost()
 // not the device that went, and the wait goes on.
 void CMonitorDlg::TryReconnect()
 {
-    // The journal is busy with a log; the next try comes soon.
+    ++m_reconnectTries;
+    // The journal is busy with a log; the port is tried again once the log is written.
     if (m_writingLog || PortDevicePath(g_portSettings.portIndex) != m_lostPortPath
         || OpenAndConfigurePort() != PortOutcome::Configured)
         return;
@@ -72,6 +97,13 @@ void CMonitorDlg::StopWaitingForPort()
     if (m_reconnectTimerId != 0)
         killTimer(m_reconnectTimerId);
     m_reconnectTimerId = 0;
+    // The wait may end inside the notifier's own call, so the notifier goes once that is over.
+    if (m_portWatchNotifier) {
+        m_portWatchNotifier->setEnabled(false);
+        m_portWatchNotifier->deleteLater();
+        m_portWatchNotifier = nullptr;
+    }
+    m_portWatch.reset();
 }
 
 void CMonitorDlg::OnLineErrors(const LineErrorCounts &counts)

@@ -79,7 +79,7 @@ void CReader::ReaderThreadProc()
         if (lost) {
             portLost = true;
             m_portLost = true;
-            Post(new CPortLostEvent);
+            Post(new CPortLostEvent(m_run));
         }
     }
 }
@@ -185,6 +185,7 @@ void CReader::StartReader(QObject *mainWindow)
         return;
     m_readerRun = 1;
     m_portLost = false;
+    ++m_run;
     if (!LaunchThread())
         m_readerRun = 0;
 }
@@ -198,5 +199,7 @@ void CReader::StopReader()
         close(m_wakeFd);
         m_wakeFd = -1;
     }
+    // A lost-port event still on its way then belongs to a port that is closed.
+    m_portLost = false;
     m_port.ClosePort();
 }

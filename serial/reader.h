@@ -44,8 +44,10 @@ public:
     void StopReader();
 
     bool Running() const { return m_readerRun == 1; }
-    // Whether this reader has found its port hung up or failed since it started.
+    // Whether the running reader has found its port hung up or failed; false once it stops.
     bool PortLost() const { return m_portLost; }
+    // Whether a lost-port event of reader run `run` is about the port being read now.
+    bool LostNow(std::uint64_t run) const { return Running() && run == m_run && m_portLost; }
     // How often the reader's wait for bytes has returned since it was made.
     std::uint64_t WakeCount() const { return m_wakeCount; }
 
@@ -69,6 +71,7 @@ private:
     std::atomic<QObject *> m_mainWindow {nullptr};
     std::atomic<std::uint64_t> m_wakeCount {0};
     std::atomic<bool> m_portLost {false};
+    std::atomic<std::uint64_t> m_run {0};
     // The reader thread's own.
     std::chrono::steady_clock::time_point m_lineErrorsChecked;
     LineErrorCounts m_lineErrorsPosted;

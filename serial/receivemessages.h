@@ -77,15 +77,22 @@ public:
     { }
 };
 
+// Carries the run of the reader that found the port gone: the event may arrive after that reader
+// has been stopped and another one started on a port that works.
 class CPortLostEvent : public QEvent
 {
 public:
-    CPortLostEvent()
+    explicit CPortLostEvent(std::uint64_t readerRun)
         : QEvent(static_cast<QEvent::Type>(WM_PORT_LOST))
+        , m_readerRun(readerRun)
     {
         PublishEventHandOff();
     }
     ~CPortLostEvent() override { TakeEventHandOff(); }
+    std::uint64_t readerRun() const { return m_readerRun; }
+
+private:
+    std::uint64_t m_readerRun;
 };
 
 class CLineErrorsEvent : public QEvent

@@ -28,6 +28,7 @@
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <thread>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -93,6 +94,9 @@ std::chrono::milliseconds ReaderCpuTimeOverQuietSpan()
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     });
 }
+
+// Long enough for a wait that tried the port on a timer every 0.6 s to show it twice.
+constexpr int QUIET_WAIT_MS = 1300;
 
 // The whole stall bound must pass before a send gives up, and the window waits through it. The
 // tests shorten the bound, so that none of them waits the real one.
@@ -199,10 +203,15 @@ TEST_F(MonitorFaults, DeviceUnpluggedMidStreamIsWaitedForAndTakenUpAgain)
     EXPECT_EQ(m_messages, QStringList {Text(Strings::SEND_FAILED)});
 
     // Without its link COM1 leads elsewhere (an on-board port, or nothing): not the device that
-    // went, so the wait goes on.
+    // went, so the wait goes on. The link's removal is seen at once, and then, while nothing
+    // changes, the port is not tried again.
+    const int triesBefore = m_dialog->ReconnectTries();
     device.reset();
     fs::remove("COM1");
-    WaitFor([] { return false; }, 2 * RECONNECT_PERIOD_MS);
+    ASSERT_TRUE(WaitFor([&] { return m_dialog->ReconnectTries() > triesBefore; }));
+    const int triesSeen = m_dialog->ReconnectTries();
+    WaitFor([] { return false; }, QUIET_WAIT_MS);
+    EXPECT_EQ(m_dialog->ReconnectTries(), triesSeen) << "tries without a change";
     EXPECT_TRUE(m_dialog->WaitingForPort());
     EXPECT_EQ(m_dialog->StatusText(), lost);
 
@@ -246,6 +255,41 @@ TEST_F(MonitorFaults, PortSelectionAndCloseEndTheWaitForALostPort)
         EXPECT_FALSE(m_dialog->WaitingForPort());
         m_dialog.reset();
     }
+}
+
+// A hang-up reported just as the user chooses ポート選択: the report reaches the window while the
+// settings dialog runs, after the reader that made it has stopped. The port chosen then is read
+// undisturbed, with no wait for a port and no reconnection behind it.
+TEST_F(MonitorFaults, HangUpReportedDuringPortSelectionIsNotActedOnLater)
+{
+    auto device = std::make_unique<CPseudoTerminal>();
+    device->LinkAs("COM1");
+    StartWindow();
+    device->HangUp();
+    // The reader has posted its report; the window has not taken it yet.
+    const auto deadline = Clock::now() + 10s;
+    while (!m_dialog->Reader().PortLost() && Clock::now() < deadline)
+        std::this_thread::yield();
+    ASSERT_TRUE(m_dialog->Reader().PortLost());
+
+    CPseudoTerminal next;
+    SetModalRunner([&](QDialog &) {
+        // A modal dialog's own loop delivers what was posted meanwhile.
+        QCoreApplication::processEvents();
+        device.reset();
+        next.LinkAs("COM1");
+        return int(QDialog::Accepted);
+    });
+    m_dialog->OnPortSelect();
+    EXPECT_FALSE(m_dialog->WaitingForPort());
+    EXPECT_EQ(m_dialog->StatusText(), Text(Strings::STATUS_PORT_SET));
+
+    const std::string frames = Frames(50);
+    next.Send(frames);
+    ASSERT_TRUE(ReceivedWithin(frames.size()));
+    EXPECT_EQ(Received(), frames);
+    EXPECT_EQ(m_dialog->StatusText(), Text(Strings::STATUS_PORT_SET));
+    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
 }
 
 TEST_F(MonitorFaults, LineErrorCountsShowOnTheStatusLine)
