@@ -38,8 +38,9 @@ ssize_t ReadSome(int port, char *buffer, std::int32_t length)
 
 } // namespace
 
-CReader::CReader(CSerialPort &port)
+CReader::CReader(CSerialPort &port, ReaderClock clock)
     : m_port(port)
+    , m_clock(std::move(clock))
 { }
 
 CReader::~CReader()
@@ -62,9 +63,11 @@ void CReader::ReaderThreadProc()
         case WaitResult::PortReadable: {
             std::int32_t size = READ_BUFFER_SIZE;
             lost = !ReadChunk(port, buffer, size);
+            // Errors in a chunk's bytes are reported before the chunk, so a window that has the
+            // chunk has had every report that could come with it.
             if (size > 0) {
-                PostChunk(buffer, size);
                 CheckLineErrors();
+                PostChunk(buffer, size);
             }
             break;
         }
@@ -146,8 +149,8 @@ void CReader::Post(QEvent *event) const
 // Counters that only grow: a change since the last post means new errors.
 void CReader::CheckLineErrors()
 {
-    const auto now = std::chrono::steady_clock::now();
-    if (now - m_lineErrorsChecked < LINE_ERROR_CHECK_PERIOD)
+    const auto now = m_clock();
+    if (m_lineErrorsChecked && now - *m_lineErrorsChecked < LINE_ERROR_CHECK_PERIOD)
         return;
     m_lineErrorsChecked = now;
     const auto counts = m_port.ErrorCountsSinceOpen();

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <thread>
 
 class CSerialPort;
@@ -25,10 +27,13 @@ inline constexpr const char *READER_THREAD_NAME = "orvanta-reader";
 
 inline constexpr std::chrono::seconds LINE_ERROR_CHECK_PERIOD {1};
 
+// What the reader takes the time from for its look at the line errors; tests set the time.
+using ReaderClock = std::function<std::chrono::steady_clock::time_point()>;
+
 class CReader
 {
 public:
-    explicit CReader(CSerialPort &port);
+    explicit CReader(CSerialPort &port, ReaderClock clock = std::chrono::steady_clock::now);
     // Stops the thread and closes the port, as StopReader does.
     ~CReader();
     CReader(const CReader &) = delete;
@@ -65,6 +70,7 @@ private:
     void Wake() const;
 
     CSerialPort &m_port;
+    const ReaderClock m_clock;
     std::thread m_thread;
     int m_wakeFd = -1;
     std::atomic<std::int32_t> m_readerRun {0};
@@ -72,7 +78,7 @@ private:
     std::atomic<std::uint64_t> m_wakeCount {0};
     std::atomic<bool> m_portLost {false};
     std::atomic<std::uint64_t> m_run {0};
-    // The reader thread's own.
-    std::chrono::steady_clock::time_point m_lineErrorsChecked;
+    // The reader thread's own; none before the first look.
+    std::optional<std::chrono::steady_clock::time_point> m_lineErrorsChecked;
     LineErrorCounts m_lineErrorsPosted;
 };

@@ -14,10 +14,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <future>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,7 +37,7 @@ constexpr auto QUIET_CPU_TIME = 50ms;
 const std::string FRAME = "X07FFY0801Z0ABC\r\n";
 
 // Stands in for the main window: keeps every chunk the reader posts, where in the stream of
-// chunks the port was reported lost, and each report of line errors with the time it came.
+// chunks the port was reported lost, and each report of line errors.
 class ChunkCollector : public QObject
 {
 public:
@@ -51,8 +53,7 @@ public:
             m_lostAfterChunks.push_back(m_chunks.size());
             return true;
         case WM_LINE_ERRORS:
-            m_lineErrors.push_back({static_cast<CLineErrorsEvent *>(event)->counts(),
-                                    std::chrono::steady_clock::now()});
+            m_lineErrors.push_back(static_cast<CLineErrorsEvent *>(event)->counts());
             return true;
         default:
             return QObject::event(event);
@@ -61,18 +62,13 @@ public:
     const std::vector<std::string> &chunks() const { return m_chunks; }
     std::size_t received() const { return m_received; }
     const std::vector<std::size_t> &lostAfterChunks() const { return m_lostAfterChunks; }
-    struct LineErrorReport
-    {
-        LineErrorCounts counts;
-        std::chrono::steady_clock::time_point time;
-    };
-    const std::vector<LineErrorReport> &lineErrors() const { return m_lineErrors; }
+    const std::vector<LineErrorCounts> &lineErrors() const { return m_lineErrors; }
 
 private:
     std::vector<std::string> m_chunks;
     std::size_t m_received = 0;
     std::vector<std::size_t> m_lostAfterChunks;
-    std::vector<LineErrorReport> m_lineErrors;
+    std::vector<LineErrorCounts> m_lineErrors;
 };
 
 // Delivers posted events until the condition holds or the time is up.
@@ -86,12 +82,6 @@ bool DeliverUntil(const std::function<bool()> &condition, std::chrono::milliseco
         std::this_thread::sleep_for(1ms);
     }
     return true;
-}
-
-std::size_t ThreadCount()
-{
-    const std::filesystem::directory_iterator tasks("/proc/self/task");
-    return static_cast<std::size_t>(std::distance(begin(tasks), end(tasks)));
 }
 
 std::string Pattern(std::size_t length)
@@ -198,16 +188,14 @@ TEST_F(Reader, GapFreeStreamComesInFullChunks)
 
 TEST_F(Reader, StopDuringIdleWaitEndsThreadThenClosesPort)
 {
-    // ThreadSanitizer's runtime starts a background thread of its own along with the process's
-    // first thread; a thread started and ended first keeps that one out of the count.
-    std::thread([] {}).join();
-    const std::size_t threadsBefore = ThreadCount();
+    const auto readerThreadRuns = [] { return ThreadCpuTime(READER_THREAD_NAME).has_value(); };
     m_reader.StartReader(&m_window);
-    EXPECT_EQ(ThreadCount(), threadsBefore + 1);
+    // A reader that has just started names its thread first thing.
+    ASSERT_TRUE(DeliverUntil(readerThreadRuns, 5s));
 
     ASSERT_TRUE(StopReaderWithin(m_reader, 5s));
-    // The thread that ran StopReader ends on its own; the reader must be gone with it.
-    EXPECT_TRUE(DeliverUntil([&] { return ThreadCount() == threadsBefore; }, 5s));
+    // The kernel lets go of a joined thread a moment after the join returns.
+    EXPECT_TRUE(DeliverUntil([&] { return !readerThreadRuns(); }, 5s));
     EXPECT_FALSE(m_reader.Running());
     EXPECT_FALSE(m_port.IsOpen());
     EXPECT_TRUE(m_device.SlaveClosedWithin(1s));
@@ -245,7 +233,8 @@ TEST_F(Reader, HangUpIsReportedOnceAfterEveryChunkThenTheReaderSleeps)
 }
 
 // The driver's counters since the port opened are posted when they change, looked at no more
-// than once a second while bytes come; a driver without counters posts nothing.
+// than once a second while bytes come; a driver without counters posts nothing. The reader's
+// clock is the test's, and each step waits for its chunk, before which its report would come.
 TEST(ReaderLineErrors, ChangedCountsAreReportedAtMostOnceASecond)
 {
     CTempWorkDir workDir;
@@ -256,36 +245,44 @@ TEST(ReaderLineErrors, ChangedCountsAreReportedAtMostOnceASecond)
     control->SetCounts(LineErrorCounts {10, 20, 30, 40});
     CSerialPort port(control);
     ASSERT_TRUE(OpenConfiguredPort(port, 0));
+    std::atomic<std::chrono::steady_clock::duration> now {1000s};
+    CReader reader(port, [&] { return std::chrono::steady_clock::time_point(now.load()); });
     ChunkCollector window;
-    CReader reader(port);
     reader.StartReader(&window);
 
-    const auto start = std::chrono::steady_clock::now();
-    std::uint32_t overruns = 0;
-    while (std::chrono::steady_clock::now() - start < 2500ms) {
-        control->SetCounts(LineErrorCounts {10 + ++overruns, 20 + 2, 30, 40 + 1});
+    struct Step
+    {
+        std::chrono::milliseconds at;
+        std::uint32_t overrun;
+        std::optional<std::uint32_t> reported;
+    };
+    // Counted since the open: 10 overruns were there before it.
+    const Step steps[] = {
+        {0ms, 11, 1},     {500ms, 12, {}},  {999ms, 13, {}},  {1000ms, 13, 3},
+        {2500ms, 13, {}}, {2600ms, 14, {}}, {3499ms, 14, {}}, {3500ms, 14, 4},
+    };
+    std::size_t sent = 0;
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.at.count());
+        now = 1000s + step.at;
+        control->SetCounts(LineErrorCounts {step.overrun, 20 + 2, 30, 40 + 1});
+        const std::size_t reportsBefore = window.lineErrors().size();
         device.Send(FRAME);
-        DeliverUntil([] { return false; }, 20ms);
+        sent += FRAME.size();
+        ASSERT_TRUE(DeliverUntil([&] { return window.received() == sent; }, 5s));
+        const auto &reports = window.lineErrors();
+        ASSERT_EQ(reports.size(), reportsBefore + (step.reported ? 1 : 0));
+        if (step.reported) {
+            EXPECT_EQ(reports.back(), (LineErrorCounts {*step.reported, 2, 0, 1}));
+        }
     }
     reader.StopReader();
-    QCoreApplication::sendPostedEvents();
-
-    const auto &reports = window.lineErrors();
-    ASSERT_GE(reports.size(), 2u);
-    EXPECT_LE(reports.size(), 3u);
-    EXPECT_EQ(reports.front().counts.framing, 2u);
-    EXPECT_EQ(reports.front().counts.parity, 0u);
-    EXPECT_EQ(reports.front().counts.breaks, 1u);
-    for (std::size_t i = 1; i < reports.size(); ++i) {
-        EXPECT_GT(reports[i].counts.overrun, reports[i - 1].counts.overrun);
-        // Delivery may bunch two posts a little; they were made a second apart.
-        EXPECT_GE(reports[i].time - reports[i - 1].time, 900ms);
-    }
 
     control->SetCounts(std::nullopt);
     ASSERT_TRUE(OpenConfiguredPort(port, 0));
     ChunkCollector quiet;
     reader.StartReader(&quiet);
+    now = 1000s + 10s;
     device.Send(FRAME);
     ASSERT_TRUE(DeliverUntil([&] { return quiet.received() == FRAME.size(); }, 5s));
     reader.StopReader();
