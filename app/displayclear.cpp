@@ -93,6 +93,7 @@ LogWriteResult CMonitorDlg::LogAndClearDisplay()
     m_journal.Clear();
     EmptySamples(m_samples);
     m_strReceived.Clear();
+    OpenJournalForEmptyText();
     // The allocator keeps what the text freed for later use, and a long run's text is far more
     // than the next one needs soon: it goes back to the system.
     malloc_trim(0);

@@ -244,8 +244,17 @@ void CMonitorDlg::RecoverJournal()
 // The journal is only a safety net: the reader starts whether it opens or not.
 void CMonitorDlg::StartReceiving()
 {
-    m_journal.Open();
+    OpenJournalForEmptyText();
     m_reader.StartReader(this);
+}
+
+// The journal holds the text from its first byte or not at all: one opened partway would hold
+// later bytes where the text reads back its beginning. While the text holds bytes that no
+// journal has, it stays in memory, and the journal starts with the next clear.
+void CMonitorDlg::OpenJournalForEmptyText()
+{
+    if (m_strReceived.Size() == 0)
+        m_journal.Open();
 }
 
 bool CMonitorDlg::event(QEvent *event)

@@ -129,6 +129,7 @@ private:
     void EndAtStartup(const char *message);
     void RecoverJournal();
     void StartReceiving();
+    void OpenJournalForEmptyText();
     void ParseFrames(const ChunkText &chunk);
     void KillRedrawTimer();
     void TakeChunksHandedOver();

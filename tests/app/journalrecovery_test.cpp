@@ -7,6 +7,7 @@
 #include "monitorwindowtest.h"
 #include "portsettings.h"
 #include "pseudoterminal.h"
+#include "receivejournal.h"
 #include "texts.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <poll.h>
 #include <string>
@@ -194,6 +196,45 @@ TEST_F(MonitorJournal, RunsAsBeforeWhereTheJournalCannotBeOpened)
     dialog.OnCancel();
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
     EXPECT_TRUE(fs::is_directory(JOURNAL));
+}
+
+// A journal that another run held at start is not taken up partway through the text, at a port
+// selection, when that run has let it go: the text stays in memory until the next clear, and
+// the journal starts after it.
+TEST_F(MonitorJournal, JournalHeldAtStartBeginsOnlyAfterTheNextClear)
+{
+    CPseudoTerminal device;
+    device.LinkAs("COM1");
+    auto otherRun = std::make_unique<CReceiveJournal>("DATALOG");
+    ASSERT_TRUE(otherRun->Open());
+    CMonitorDlg dialog;
+    dialog.OnInitDialog();
+    // Many of the text's segments, so that a journal taken up now would stand in for them.
+    const std::string stream = MakeStream(1200000);
+    const std::size_t half = stream.size() / 2;
+    device.Send(stream.substr(0, half));
+    ASSERT_TRUE(WaitFor([&] { return dialog.ReceivedText().Size() == half; }, 20000));
+
+    otherRun.reset();
+    dialog.OnPortSelect();
+    // A journal taken up now would write what comes next, and the text would then let go of
+    // its first segments for the journal's bytes.
+    const std::size_t threeQuarters = half + half / 2;
+    device.Send(stream.substr(half, threeQuarters - half));
+    ASSERT_TRUE(WaitFor([&] { return dialog.ReceivedText().Size() == threeQuarters; }, 20000));
+    WaitFor([&] { return fs::file_size(JOURNAL) >= threeQuarters - half; }, 1000);
+    device.Send(stream.substr(threeQuarters));
+    ASSERT_TRUE(WaitFor([&] { return dialog.ReceivedText().Size() == stream.size(); }, 20000));
+    EXPECT_EQ(Bytes(dialog.ReceivedText()), stream);
+    dialog.OnDisplayClear();
+    EXPECT_EQ(Contents(LOG_COM1), stream);
+
+    const std::string after = "X0100\r\nX0200\r\n";
+    device.Send(after);
+    EXPECT_TRUE(WaitFor([&] { return Contents(JOURNAL) == after; }, 20000));
+    dialog.OnCancel();
+    EXPECT_EQ(Contents(LOG_COM1), stream + after);
+    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
 }
 
 // The program that the crash test kills, with its stdout on a pipe.
