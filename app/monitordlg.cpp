@@ -224,21 +224,26 @@ void CMonitorDlg::SetStatus(const char *text)
     m_strStatus = QString::fromUtf8(text);
 }
 
-// The port's outcome fills the status line before the window first shows, so a recovery at
-// start-up stays in front of it, where the user still sees it, joined by a full-width blank.
+// The port's outcome fills the status line before the window first shows, so what became of a
+// leftover journal stays in front of it, where the user still sees it, joined by a full-width
+// blank.
 void CMonitorDlg::SetStartupStatus(const char *text)
 {
     SetStatus(text);
-    if (m_journalRecovered)
-        m_strStatus.prepend(QString::fromUtf8(Strings::STATUS_DATA_RECOVERED) + QChar(0x3000));
+    const char *recovery = m_journalRecovery == JournalRecovery::Recovered
+        ? Strings::STATUS_DATA_RECOVERED
+        : m_journalRecovery == JournalRecovery::Failed ? Strings::STATUS_DATA_NOT_RECOVERED
+                                                       : nullptr;
+    if (recovery)
+        m_strStatus.prepend(QString::fromUtf8(recovery) + QChar(0x3000));
 }
 
 // What a crash left in the journal goes to a log now, named for this start as a clear would
-// name it, before the port can bring anything new.
+// name it, before the port can bring anything new. A journal that cannot go there stays as it
+// is, for a later start, and the status line says so.
 void CMonitorDlg::RecoverJournal()
 {
-    m_journalRecovered
-        = m_journal.Recover(LogFileName(g_portSettings.portIndex)) == JournalRecovery::Recovered;
+    m_journalRecovery = m_journal.Recover(LogFileName(g_portSettings.portIndex));
 }
 
 // The journal is only a safety net: the reader starts whether it opens or not.

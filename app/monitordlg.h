@@ -170,7 +170,7 @@ private:
     // While the text goes to the log, chunks wait here: they belong after the clear.
     bool m_writingLog = false;
     std::vector<QByteArray> m_deferredChunks;
-    bool m_journalRecovered = false;
+    JournalRecovery m_journalRecovery = JournalRecovery::Nothing;
     CRepaintPacer m_repaintPacer {*this};
     int m_redrawTimerId = 0;
     int m_reconnectTimerId = 0;

@@ -48,6 +48,24 @@ bool ReadExactly(int fd, std::uint64_t offset, char *buffer, std::size_t length)
     return true;
 }
 
+// A journal with bytes in it that cannot be opened for writing (a read-only file, taken over
+// from another machine or user) is left behind all the same; a run that holds it would hold its
+// lock, which a look for reading could not then take.
+bool HasLeftoverThatCannotBeTaken(const std::string &path)
+{
+    struct stat file
+    {
+    };
+    if (lstat(path.c_str(), &file) != 0 || !S_ISREG(file.st_mode) || file.st_size == 0)
+        return false;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    if (fd < 0)
+        return true;
+    const bool heldByAnotherRun = flock(fd, LOCK_SH | LOCK_NB) != 0;
+    close(fd);
+    return !heldByAnotherRun;
+}
+
 } // namespace
 
 CReceiveJournal::CReceiveJournal(const std::string &directory,
@@ -70,7 +88,8 @@ JournalRecovery CReceiveJournal::Recover(const std::string &logPath)
     off_t length = 0;
     const int fd = OpenJournalFile(m_path, O_RDWR, length);
     if (fd < 0)
-        return JournalRecovery::Nothing;
+        return HasLeftoverThatCannotBeTaken(m_path) ? JournalRecovery::Failed
+                                                    : JournalRecovery::Nothing;
     // Locked, the journal and its record are this run's to mend.
     const std::string recordPath = m_directory + '/' + CLEAR_RECORD_FILE_NAME;
     UndoUnfinishedCopy(m_path, recordPath);

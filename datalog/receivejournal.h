@@ -51,8 +51,9 @@ public:
 
     // Moves what an earlier run left in the journal into the log at logPath, as a clear moves it
     // (MoveIntoLog), after mending a copy that the earlier run left unfinished. Called before
-    // Open. Nothing: no journal, an empty one, or one that another run holds. Failed: the log did
-    // not take the bytes; the journal stays as it was, for the next start.
+    // Open. Nothing: no journal, an empty one, or one that another run holds. Failed: the bytes
+    // could not be taken (a journal or folder that cannot be written) or the log did not take
+    // them; the journal stays as it was, for the next start.
     JournalRecovery Recover(const std::string &logPath);
 
     // Creates the directory if needed, opens and locks the journal and starts the writer. Refuses

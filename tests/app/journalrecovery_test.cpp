@@ -91,10 +91,16 @@ TEST_F(MonitorJournal, StartUpPutsALeftoverIntoALogAndSaysSo)
     {
         const char *name;
         bool portOpens;
+        // A directory in the log's place takes neither the journal's file nor a copy.
+        bool logBlocked;
         const char *status;
     } rows[] = {
-        {"port opens", true, "前回の受信データを回復しました　起動時のCOMポートが設定されました"},
-        {"port missing", false, "前回の受信データを回復しました　COMポートが設定されていません"},
+        {"port opens", true, false,
+         "前回の受信データを回復しました　起動時のCOMポートが設定されました"},
+        {"port missing", false, false,
+         "前回の受信データを回復しました　COMポートが設定されていません"},
+        {"no log can be written", true, true,
+         "前回の受信データを回復できませんでした　起動時のCOMポートが設定されました"},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
@@ -107,14 +113,19 @@ TEST_F(MonitorJournal, StartUpPutsALeftoverIntoALogAndSaysSo)
         }
         fs::create_directory("DATALOG");
         WriteFile(JOURNAL, leftover);
+        if (row.logBlocked)
+            fs::create_directory(LOG_COM1);
 
         CMonitorDlg dialog;
         dialog.OnInitDialog();
         EXPECT_EQ(dialog.StatusText().toStdString(), row.status);
-        EXPECT_EQ(LogBytes().toStdString(), leftover);
-        EXPECT_EQ(Contents(JOURNAL), "");
+        const std::string journalLeft = row.logBlocked ? leftover : "";
+        EXPECT_EQ(Contents(JOURNAL), journalLeft);
         dialog.OnCancel();
-        EXPECT_EQ(LogBytes().toStdString(), leftover);
+        EXPECT_EQ(Contents(JOURNAL), journalLeft);
+        if (!row.logBlocked) {
+            EXPECT_EQ(Contents(LOG_COM1), leftover);
+        }
 
         unlink("COM1");
         fs::remove_all("DATALOG");

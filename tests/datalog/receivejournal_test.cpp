@@ -2,6 +2,7 @@
 #include "logfile.h"
 #include "receivejournal.h"
 #include "tempworkdir.h"
+#include "unprivilegedrun.h"
 
 #include <gtest/gtest.h>
 
@@ -218,6 +219,25 @@ TEST_F(ReceiveJournal, KeepsALeftoverThatTheLogDidNotTakeForTheNextStart)
     CReceiveJournal nextStart("DATALOG");
     EXPECT_EQ(nextStart.Recover(RECOVERED_LOG), JournalRecovery::Recovered);
     EXPECT_EQ(Contents(RECOVERED_LOG), "left behind");
+}
+
+// A leftover that this user may not write, in a folder that takes no log, is reported as not
+// recovered, not as nothing there, and left as it is.
+TEST_F(ReceiveJournal, ReportsALeftoverItCannotWriteAndLeavesItAlone)
+{
+    fs::create_directory("DATALOG");
+    WriteFile(JOURNAL, "left behind");
+    const auto readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+    fs::permissions(JOURNAL, readOnly);
+    fs::permissions("DATALOG",
+                    readOnly | fs::perms::owner_exec | fs::perms::group_exec
+                        | fs::perms::others_exec);
+    EXPECT_TRUE(PassesInUnprivilegedChild([] {
+        CReceiveJournal journal("DATALOG");
+        EXPECT_EQ(journal.Recover(RECOVERED_LOG), JournalRecovery::Failed);
+        EXPECT_EQ(Contents(JOURNAL), "left behind");
+        EXPECT_FALSE(fs::exists(RECOVERED_LOG));
+    }));
 }
 
 TEST_F(ReceiveJournal, ASecondRunLeavesTheJournalInUseAlone)
