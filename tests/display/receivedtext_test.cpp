@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -53,7 +54,7 @@ void operator delete(void *pointer, std::size_t) noexcept
 
 namespace {
 
-// A backing file that holds what it is handed in a temporary file; it can fall behind the text,
+// A backing that keeps what it is handed in a temporary file; it can fall behind the text,
 // as the journal does between its writes, and it can fail. It counts the reads, so that a test
 // can tell that the text came back from it.
 class CHeldBacking : public CTextBacking
