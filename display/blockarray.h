@@ -60,13 +60,6 @@ public:
         m_size = 0;
     }
 
-    // Every block counts whole, however little of it is used.
-    std::uint64_t MemoryUsed() const
-    {
-        return m_blocks.size() * BLOCK_LENGTH * sizeof(T)
-            + m_blocks.capacity() * sizeof(std::unique_ptr<T[]>);
-    }
-
 private:
     std::vector<std::unique_ptr<T[]>> m_blocks;
     std::uint64_t m_size = 0;

@@ -298,12 +298,3 @@ bool CReceivedText::CopyRange(std::uint64_t from, std::uint64_t to, std::string 
     }
     return true;
 }
-
-std::uint64_t CReceivedText::MemoryUsed() const
-{
-    std::uint64_t lines = m_openSegmentLines.starts.capacity() * sizeof(std::uint64_t);
-    for (const SegmentLines &entry : m_linesCache)
-        lines += entry.starts.capacity() * sizeof(std::uint64_t);
-    return sizeof(*this) + (m_memory.size() + m_cache.size()) * SEGMENT_SIZE
-        + m_segments.MemoryUsed() + lines;
-}

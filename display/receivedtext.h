@@ -98,9 +98,6 @@ public:
         return true;
     }
 
-    // The bytes that the store holds on the heap for text, index and cache.
-    std::uint64_t MemoryUsed() const;
-
     // How a scan of the bytes stands at a point: what the line so far holds, and whether the
     // byte before was a CR or began a double-byte character.
     struct ScanState

@@ -1,7 +1,12 @@
-// Runs the built program with --view, which starts the viewer alone.
+// The viewer alone, as --view starts it: the built program, and the application in this process
+// closed as a user closes the window.
 
+#include "monitorapp.h"
 #include "tempworkdir.h"
 #include "viewertesting.h"
+
+#include <QApplication>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -29,7 +34,7 @@ bool HoldsOpen(pid_t pid, const fs::path &path)
 }
 
 // The offscreen platform comes with the tests' environment.
-TEST(ViewerCommand, ViewOpensTheFileWithoutPortOrSettings)
+TEST(ViewerCommand, ViewOpensTheFile)
 {
     const CTempWorkDir workDir;
     WriteFile("run.txt", Repeated("X07FFY0801Z0ABC\r\n", 100));
@@ -46,10 +51,31 @@ TEST(ViewerCommand, ViewOpensTheFileWithoutPortOrSettings)
            && waitpid(pid, nullptr, WNOHANG) == 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_TRUE(opened);
-    EXPECT_FALSE(fs::exists("rs232c.ini"));
-    EXPECT_FALSE(fs::exists("DATALOG"));
     kill(pid, SIGTERM);
     waitpid(pid, nullptr, 0);
+}
+
+// Closing the viewer's window ends the application, which writes no settings file and makes no
+// log folder on its way out.
+TEST(ViewerCommand, ClosingTheViewerEndsItWithoutSettingsOrLogFolder)
+{
+    const CTempWorkDir workDir;
+    WriteFile("run.txt", Repeated("X07FFY0801Z0ABC\r\n", 100));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    int argc = 1;
+    char name[] = "orvanta";
+    char *argv[] = {name, nullptr};
+    CMonitorApp app(argc, argv);
+    // Handled once the viewer is up and the application waits for events.
+    QTimer::singleShot(0, &app, [] {
+        for (QWidget *window : QApplication::topLevelWidgets())
+            window->close();
+    });
+    EXPECT_EQ(app.ViewLog("run.txt"), 0);
+    EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty());
+    EXPECT_FALSE(fs::exists("rs232c.ini"));
+    EXPECT_FALSE(fs::exists("DATALOG"));
 }
 
 } // namespace
