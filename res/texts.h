@@ -62,6 +62,8 @@ inline constexpr const char *LOG_WRITING = "ログファイルに書き込んで
 // Looking back at a log file, and its export as CSV. The header names the columns: frame
 // number, byte position, each channel's four digits as they stand, each channel's plot value.
 inline constexpr const char *LOG_CANNOT_READ = "ログファイルが読み込めません";
+// Why a FIFO, a device or anything else that is not a plain file is not opened as a log.
+inline constexpr const char *LOG_NOT_A_FILE = "通常のファイルではありません";
 inline constexpr const char *CSV_CANNOT_WRITE = "CSVファイルに書き込めません";
 inline constexpr const char *CSV_HEADER
     = "フレーム番号,バイト位置,X 16進,Y 16進,Z 16進,X 値,Y 値,Z 値";

@@ -137,16 +137,19 @@ CRecording::~CRecording()
         close(m_fd);
 }
 
+// Only a regular file has an end and stays put while it is read: a FIFO's open would wait for a
+// writer and its reads for bytes, a device such as /dev/zero never ends, and a folder opens but
+// cannot be read. The open does not wait, so nothing blocks before the file is looked at.
 bool CRecording::Open(std::string &failure)
 {
-    m_fd = open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+    m_fd = open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat status = {};
-    const bool readable = m_fd >= 0 && fstat(m_fd, &status) == 0 && !S_ISDIR(status.st_mode);
-    if (!readable) {
-        // A folder opens for reading, but its reads fail.
-        if (m_fd >= 0 && S_ISDIR(status.st_mode))
-            errno = EISDIR;
-        failure = std::string(Strings::LOG_CANNOT_OPEN) + "：" + std::strerror(errno);
+    const bool opened = m_fd >= 0 && fstat(m_fd, &status) == 0;
+    if (!opened || !S_ISREG(status.st_mode)) {
+        const std::string reason = !opened ? std::strerror(errno)
+            : S_ISDIR(status.st_mode)      ? std::strerror(EISDIR)
+                                           : Strings::LOG_NOT_A_FILE;
+        failure = std::string(Strings::LOG_CANNOT_OPEN) + "：" + reason;
         if (m_fd >= 0)
             close(m_fd);
         m_fd = -1;

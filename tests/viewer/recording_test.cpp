@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace {
 
 std::vector<unsigned char> Bytes(const std::string &text)
@@ -309,12 +311,18 @@ TEST(Recording, ReloadReadsOnWhereAGrowingFileEndedAndStartsOverWhenItShrank)
     ExpectStretchesOf(recording, shorter.frames, 3);
 }
 
-TEST(Recording, OpenFailsWithTheReasonForAMissingFileOrAFolder)
+// Nothing but a regular file is read: a FIFO without a writer would block the open, /dev/zero
+// would never end.
+TEST(Recording, OpenFailsWithTheReasonForAnythingButAFile)
 {
     const CTempWorkDir workDir;
     std::filesystem::create_directory("folder");
-    for (const auto &[path, reason] :
-         {std::pair {"missing.log", "No such file or directory"}, {"folder", "Is a directory"}}) {
+    ASSERT_EQ(mkfifo("fifo", 0600), 0);
+    for (const auto &[path, reason] : {std::pair {"missing.log", "No such file or directory"},
+                                       {"folder", "Is a directory"},
+                                       {"fifo", "通常のファイルではありません"},
+                                       {"/dev/zero", "通常のファイルではありません"}}) {
+        SCOPED_TRACE(path);
         CRecording recording(path);
         std::string failure;
         EXPECT_FALSE(recording.Open(failure));
