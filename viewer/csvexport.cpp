@@ -27,11 +27,14 @@ bool NeedsQuotes(char ch)
     return ch == ',' || ch == '"';
 }
 
+// The digits follow 0x, so that a spreadsheet keeps them as text: bare, 0800 would read as 800
+// and 1E10 as a number in scientific notation.
 void AppendDigits(std::string &row, const char (&digits)[4])
 {
     const bool quoted = std::any_of(std::begin(digits), std::end(digits), NeedsQuotes);
     if (quoted)
         row += '"';
+    row += "0x";
     for (const char ch : digits) {
         if (!StandsAsItIs(ch)) {
             char escaped[5];

@@ -73,11 +73,13 @@ TEST(CommandLine, CsvWritesTheWholeLogOrSaysWhyNot)
         std::string output;
     };
     const CsvCase cases[] = {
-        {"--csv log", 0, header + "0,0,07FF,0801,0ABC,249,250,335\r\n1,18,0100,,,31,,\r\n"},
-        {"--csv log --bits 8", 0, header + "0,0,07FF,0801,0ABC,498,1,367\r\n1,18,0100,,,0,,\r\n"},
-        {"--csv log --bits 14", 0, header + "0,0,07FF,0801,0ABC,62,62,83\r\n1,18,0100,,,7,,\r\n"},
+        {"--csv log", 0, header + "0,0,0x07FF,0x0801,0x0ABC,249,250,335\r\n1,18,0x0100,,,31,,\r\n"},
+        {"--csv log --bits 8", 0,
+         header + "0,0,0x07FF,0x0801,0x0ABC,498,1,367\r\n1,18,0x0100,,,0,,\r\n"},
+        {"--csv log --bits 14", 0,
+         header + "0,0,0x07FF,0x0801,0x0ABC,62,62,83\r\n1,18,0x0100,,,7,,\r\n"},
         {"--csv log --bits 10", 0,
-         header + "0,0,07FF,0801,0ABC,499,0,341\r\n1,18,0100,,,125,,\r\n"},
+         header + "0,0,0x07FF,0x0801,0x0ABC,499,0,341\r\n1,18,0x0100,,,125,,\r\n"},
         {"--csv log --bits 9", 2, "ビット長は 16, 14, 12, 10, 8 のどれかです: 9\n使い方: orvanta"},
         {"--csv log --bits", 2, "オプションの値がありません: --bits\n使い方: orvanta"},
         {"--csv", 2, "オプションの値がありません: --csv\n使い方: orvanta"},

@@ -33,15 +33,16 @@ TEST(CsvExport, WritesEveryFormWithEmptyCellsForMissingChannels)
     const std::string log = "X07FFY0801Z0ABC\r\nX0100Y0200\r\n#X0300\r\nX07FFY0801Z0ABC\r\n";
     EXPECT_EQ(CsvOf(log, 0, 100, 3),
               std::string(HEADER)
-                  + "0,0,07FF,0801,0ABC,249,250,335\r\n"
-                    "1,17,0100,0200,,31,62,\r\n"
-                    "2,30,0300,,,93,,\r\n"
-                    "3,37,07FF,0801,0ABC,249,250,335\r\n");
+                  + "0,0,0x07FF,0x0801,0x0ABC,249,250,335\r\n"
+                    "1,17,0x0100,0x0200,,31,62,\r\n"
+                    "2,30,0x0300,,,93,,\r\n"
+                    "3,37,0x07FF,0x0801,0x0ABC,249,250,335\r\n");
     EXPECT_EQ(CsvOf(log, 1, 4, 5),
               std::string(HEADER)
-                  + "1,17,0100,0200,,0,0,\r\n2,30,0300,,,0,,\r\n3,37,07FF,0801,0ABC,498,1,367\r\n");
-    EXPECT_EQ(CsvOf(log, 3, 4, 1), std::string(HEADER) + "3,37,07FF,0801,0ABC,15,15,20\r\n");
-    EXPECT_EQ(CsvOf("X0G00\r\n", 0, 1, 1), std::string(HEADER) + "0,0,0G00,,,138,,\r\n");
+                  + "1,17,0x0100,0x0200,,0,0,\r\n2,30,0x0300,,,0,,\r\n3,37,0x07FF,0x0801,0x0ABC,"
+                    "498,1,367\r\n");
+    EXPECT_EQ(CsvOf(log, 3, 4, 1), std::string(HEADER) + "3,37,0x07FF,0x0801,0x0ABC,15,15,20\r\n");
+    EXPECT_EQ(CsvOf("X0G00\r\n", 0, 1, 1), std::string(HEADER) + "0,0,0x0G00,,,138,,\r\n");
     EXPECT_EQ(CsvOf("", 0, 10, 3), HEADER);
 }
 
@@ -52,9 +53,11 @@ TEST(CsvExport, ScalesAtFourteenAndTenBit)
     const CTempWorkDir workDir;
     const std::string log = "XFFFFY5555ZC3C1\r\nX0G00\r\n";
     EXPECT_EQ(CsvOf(log, 0, 2, 2),
-              std::string(HEADER) + "0,0,FFFF,5555,C3C1,499,166,29\r\n1,17,0G00,,,554,,\r\n");
+              std::string(HEADER)
+                  + "0,0,0xFFFF,0x5555,0xC3C1,499,166,29\r\n1,17,0x0G00,,,554,,\r\n");
     EXPECT_EQ(CsvOf(log, 0, 2, 4),
-              std::string(HEADER) + "0,0,FFFF,5555,C3C1,499,166,469\r\n1,17,0G00,,,375,,\r\n");
+              std::string(HEADER)
+                  + "0,0,0xFFFF,0x5555,0xC3C1,499,166,469\r\n1,17,0x0G00,,,375,,\r\n");
 }
 
 using Records = std::vector<std::vector<std::string>>;
@@ -134,11 +137,11 @@ TEST(CsvExport, ReadsBackAsRfc4180WhateverTheDigitBytes)
         ASSERT_TRUE(records.has_value()) << row.name;
         ASSERT_EQ(records->size(), 3u) << row.name;
         EXPECT_EQ(records->at(0).size(), 8u) << row.name;
-        const std::vector<std::string> expected = {"0", "0", row.digits, "", ""};
+        const std::vector<std::string> expected = {"0", "0", "0x" + row.digits, "", ""};
         EXPECT_EQ(std::vector(records->at(1).begin(), records->at(1).begin() + 5), expected)
             << row.name;
         EXPECT_EQ(records->at(2),
-                  (std::vector<std::string> {"1", "7", "0100", "", "", "31", "", ""}))
+                  (std::vector<std::string> {"1", "7", "0x0100", "", "", "31", "", ""}))
             << row.name;
     }
 }

@@ -204,8 +204,8 @@ TEST_F(LogViewer, SavesThePlotAsAPictureAndTheFramesInViewAsCsv)
     EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF\xE3\x83\x95")) << "the UTF-8 mark, then フ";
     const QList<QByteArray> lines = bytes.trimmed().split('\n');
     ASSERT_EQ(lines.size(), 51);
-    EXPECT_TRUE(lines[1].startsWith("25,425,07FF,")) << lines[1].toStdString();
-    EXPECT_TRUE(lines[50].startsWith("74,1258,07FF,")) << lines[50].toStdString();
+    EXPECT_TRUE(lines[1].startsWith("25,425,0x07FF,")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[50].startsWith("74,1258,0x07FF,")) << lines[50].toStdString();
 }
 
 } // namespace
