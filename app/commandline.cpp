@@ -99,8 +99,7 @@ int ExportCsv(int argc, char **argv, int at)
     std::string failure;
     if (!recording.Open(failure))
         return Fail(failure);
-    recording.WaitForScan();
-    if (!WriteCsv(recording, 0, recording.FrameCount(), code, stdout, failure))
+    if (!WriteWholeCsv(recording, code, stdout, failure))
         return Fail(failure);
     return 0;
 }

@@ -108,3 +108,10 @@ bool WriteCsv(const CRecording &recording, std::int64_t first, std::int64_t last
     }
     return Write(piece, out, failure);
 }
+
+bool WriteWholeCsv(const CRecording &recording, std::int32_t code, std::FILE *out,
+                   std::string &failure)
+{
+    recording.WaitForScan();
+    return WriteCsv(recording, 0, recording.FrameCount(), code, out, failure);
+}

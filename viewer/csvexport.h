@@ -15,3 +15,8 @@ class CRecording;
 // could not be read or the output not written.
 bool WriteCsv(const CRecording &recording, std::int64_t first, std::int64_t last, std::int32_t code,
               std::FILE *out, std::string &failure);
+
+// Writes every frame of the file: waits until the scan has found them all, so that an export
+// asked for while the scan still runs holds the whole file too.
+bool WriteWholeCsv(const CRecording &recording, std::int32_t code, std::FILE *out,
+                   std::string &failure);

@@ -54,8 +54,9 @@ QPushButton *CommandButton(const char *caption, QWidget *parent)
 
 constexpr const char *UTF8_BYTE_ORDER_MARK = "\xEF\xBB\xBF";
 
-// Writes frames [first, last) to the file at `path`, on the calling thread.
-bool WriteCsvFile(const CRecording &recording, std::int64_t first, std::int64_t last,
+// Writes frames [first, last) to the file at `path`, on the calling thread; without a last
+// frame, every frame of the file.
+bool WriteCsvFile(const CRecording &recording, std::int64_t first, std::optional<std::int64_t> last,
                   std::int32_t code, const std::string &path, std::string &failure)
 {
     std::FILE *out = std::fopen(path.c_str(), "wb");
@@ -68,7 +69,9 @@ bool WriteCsvFile(const CRecording &recording, std::int64_t first, std::int64_t 
     bool written = std::fputs(UTF8_BYTE_ORDER_MARK, out) >= 0;
     if (!written)
         failure = SystemFailure(Strings::CSV_CANNOT_WRITE);
-    written = written && WriteCsv(recording, first, last, code, out, failure);
+    written = written
+        && (last ? WriteCsv(recording, first, *last, code, out, failure)
+                 : WriteWholeCsv(recording, code, out, failure));
     if (std::fclose(out) != 0 && written) {
         failure = SystemFailure(Strings::CSV_CANNOT_WRITE);
         written = false;
@@ -253,7 +256,7 @@ QString CLogViewer::SuggestedFile(const char *suffix) const
 
 void CLogViewer::OnSaveAllCsv()
 {
-    SaveCsv(0, m_recording->FrameCount());
+    SaveCsv(0, std::nullopt);
 }
 
 void CLogViewer::OnSaveVisibleCsv()
@@ -261,7 +264,7 @@ void CLogViewer::OnSaveVisibleCsv()
     SaveCsv(m_plot->Range().FirstFrame(), m_plot->Range().EndFrame());
 }
 
-void CLogViewer::SaveCsv(std::int64_t first, std::int64_t last)
+void CLogViewer::SaveCsv(std::int64_t first, std::optional<std::int64_t> last)
 {
     const QString path = ChooseFile(this,
                                     {FileChoice::Save, Text(Strings::CSV_SAVE_CAPTION),

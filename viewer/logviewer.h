@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -53,7 +54,8 @@ private:
     void OnScanProgress();
     void ShowReadout(std::int64_t frame);
     QString SuggestedFile(const char *suffix) const;
-    void SaveCsv(std::int64_t first, std::int64_t last);
+    // Without a last frame, the whole file, however far its scan has got.
+    void SaveCsv(std::int64_t first, std::optional<std::int64_t> last);
     Q_INVOKABLE void OnCsvWritten();
 
     QString m_path;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -58,6 +59,28 @@ TEST(CsvExport, ScalesAtFourteenAndTenBit)
     EXPECT_EQ(CsvOf(log, 0, 2, 4),
               std::string(HEADER)
                   + "0,0,0xFFFF,0x5555,0xC3C1,499,166,469\r\n1,17,0x0G00,,,375,,\r\n");
+}
+
+// Asked for at once after the open, while the scan has found few of its frames, the whole file
+// is exported all the same: its last frame included.
+TEST(CsvExport, WholeFileAskedForDuringTheScanHoldsEveryFrame)
+{
+    const CTempWorkDir workDir;
+    constexpr int FRAMES = 500000;
+    std::string log;
+    for (int i = 0; i < FRAMES; ++i)
+        log += i + 1 < FRAMES ? "X0100\r\n" : "X0FFF\r\n";
+    WriteBytes("log", {log.begin(), log.end()});
+    CRecording recording("log");
+    std::string failure;
+    ASSERT_TRUE(recording.Open(failure)) << failure;
+    std::FILE *out = std::fopen("out.csv", "wb");
+    EXPECT_TRUE(WriteWholeCsv(recording, 3, out, failure)) << failure;
+    std::fclose(out);
+    const std::vector<unsigned char> bytes = ReadBytes("out.csv");
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_TRUE(text.ends_with("\r\n499999,3499993,0x0FFF,,,499,,\r\n"))
+        << text.substr(text.size() - std::min<std::size_t>(text.size(), 80));
 }
 
 using Records = std::vector<std::vector<std::string>>;
