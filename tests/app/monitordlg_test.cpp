@@ -44,7 +44,7 @@ class CDevice : public CPseudoTerminal
 {
 public:
     CDevice()
-        : CPseudoTerminal(OtherEnd::Held)
+        : CPseudoTerminal(OtherEnd::HeldInProcess)
     {
         LinkAs("COM1");
     }
