@@ -109,6 +109,8 @@ void CSimulator::PortClosed(Nanos now)
 {
     m_programOnPort = false;
     m_portClosedAt = now;
+    m_frameRate = 0;
+    m_byteRate = 0;
     m_nextProgress = now;
 }
 
