@@ -23,7 +23,6 @@
 #include <chrono>
 #include <optional>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,7 +39,7 @@ constexpr std::chrono::milliseconds PATIENCE = 20s;
 // program every 100 ms wakes four or five times.
 constexpr auto QUIET_SPAN = 500ms;
 constexpr auto QUIET_CPU_TIME = 50ms;
-constexpr long QUIET_WAKE_UPS = 2;
+constexpr long long QUIET_WAKE_UPS = 2;
 
 int RemainingMs(std::chrono::steady_clock::time_point deadline)
 {
@@ -273,31 +272,20 @@ bool HoldsThePort(pid_t pid, const fs::path &port)
 
 struct Load
 {
-    std::chrono::milliseconds cpu;
-    long wakeUps;
+    std::chrono::nanoseconds cpu {};
+    long long wakeUps = 0;
 };
 
-// The processor time (user and system, in clock ticks) and the times it went to sleep, of a
-// process of one thread, as the kernel counts them.
+// The time the simulator, a process of one thread, has run, and how often the scheduler has put
+// it on a processor.
 Load LoadSoFar(pid_t pid)
 {
-    const std::string proc = "/proc/" + std::to_string(pid);
-    std::string stat;
-    std::getline(std::ifstream(proc + "/stat"), stat);
-    // After the name in parentheses: the state, then ten more before user and system time.
-    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
-    std::string field;
-    for (int skipped = 0; skipped < 11; ++skipped)
-        fields >> field;
-    long long userTicks = 0;
-    long long systemTicks = 0;
-    fields >> userTicks >> systemTicks;
-    Load load {std::chrono::milliseconds((userTicks + systemTicks) * 1000 / ::sysconf(_SC_CLK_TCK)),
-               0};
-    std::ifstream status(proc + "/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.starts_with("voluntary_ctxt_switches:"))
-            load.wakeUps = std::stol(line.substr(line.find(':') + 1));
+    long long ranNs = 0;
+    long long waitedNs = 0;
+    Load load;
+    std::ifstream("/proc/" + std::to_string(pid) + "/schedstat") >> ranNs >> waitedNs
+        >> load.wakeUps;
+    load.cpu = std::chrono::nanoseconds(ranNs);
     return load;
 }
 
