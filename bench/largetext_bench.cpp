@@ -181,7 +181,7 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     // The journal opens with the port; the device stays silent, and the chunks come as events.
-    CPseudoTerminal device(CPseudoTerminal::OtherEnd::Held);
+    CPseudoTerminal device(CPseudoTerminal::OtherEnd::HeldInProcess);
     CRunningWindow window(device.SlavePath());
     // One minute for the whole run: the second clear finds the first one's log and copies.
     const auto minute = std::chrono::system_clock::now();

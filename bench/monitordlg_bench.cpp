@@ -102,7 +102,7 @@ void ChunkWithRepaint(benchmark::State &state, std::uint64_t receivedBefore)
 void RepaintsAtLineRate(benchmark::State &state)
 {
     for (auto _ : state) {
-        CPseudoTerminal device(CPseudoTerminal::OtherEnd::Held);
+        CPseudoTerminal device(CPseudoTerminal::OtherEnd::HeldInProcess);
         CRunningWindow window(device.SlavePath());
         CEventCounter chunks(static_cast<QEvent::Type>(WM_RECEIVED_DATA));
         CEventCounter plotPaints(QEvent::Paint);

@@ -19,7 +19,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <thread>
@@ -253,7 +252,7 @@ class CMinimalReader
 {
 public:
     explicit CMinimalReader(const std::string &path)
-        : m_end(CPseudoTerminal::OtherEnd::Held)
+        : m_end(CPseudoTerminal::OtherEnd::ReleasedRaw)
         , m_run({path, m_end.SlavePath()}, {}, "minimal.out", "minimal.err")
         , m_stats(m_run.Pid())
     {
@@ -325,16 +324,6 @@ void MeasureLineRate(COrvantaUnderTest &program, const std::string &minimalReade
     PrintStalls(feeder);
 }
 
-std::uint64_t LoggedBytes()
-{
-    std::uint64_t total = 0;
-    std::error_code error;
-    for (const auto &log :
-         std::filesystem::directory_iterator(COrvantaUnderTest::LOG_DIRECTORY, error))
-        total += log.file_size(error);
-    return total;
-}
-
 void MeasureSoak(COrvantaUnderTest &program, const std::string &minimalReaderPath)
 {
     Heading("Soak: 2 GB at 4,000,000 B/s, the minimal read() loop on a line of its own beside it, "
@@ -370,7 +359,7 @@ void MeasureSoak(COrvantaUnderTest &program, const std::string &minimalReaderPat
 
     const Clock::time_point clickedAt = Clock::now();
     program.Click(IDC_DISPLAY_CLEAR);
-    while (LoggedBytes() < sent && Clock::now() - clickedAt < 120s)
+    while (COrvantaUnderTest::KeptBytes() < sent && Clock::now() - clickedAt < 120s)
         std::this_thread::sleep_for(10ms);
     PrintFigure("display clear: click to a complete log", Seconds(Clock::now() - clickedAt) * 1e3,
                 "ms");

@@ -3,6 +3,7 @@
 #include "templates.h"
 #include "texts.h"
 
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <thread>
@@ -16,8 +17,6 @@ constexpr int WINDOW_TIMEOUT_MS = 20'000;
 constexpr int CLOSE_TIMEOUT_MS = 120'000;
 constexpr auto PORT_TIMEOUT = 10s;
 constexpr auto TAKE_TIMEOUT = 30s;
-// Longer than the reader's read interval of 20 ms, so its last chunk has been handed over.
-constexpr auto READ_INTERVAL_MARGIN = 200ms;
 constexpr auto SETTLE_TIME = 1s;
 constexpr const char *FPS_PREFIX = "FPS: ";
 
@@ -72,12 +71,31 @@ bool COrvantaUnderTest::Click(int controlId) const
     return m_driver.Click(m_mainWindow, MAIN_TEMPLATE, controlId);
 }
 
+// The line cannot tell: the device end holds no descriptor of the slave, since Orvanta refuses
+// a port that another process holds, and one opened now to ask would fail against Orvanta's
+// exclusive claim, or make a reopen of the port fail as busy. Orvanta itself can: a byte reaches
+// its journal only after the reader read it and the window took it in, and a display clear
+// moves the journal into a log, so once the folder holds as many bytes as the record, every
+// byte sent has been taken.
 bool COrvantaUnderTest::WaitUntilTaken()
 {
-    const bool taken
-        = WaitUntil([&] { return m_device.BytesWaitingForReader() == 0; }, TAKE_TIMEOUT);
-    std::this_thread::sleep_for(READ_INTERVAL_MARGIN);
-    return taken;
+    std::fflush(m_record);
+    const std::uint64_t sent = std::filesystem::file_size(RECORD_PATH);
+    return WaitUntil([&] { return KeptBytes() >= sent; }, TAKE_TIMEOUT);
+}
+
+std::uint64_t COrvantaUnderTest::KeptBytes()
+{
+    std::uint64_t total = 0;
+    std::error_code error;
+    for (const auto &file : std::filesystem::directory_iterator(LOG_DIRECTORY, error)) {
+        // A journal that a clear renames into a log is gone under its old name for a moment.
+        std::error_code gone;
+        const std::uintmax_t size = file.file_size(gone);
+        if (!gone)
+            total += size;
+    }
+    return total;
 }
 
 std::optional<int> COrvantaUnderTest::Close()

@@ -7,6 +7,7 @@
 #include "windowdriver.h"
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -38,15 +39,18 @@ public:
     // Sends the bytes at once and records them; returns when the last one left the device end.
     std::chrono::steady_clock::time_point Send(const std::string &bytes);
     bool Click(int controlId) const;
-    // Until the program has read every byte sent, and its reader's read interval has passed.
+    // Until the program has taken every byte sent: its logs and its journal hold them all.
     bool WaitUntilTaken();
+    // The bytes in the program's log folder: every log, and the journal of what came since the
+    // last display clear.
+    static std::uint64_t KeptBytes();
     // Closes the window with its close button and waits for the program to end; its exit status.
     std::optional<int> Close();
     // The repaint rates Qt reported, one for each stretch of about five seconds.
     std::vector<double> RepaintRates() const;
 
 private:
-    CPseudoTerminal m_device {CPseudoTerminal::OtherEnd::Held};
+    CPseudoTerminal m_device {CPseudoTerminal::OtherEnd::ReleasedRaw};
     // Made before the program starts, which opens COM1 at once.
     CPortLink m_link;
     std::FILE *m_record;

@@ -45,7 +45,7 @@ class CDevice : public CPseudoTerminal
 {
 public:
     CDevice()
-        : CPseudoTerminal(OtherEnd::Held)
+        : CPseudoTerminal(OtherEnd::HeldInProcess)
     {
         LinkAs("COM1");
     }

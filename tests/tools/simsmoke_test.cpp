@@ -14,6 +14,7 @@
 #include <stdlib.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -21,6 +22,7 @@
 
 #include <chrono>
 #include <optional>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,6 +34,12 @@ using namespace std::chrono_literals;
 
 // Generous: these bound a hang, they do not measure speed.
 constexpr std::chrono::milliseconds PATIENCE = 20s;
+// A simulator that spins uses about all of this span on the processor, one that sleeps in the
+// kernel next to none of it. A wake-up or two go to noticing a close; one that looks for a
+// program every 100 ms wakes four or five times.
+constexpr auto QUIET_SPAN = 500ms;
+constexpr auto QUIET_CPU_TIME = 50ms;
+constexpr long long QUIET_WAKE_UPS = 2;
 
 int RemainingMs(std::chrono::steady_clock::time_point deadline)
 {
@@ -94,6 +102,7 @@ public:
         ::close(m_stderr);
     }
 
+    pid_t Pid() const { return m_pid; }
     std::optional<std::string> StdoutLine() { return ReadLine(m_stdout, m_outBuffer); }
     std::optional<std::string> StderrLine() { return ReadLine(m_stderr, m_errBuffer); }
     void Signal(int number) { ::kill(m_pid, number); }
@@ -178,10 +187,14 @@ public:
             m_fd = -1;
         }
     }
+    // Lets go of the exclusive claim first, as Orvanta does: it outlasts the close while another
+    // descriptor is open, such as the master.
     ~CPort()
     {
-        if (m_fd >= 0)
-            ::close(m_fd);
+        if (m_fd < 0)
+            return;
+        ::ioctl(m_fd, TIOCNXCL);
+        ::close(m_fd);
     }
 
     bool IsOpen() const { return m_fd >= 0; }
@@ -200,8 +213,6 @@ public:
         }
         return bytes;
     }
-
-    std::string ReadToHangUp() { return Read(std::string::npos); }
 
     void Write(const std::string &bytes)
     {
@@ -242,6 +253,60 @@ bool ExitedCleanly(const std::optional<int> &status)
 bool Exists(const fs::path &entry)
 {
     return fs::exists(fs::symlink_status(entry));
+}
+
+// Whether a descriptor of the process leads to the terminal that `port` names: one whose device
+// number is the terminal's, which is what makes a program find the port busy.
+bool HoldsThePort(pid_t pid, const fs::path &port)
+{
+    struct stat terminal = {};
+    EXPECT_EQ(::stat(port.c_str(), &terminal), 0);
+    for (const auto &fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd")) {
+        struct stat target = {};
+        if (::stat(fd.path().c_str(), &target) == 0 && S_ISCHR(target.st_mode)
+            && target.st_rdev == terminal.st_rdev)
+            return true;
+    }
+    return false;
+}
+
+struct Load
+{
+    std::chrono::nanoseconds cpu {};
+    long long wakeUps = 0;
+};
+
+// The time the simulator, a process of one thread, has run, and how often the scheduler has put
+// it on a processor.
+Load LoadSoFar(pid_t pid)
+{
+    long long ranNs = 0;
+    long long waitedNs = 0;
+    Load load;
+    std::ifstream("/proc/" + std::to_string(pid) + "/schedstat") >> ranNs >> waitedNs
+        >> load.wakeUps;
+    load.cpu = std::chrono::nanoseconds(ranNs);
+    return load;
+}
+
+Load LoadOverQuietSpan(pid_t pid)
+{
+    const Load before = LoadSoFar(pid);
+    std::this_thread::sleep_for(QUIET_SPAN);
+    const Load after = LoadSoFar(pid);
+    return {after.cpu - before.cpu, after.wakeUps - before.wakeUps};
+}
+
+// The byte count of the summary that the simulator notes once it has sent everything.
+std::optional<std::size_t> SentBytes(CSimProcess &sim)
+{
+    const std::optional<std::string> summary = sim.StderrLine();
+    if (!summary)
+        return std::nullopt;
+    std::smatch bytes;
+    if (!std::regex_search(*summary, bytes, std::regex(R"(^orvanta-sim: sent .*?(\d+) bytes in )")))
+        return std::nullopt;
+    return std::stoull(bytes[1]);
 }
 
 // Starts the simulator and waits for its start line, which it writes once its link is there.
@@ -290,9 +355,10 @@ TEST_F(SimTest, DeliversTheRequestedFramesThroughItsLinkThenRemovesIt)
             CPort port(Link());
             ASSERT_TRUE(port.IsOpen());
             EXPECT_EQ(port.Read(expected.size()), expected);
-            EXPECT_TRUE(ExitedCleanly(sim.Exit()));
-            EXPECT_EQ(port.ReadToHangUp(), "") << "bytes after the last frame";
+            EXPECT_EQ(SentBytes(sim), expected.size()) << "bytes after the last frame";
         }
+        // It stays until the program closes the port: unread bytes would go with the terminal.
+        EXPECT_TRUE(ExitedCleanly(sim.Exit()));
         EXPECT_FALSE(Exists(Link()));
     }
 }
@@ -300,9 +366,15 @@ TEST_F(SimTest, DeliversTheRequestedFramesThroughItsLinkThenRemovesIt)
 TEST_F(SimTest, SendsWholeFramesForTheDuration)
 {
     CSimProcess &sim = Start({"--duration", "0.3", "--rate", "200", "--form", "xy"});
-    CPort port(Link());
-    ASSERT_TRUE(port.IsOpen());
-    const std::string bytes = port.ReadToHangUp();
+    std::string bytes;
+    {
+        CPort port(Link());
+        ASSERT_TRUE(port.IsOpen());
+        const std::optional<std::size_t> sent = SentBytes(sim);
+        ASSERT_TRUE(sent);
+        bytes = port.Read(*sent);
+        EXPECT_EQ(bytes.size(), *sent);
+    }
     EXPECT_TRUE(ExitedCleanly(sim.Exit()));
     ASSERT_FALSE(bytes.empty());
     EXPECT_EQ(bytes.size() % 12, 0u);
@@ -353,9 +425,49 @@ TEST_F(SimTest, ReplaysAFileByteForByte)
     std::ofstream(file, std::ios::binary) << recorded;
 
     CSimProcess &sim = Start({"--replay", file.string(), "--byte-rate", "300000"});
-    CPort port(Link());
-    ASSERT_TRUE(port.IsOpen());
-    EXPECT_EQ(port.Read(recorded.size()), recorded);
+    {
+        CPort port(Link());
+        ASSERT_TRUE(port.IsOpen());
+        EXPECT_EQ(port.Read(recorded.size()), recorded);
+    }
+    EXPECT_TRUE(ExitedCleanly(sim.Exit()));
+    EXPECT_FALSE(Exists(Link()));
+}
+
+// A program closes its port and opens it again, to choose another or to take up a lost line.
+// The simulator must hold no descriptor of the port meanwhile, or the program would find it busy,
+// and must sleep while nobody has it; the stream picks up where it stopped, and what the program
+// left unread when it closed the port is still there when it opens it again.
+TEST_F(SimTest, FollowsAProgramThatClosesAndReopensThePortWithoutHoldingIt)
+{
+    const std::vector<std::string> args {"--count", "600", "--rate", "3000", "--seed", "21"};
+    CSimProcess &sim = Start(args);
+    const std::string expected = ExpectedBytes(args);
+    EXPECT_FALSE(HoldsThePort(sim.Pid(), Link()));
+    std::string received;
+    for (int round = 1; round <= 5; ++round) {
+        SCOPED_TRACE(round);
+        {
+            CPort port(Link());
+            ASSERT_TRUE(port.IsOpen());
+            received += port.Read(expected.size() / 8);
+            EXPECT_FALSE(HoldsThePort(sim.Pid(), Link()));
+        }
+        const Load closed = LoadOverQuietSpan(sim.Pid());
+        EXPECT_LT(closed.cpu, QUIET_CPU_TIME) << "it spins while nobody has the port";
+        EXPECT_LE(closed.wakeUps, QUIET_WAKE_UPS) << "it wakes while nobody has the port";
+        EXPECT_FALSE(HoldsThePort(sim.Pid(), Link()));
+    }
+    {
+        CPort port(Link());
+        ASSERT_TRUE(port.IsOpen());
+        received += port.Read(expected.size() - received.size());
+        EXPECT_EQ(SentBytes(sim), expected.size());
+        EXPECT_LT(LoadOverQuietSpan(sim.Pid()).cpu, QUIET_CPU_TIME)
+            << "it spins while it waits for the close";
+    }
+    EXPECT_EQ(received.size(), expected.size());
+    EXPECT_TRUE(received == expected) << "the stream differs across the reopens";
     EXPECT_TRUE(ExitedCleanly(sim.Exit()));
     EXPECT_FALSE(Exists(Link()));
 }

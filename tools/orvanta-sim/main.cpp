@@ -81,7 +81,7 @@ int Simulate(const SimOptions &options)
         frames.emplace(options, seed);
     CByteSource &source = replay ? static_cast<CByteSource &>(*replay) : *frames;
 
-    CPseudoTerminal terminal(CPseudoTerminal::OtherEnd::Held);
+    CPseudoTerminal terminal(CPseudoTerminal::OtherEnd::ReleasedRaw);
     CPortLink link(options.linkName, terminal.SlavePath());
     CConsole console(options.quiet);
     console.Note(link.Name() + " -> " + terminal.SlavePath() + ": "
@@ -91,7 +91,6 @@ int Simulate(const SimOptions &options)
     CSimulator simulator(options, terminal, source, frames ? &*frames : nullptr, stopSignals,
                          console);
     simulator.Run();
-    console.Note(simulator.Summary());
     return EXIT_SUCCESS;
 }
 

@@ -384,9 +384,10 @@ Pace (give one; the line carries at most 300000 bytes a second, 3 Mbaud with 8N1
   --max                  as fast as the reader takes them
 
 Length (default: until Ctrl+C)
-  --duration SECONDS     stop generating after this time
+  --duration SECONDS     stop generating after this time, counted from the first open
   --count FRAMES         stop after this many frames, spoiled ones included
-  Before it exits the simulator waits until the reader has taken every byte sent.
+  Once everything is sent the simulator prints its summary; it exits when the program
+  closes the port, since closing the terminal throws away what is not read yet.
 
 Replay
   --replay FILE          send the bytes of FILE (a log Orvanta wrote, say) instead of
@@ -401,8 +402,10 @@ Port and output
                          shown only when stderr is a terminal)
   -h, --help             this text
 
-While nothing reads the port, the terminal's buffer (about 20 KB) fills and the simulator
-waits: nothing is dropped, and the stored frames arrive at once when a program opens the port.
+While a program has the port open and does not read, the terminal's buffer (about 20 KB)
+fills and the simulator waits: nothing is dropped. While no program has the port open, nothing
+falls due: the stream starts with the first open and picks up where it stopped at every later
+one. The simulator keeps nothing of the port open itself, so the port is never busy.
 
 Examples
   orvanta-sim --form xyz --x sine --y triangle --z square --rate 100

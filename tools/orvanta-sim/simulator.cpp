@@ -23,9 +23,8 @@ using namespace std::chrono_literals;
 // With --max, as much as one write hands over; the terminal takes about 20 KB at most.
 constexpr std::size_t MAX_BATCH_BYTES = 16384;
 constexpr std::size_t READ_SIZE = 4096;
-// The terminal moves queued bytes into the reader's input as soon as there is room, so an empty
-// input that stays empty this long means the reader has taken everything.
-constexpr Nanos DRAIN_CONFIRMATION = 10ms;
+// How often to look for a program on the port where the kernel gives no open watch.
+constexpr int PROGRAM_RECHECK_MS = 100;
 constexpr Nanos PROGRESS_INTERVAL = 250ms;
 constexpr Nanos RATE_INTERVAL = 1s;
 
@@ -49,54 +48,87 @@ CSimulator::CSimulator(const SimOptions &options, CPseudoTerminal &terminal, CBy
     , m_frames(frames)
     , m_stopSignals(stopSignals)
     , m_console(console)
+    , m_openWatch(terminal.SlavePath())
 { }
 
 void CSimulator::Run()
 {
-    m_start = MonotonicNow();
-    m_lastWrite = m_start;
-    m_rateMark = m_start;
-    m_nextProgress = m_start;
-    if (m_options.pace != Pace::Max)
-        m_pacer.emplace(m_options.rate, m_start);
-    if (m_options.durationSeconds)
-        m_end = m_start
-            + std::chrono::duration_cast<Nanos>(
-                    std::chrono::duration<double>(*m_options.durationSeconds));
+    // The watch is in place by now, so an open from here on is reported even when it comes
+    // before this look.
+    if (!m_terminal.SlaveClosedWithin(0ms))
+        PortOpened(MonotonicNow());
     while (m_stopSignal == 0) {
         const Nanos now = MonotonicNow();
         ReleaseDue(now);
-        if (Finished(now))
+        if (SendingOver() && !m_summaryShown) {
+            m_summaryShown = true;
+            m_console.Note(Summary());
+            m_nextProgress = now;
+        }
+        if (SendingOver() && !m_programOnPort)
             break;
         UpdateProgress(now);
-        WaitForEvents(now);
+        if (m_programOnPort)
+            WaitForEvents(now);
+        else
+            WaitForProgram();
     }
     m_console.EndProgress();
+    if (!m_summaryShown)
+        m_console.Note(Summary());
 }
 
-bool CSimulator::Finished(Nanos now)
+void CSimulator::Start(Nanos now)
 {
-    if (!m_sourceDone || Sending())
-        return false;
-    if (m_terminal.BytesWaitingForReader() > 0) {
-        m_queueEmptySince.reset();
-        return false;
-    }
-    if (!m_queueEmptySince)
-        m_queueEmptySince = now;
-    return now - *m_queueEmptySince >= DRAIN_CONFIRMATION;
+    m_started = true;
+    m_start = now;
+    m_lastWrite = now;
+    if (m_options.pace != Pace::Max)
+        m_pacer.emplace(m_options.rate, now);
+    if (m_options.durationSeconds)
+        m_end = now
+            + std::chrono::duration_cast<Nanos>(
+                    std::chrono::duration<double>(*m_options.durationSeconds));
+}
+
+void CSimulator::PortOpened(Nanos now)
+{
+    m_programOnPort = true;
+    if (m_started)
+        m_closedTime += now - m_portClosedAt;
+    else
+        Start(now);
+    // The rate counts from here, not across the time nobody took anything.
+    m_rateMark = now;
+    m_rateMarkFrames = FramesSent();
+    m_rateMarkBytes = m_bytesWritten;
+    m_nextProgress = now;
+}
+
+void CSimulator::PortClosed(Nanos now)
+{
+    m_programOnPort = false;
+    m_portClosedAt = now;
+    m_frameRate = 0;
+    m_byteRate = 0;
+    m_nextProgress = now;
 }
 
 void CSimulator::ReleaseDue(Nanos now)
 {
-    if (m_sourceDone || Sending())
+    if (!m_started || m_sourceDone || Sending())
         return;
     m_pending.clear();
     m_pendingOffset = 0;
     if (m_end && now >= *m_end) {
         m_sourceDone = true;
+        m_nextProgress = now;
         return;
     }
+    // The pacer restarts its schedule after a long wait, so a reopened port gets no burst of
+    // the time it was closed.
+    if (!m_programOnPort)
+        return;
     if (!m_pacer) {
         m_source.AppendBytes(m_pending, MAX_BATCH_BYTES);
     } else {
@@ -132,28 +164,60 @@ void CSimulator::WaitForEvents(Nanos now)
     if (watched[STOP].revents)
         m_stopSignal = m_stopSignals.Take();
     const short port = watched[PORT].revents;
+    if (port & (POLLERR | POLLNVAL)) {
+        errno = EIO;
+        FailPort("the pseudo-terminal failed");
+    }
     if (port & POLLIN)
         ReadSome();
-    if (port & POLLOUT)
+    // What the program wrote before it closed the port is read first.
+    if (port & POLLHUP) {
+        if (!(port & POLLIN))
+            PortClosed(MonotonicNow());
+    } else if (port & POLLOUT) {
         WriteSome();
-    if ((port & (POLLERR | POLLHUP | POLLNVAL)) && !(port & POLLIN)) {
-        errno = EIO;
-        FailPort("the pseudo-terminal hung up");
     }
     if (count > TIMER && watched[TIMER].revents)
         m_timer.Acknowledge();
 }
 
+// A hung-up master is readable for good, so it stays out of this poll(); the open watch wakes
+// the loop instead, and the timer only for the end of --duration.
+void CSimulator::WaitForProgram()
+{
+    enum { STOP, OPEN, TIMER };
+    pollfd watched[] = {
+        {m_stopSignals.Fd(), POLLIN, 0},
+        {m_openWatch.Fd(), POLLIN, 0},
+        {m_timer.Fd(), POLLIN, 0},
+    };
+    nfds_t count = 2;
+    if (m_end && !m_sourceDone) {
+        m_timer.FireAt(*m_end);
+        count = 3;
+    }
+    const int timeout = m_openWatch.Fd() < 0 ? PROGRAM_RECHECK_MS : -1;
+    if (::poll(watched, count, timeout) < 0) {
+        if (errno == EINTR)
+            return;
+        FailPort("cannot wait for a program to open the pseudo-terminal");
+    }
+    if (watched[STOP].revents)
+        m_stopSignal = m_stopSignals.Take();
+    if (count > TIMER && watched[TIMER].revents)
+        m_timer.Acknowledge();
+    m_openWatch.Drain();
+    if (!m_terminal.SlaveClosedWithin(0ms))
+        PortOpened(MonotonicNow());
+}
+
+// The progress line moves on its own only while bytes are going out.
 int CSimulator::PollTimeoutMs(Nanos now) const
 {
-    std::optional<Nanos> wait;
-    if (m_sourceDone && !Sending())
-        wait = DRAIN_CONFIRMATION;
-    if (m_console.ShowsProgress())
-        wait = std::min(wait.value_or(Nanos::max()), std::max(m_nextProgress - now, Nanos(0)));
-    if (!wait)
+    if (!m_console.ShowsProgress() || SendingOver())
         return -1;
-    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(*wait).count());
+    const Nanos wait = std::max(m_nextProgress - now, Nanos(0));
+    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
 }
 
 void CSimulator::WriteSome()
@@ -168,6 +232,7 @@ void CSimulator::WriteSome()
     m_pendingOffset += static_cast<std::size_t>(written);
     m_bytesWritten += static_cast<std::uint64_t>(written);
     m_lastWrite = MonotonicNow();
+    m_closedTimeBeforeLastWrite = m_closedTime;
 }
 
 void CSimulator::ReadSome()
@@ -175,7 +240,8 @@ void CSimulator::ReadSome()
     char received[READ_SIZE];
     const ssize_t got = ::read(m_terminal.MasterFd(), received, sizeof received);
     if (got < 0) {
-        if (errno == EAGAIN || errno == EINTR)
+        // EIO: the program closed the port meanwhile, which the next poll() shows.
+        if (errno == EAGAIN || errno == EINTR || errno == EIO)
             return;
         FailPort("cannot read from the pseudo-terminal");
     }
@@ -202,10 +268,12 @@ void CSimulator::UpdateProgress(Nanos now)
     line << m_options.linkName << "  " << Counts() << "  ";
     if (m_frames)
         line << m_frameRate << " frames/s  ";
-    line << std::llround(m_byteRate) << " B/s  " << Seconds(now - m_start) << " s";
-    if (m_sourceDone && !Sending())
-        line << "  waiting for the reader to take " << m_terminal.BytesWaitingForReader()
-             << " bytes";
+    line << std::llround(m_byteRate) << " B/s  " << (m_started ? Seconds(now - m_start) : 0.0)
+         << " s";
+    if (!m_programOnPort)
+        line << "  waiting for a program to open the port";
+    else if (SendingOver())
+        line << "  all sent; waiting for the program to close the port";
     m_console.ShowProgress(line.str());
 }
 
@@ -230,15 +298,20 @@ std::string CSimulator::Summary() const
     summary.precision(1);
     if (m_stopSignal != 0)
         summary << "stopped by SIG" << ::sigabbrev_np(m_stopSignal) << ": ";
-    // Up to the last write: waiting for the reader to take the last bytes is not sending.
-    const double seconds = Seconds(m_lastWrite - m_start);
+    // Up to the last write, and without the time no program had the port: waiting for the reader
+    // is not sending.
+    const Nanos sending = m_lastWrite - m_start - m_closedTimeBeforeLastWrite;
+    const double seconds = Seconds(sending);
     summary << "sent " << Counts() << " in " << seconds << " s";
     // Over a short run the rate says more about the first and last frame than about the pace.
-    if (m_lastWrite - m_start >= RATE_INTERVAL) {
+    if (sending >= RATE_INTERVAL) {
         summary << " (";
         if (m_frames)
             summary << static_cast<double>(FramesSent()) / seconds << " frames/s, ";
         summary << std::llround(static_cast<double>(m_bytesWritten) / seconds) << " B/s)";
     }
+    if (m_closedTimeBeforeLastWrite > Nanos(0))
+        summary << "; held back for " << Seconds(m_closedTimeBeforeLastWrite)
+                << " s while no program had the port";
     return summary.str();
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <stdexcept>
 #include <sys/ioctl.h>
 #include <system_error>
 #include <termios.h>
@@ -26,14 +27,15 @@ int RemainingMilliseconds(std::chrono::steady_clock::time_point deadline)
 }
 
 // Without raw mode the slave would echo the device's bytes back to the master, where they would
-// read as bytes the program sent, and would turn CR into LF for the reader.
-void MakeRaw(int fd)
+// read as bytes the program sent, and would turn CR into LF for the reader. On the master the
+// terminal's mode is the slave's.
+void MakeRaw(int master)
 {
     termios mode {};
-    if (::tcgetattr(fd, &mode) != 0)
+    if (::tcgetattr(master, &mode) != 0)
         Fail("cannot read the pseudo-terminal's mode");
     ::cfmakeraw(&mode);
-    if (::tcsetattr(fd, TCSANOW, &mode) != 0)
+    if (::tcsetattr(master, TCSANOW, &mode) != 0)
         Fail("cannot set the pseudo-terminal to raw mode");
 }
 
@@ -50,14 +52,12 @@ CPseudoTerminal::CPseudoTerminal(OtherEnd otherEnd)
             || ::ptsname_r(m_master, path, sizeof path) != 0)
             Fail("cannot unlock the pseudo-terminal");
         m_slavePath = path;
+        if (otherEnd != OtherEnd::Released)
+            MakeRaw(m_master);
         m_slave = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (m_slave < 0)
             Fail("cannot open the pseudo-terminal's slave");
-        if (otherEnd == OtherEnd::Held) {
-            MakeRaw(m_slave);
-        } else {
-            // A slave that was never opened shows no hang-up on the master; one opened and
-            // closed again does, until the program opens it.
+        if (otherEnd != OtherEnd::HeldInProcess) {
             ::close(m_slave);
             m_slave = -1;
         }
@@ -146,6 +146,8 @@ std::size_t CPseudoTerminal::BytesWaiting() const
 
 std::size_t CPseudoTerminal::BytesWaitingForReader() const
 {
+    if (m_slave < 0)
+        throw std::logic_error("the bytes waiting for the reader show only on a held slave");
     int waiting = 0;
     if (::ioctl(m_slave, FIONREAD, &waiting) != 0)
         return 0;

@@ -15,17 +15,23 @@
 // on the master. The master is non-blocking: Offer() gives the terminal what it takes now, Send()
 // waits until it has taken everything.
 //
-// The simulator and the benchmarks hold a descriptor of the slave themselves (OtherEnd::Held),
-// never read, in raw mode: the mode stays for every later open, the master never sees a hang-up
-// while the program closes and reopens the port, so poll() on the master does not spin, and the
-// bytes waiting in the slave's input tell when the reader has taken everything (the master side
-// cannot see them). The tests release it (OtherEnd::Released): the terminal stays as the kernel
-// makes it, so the program's own configuration is what they see, and the master sees a hang-up
-// once the program has closed the port.
+// The slave is opened once and closed again, so that from then on the master sees a hang-up
+// whenever no program has the port open (a slave never opened shows none). Nothing else of it is
+// kept: a program refuses a port that another process holds open, as it must on a real line, so
+// a device end in another process than the program's holds no descriptor of the slave. The
+// tests leave the terminal as the kernel makes it (OtherEnd::Released), so the program's own
+// configuration is what they see; the simulator and the whole-program benchmarks set raw mode
+// through the master (OtherEnd::ReleasedRaw), which stays for every later open, so that a
+// reader that takes the port as it finds it gets the bytes unchanged and echoes nothing.
+//
+// A program in this same process may share the port with its device end: OtherEnd::HeldInProcess
+// keeps a raw descriptor of the slave, never read, for the terminal's whole life. The master then
+// never sees a hang-up while the program closes and reopens the port, and the bytes waiting in the
+// slave's input tell when the reader has taken everything, which the master side cannot see.
 class CPseudoTerminal
 {
 public:
-    enum class OtherEnd { Held, Released };
+    enum class OtherEnd { Released, ReleasedRaw, HeldInProcess };
 
     // Throws std::system_error.
     explicit CPseudoTerminal(OtherEnd otherEnd = OtherEnd::Released);
@@ -47,9 +53,10 @@ public:
     std::string Receive(std::size_t count, std::chrono::milliseconds timeout) const;
     // Bytes the program wrote that are waiting at the master, without waiting for more.
     std::size_t BytesWaiting() const;
-    // Bytes written to the master that no reader of the slave has taken yet (OtherEnd::Held).
+    // Bytes written to the master that no reader of the slave has taken yet. Only a held slave
+    // shows them; throws std::logic_error otherwise, since nothing would mean "all taken".
     std::size_t BytesWaitingForReader() const;
-    // Whether no descriptor of the slave is open any more (OtherEnd::Released).
+    // Whether no descriptor of the slave is open any more (the released modes).
     bool SlaveClosedWithin(std::chrono::milliseconds timeout) const;
     // Closes the master: the program's end of the line hangs up.
     void HangUp();
