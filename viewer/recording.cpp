@@ -110,6 +110,25 @@ std::size_t ColumnOf(std::int64_t offset, std::int64_t count, int columns)
     return static_cast<std::size_t>(((offset + 1) * columns - 1) / count);
 }
 
+// The bytes a scan saw at the file's start and just before the end of its complete frames, all
+// within those frames, so that a file that only grew keeps them. Bytes that differ there on a
+// reload mean that the file was written anew (a journal emptied by a clear and written again).
+constexpr std::int64_t FINGERPRINT_SPAN = 4096;
+
+std::string ReadAt(int fd, std::int64_t offset, std::int64_t length)
+{
+    std::string bytes(static_cast<std::size_t>(length), '\0');
+    const ssize_t got = pread(fd, bytes.data(), bytes.size(), offset);
+    bytes.resize(static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+    return bytes;
+}
+
+std::string Fingerprint(int fd, std::int64_t framesEnd)
+{
+    const std::int64_t span = std::min(FINGERPRINT_SPAN, framesEnd);
+    return ReadAt(fd, 0, span) + ReadAt(fd, framesEnd - span, span);
+}
+
 } // namespace
 
 struct CRecording::PendingBlock
@@ -173,7 +192,8 @@ void CRecording::Reload()
     m_fileSize = status.st_size;
     // The samples were of the file as it stood; the scan from the last block is quick.
     m_samples.clear();
-    if (m_fileSize < m_framesEnd) {
+    // A file cut shorter, or written anew, is scanned again from its start.
+    if (m_fileSize < m_framesEnd || Fingerprint(m_fd, m_framesEnd) != m_fingerprint) {
         m_blockStarts.Clear();
         m_levels.clear();
         m_frameCount = m_summarizedFrames = m_framesEnd = 0;
@@ -268,6 +288,7 @@ void CRecording::ScanLoop()
         RunJob(firstBlock, code);
         lock.lock();
         if (m_pendingBlock < 0 && !m_closing) {
+            m_fingerprint = Fingerprint(m_fd, m_framesEnd);
             m_complete = true;
             m_changed.notify_all();
             const std::function<void()> onProgress = m_onProgress;

@@ -143,6 +143,8 @@ private:
     std::int64_t m_summarizedFrames = 0;
     std::int64_t m_framesEnd = 0; // the byte after the last complete frame
     std::int64_t m_fileSize = 0;
+    // What the last complete scan saw at the file's start and at the end of its frames.
+    std::string m_fingerprint;
     std::int64_t m_bytesScanned = 0;
     std::int32_t m_code = 3;
     bool m_complete = false;

@@ -311,6 +311,39 @@ TEST(Recording, ReloadReadsOnWhereAGrowingFileEndedAndStartsOverWhenItShrank)
     ExpectStretchesOf(recording, shorter.frames, 3);
 }
 
+// A journal emptied by a clear and written again holds other frames where the scan saw frames
+// before; a reload sums them up anew, whether the file came back shorter, as long or longer.
+TEST(Recording, ReloadRescansAFileWrittenAnewInPlace)
+{
+    const CTempWorkDir workDir;
+    const auto frames = [](const char *frame, int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i)
+            text += frame;
+        return text;
+    };
+    WriteBytes("log", Bytes(frames("X0100\r\n", 3000)));
+    CRecording recording("log");
+    std::string failure;
+    ASSERT_TRUE(recording.Open(failure)) << failure;
+    recording.WaitForScan();
+    for (const int count : {3000, 2000, 4000}) {
+        SCOPED_TRACE(count);
+        WriteBytes("log", Bytes(frames("X0200\r\n", count)));
+        recording.Reload();
+        recording.WaitForScan();
+        ASSERT_EQ(recording.FrameCount(), count);
+        // At 12 bit 0200 plots at 62 (0100 at 31): the whole run spans that and no more.
+        const std::vector<FrameStretch> whole = recording.Stretches(0, count, 1);
+        ASSERT_EQ(whole.size(), 1u);
+        EXPECT_EQ(whole[0].channel[0].low, 62);
+        EXPECT_EQ(whole[0].channel[0].high, 62);
+        WriteBytes("log", Bytes(frames("X0100\r\n", count)));
+        recording.Reload();
+        recording.WaitForScan();
+    }
+}
+
 // Nothing but a regular file is read: a FIFO without a writer would block the open, /dev/zero
 // would never end.
 TEST(Recording, OpenFailsWithTheReasonForAnythingButAFile)
