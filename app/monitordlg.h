@@ -1,5 +1,6 @@
 #pragma once
 
+#include "deviceidentity.h"
 #include "portconfig.h"
 #include "portlayer.h"
 #include "reader.h"
@@ -167,5 +168,7 @@ private:
     int m_reconnectTimerId = 0;
     // Where the lost port was; it is taken up again only there.
     std::string m_lostPortPath;
+    // The device the port reached when it last opened; only that one is taken up again.
+    CDeviceIdentity m_portIdentity;
     bool m_endedAtStartup = false;
 };
