@@ -1,5 +1,6 @@
 #include "portdiscovery.h"
 #include "tempworkdir.h"
+#include "unprivilegedrun.h"
 
 #include <gtest/gtest.h>
 
@@ -195,15 +196,37 @@ struct UnwritableCase
     const char *name;
     const char *portsFolderFile;
     const char *portsFolderEntries;
+    bool readOnly;
     std::uint32_t expectedPort;
     const char *expectedNote;
 };
 
 const UnwritableCase UNWRITABLE_CASES[] = {
-    {"entries that are no links", "", "README COM1/ COM2", 2, ""},
-    {"a file in place of the folder", "config/orvanta/ports", "", 0,
+    {"entries that are no links", "", "README COM1/ COM2", false, 2, ""},
+    {"a file in place of the folder", "config/orvanta/ports", "", false, 0,
      "今回限りの番号です。保存できません：{root}/config/orvanta/ports: Not a directory"},
+    {"a read-only folder", "", "", true, 0,
+     "今回限りの番号です。保存できません：{root}/config/orvanta/ports: Permission denied"},
 };
+
+void ExpectTheOneAdapterAt(const CFakeMachine &machine, const UnwritableCase &row)
+{
+    // A second look keeps the number it gave.
+    for (int look = 0; look < 2; ++look) {
+        EXPECT_TRUE(DiscoverPorts(machine.m_roots).empty());
+        std::vector<std::uint32_t> adapterPorts;
+        for (std::uint32_t i = 0; i < 16; ++i) {
+            if (ResolvePort(machine.m_roots, i).kind == PortKind::Adapter)
+                adapterPorts.push_back(i);
+        }
+        EXPECT_EQ(adapterPorts, std::vector<std::uint32_t> {row.expectedPort});
+        const PortTarget target = ResolvePort(machine.m_roots, row.expectedPort);
+        EXPECT_TRUE(target.present);
+        EXPECT_EQ(DescribePortTarget(target),
+                  machine.Placed(std::string("USB Serial — A1 — {root}/dev/ttyUSB0")
+                                 + (*row.expectedNote ? "\n" : "") + row.expectedNote));
+    }
+}
 
 TEST(PortDiscovery, AnAdapterIsNeverHiddenByThePortsFolder)
 {
@@ -221,22 +244,12 @@ TEST(PortDiscovery, AnAdapterIsNeverHiddenByThePortsFolder)
             WriteText(row.portsFolderFile, "not a folder");
         }
         machine.Plug("ttyUSB0:usb-FTDI_A1:-:A1");
-
-        for (int look = 0; look < 2; ++look) {
-            EXPECT_TRUE(DiscoverPorts(machine.m_roots).empty());
-            std::vector<std::uint32_t> adapterPorts;
-            for (std::uint32_t i = 0; i < 16; ++i) {
-                if (ResolvePort(machine.m_roots, i).kind == PortKind::Adapter)
-                    adapterPorts.push_back(i);
-            }
-            EXPECT_EQ(adapterPorts, std::vector<std::uint32_t> {row.expectedPort});
-            const PortTarget target = ResolvePort(machine.m_roots, row.expectedPort);
-            EXPECT_TRUE(target.present);
-            EXPECT_EQ(target.notKept, machine.Placed(row.expectedNote));
-            EXPECT_EQ(DescribePortTarget(target),
-                      machine.Placed(std::string("USB Serial — A1 — {root}/dev/ttyUSB0")
-                                     + (*row.expectedNote ? "\n" : "") + row.expectedNote));
+        if (!row.readOnly) {
+            ExpectTheOneAdapterAt(machine, row);
+            continue;
         }
+        fs::permissions("config/orvanta/ports", fs::perms::owner_write, fs::perm_options::remove);
+        EXPECT_TRUE(PassesInUnprivilegedChild([&] { ExpectTheOneAdapterAt(machine, row); }));
     }
 }
 
