@@ -236,19 +236,21 @@ bool StillSettling(const PortRoots &roots, const std::string &node)
     return roots.now() - ChangeTime(status) < UDEV_SETTLE_TIME;
 }
 
-// A number's entry in the ports folder: whether there is one, and whom it names. A number given
-// for this run only is no entry of the folder.
+// A number in the ports folder: whether something takes its name there, whether that is a number
+// given (a link, or a number for this run only, which is no entry of the folder) and whom it
+// names. An entry that is no link (a file, a folder) gives no number.
 struct PortLink
 {
-    bool exists = false;
-    bool names = false;
+    bool taken = false;
+    bool given = false;
     std::string target;
     std::string node;
 };
 
 using PortLinks = std::array<PortLink, PORT_COUNT>;
 
-// Numbers given while the ports folder could not be written: the adapters' keys and why.
+// Numbers given while the ports folder could not be written: the adapters' keys and why. They
+// last as long as the process.
 struct RunOnlyNumbers
 {
     fs::path portsFolder;
@@ -291,7 +293,7 @@ PortLinks ReadPortLinks(const PortRoots &roots)
 // the same node.
 bool Holds(const PortLink &link, const SerialAdapter &adapter)
 {
-    if (!link.names)
+    if (!link.given)
         return false;
     if (!link.node.empty() && link.node == adapter.node)
         return true;
@@ -301,7 +303,7 @@ bool Holds(const PortLink &link, const SerialAdapter &adapter)
 
 bool IsFree(const PortRoots &roots, const PortLinks &links, std::uint32_t portIndex)
 {
-    return !links[portIndex].exists && !EntryExists(PortName(portIndex))
+    return !links[portIndex].taken && !EntryExists(PortName(portIndex))
         && !IsRealUart(roots, portIndex);
 }
 
