@@ -2,6 +2,7 @@
 
 #include "portdiscovery.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <utility>
 
@@ -23,88 +24,82 @@ std::string Canonical(const std::string &path)
     return error ? std::string() : reached.string();
 }
 
+std::string LinkTarget(const std::string &path)
+{
+    std::error_code error;
+    const fs::path target = fs::read_symlink(path, error);
+    return error ? std::string() : target.string();
+}
+
 } // namespace
 
-bool CDeviceIdentity::LinkStep::operator==(const LinkStep &other) const
+CDeviceIdentity::CPathHandle::CPathHandle(const std::string &path, bool followLinks)
+    : m_fd(open(path.c_str(), O_PATH | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW)))
+{ }
+
+CDeviceIdentity::CPathHandle::~CPathHandle()
 {
-    return target == other.target && device == other.device && inode == other.inode
-        && changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
+    if (m_fd >= 0)
+        close(m_fd);
+}
+
+CDeviceIdentity::CPathHandle::CPathHandle(CPathHandle &&other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1))
+{ }
+
+CDeviceIdentity::CPathHandle &CDeviceIdentity::CPathHandle::operator=(CPathHandle &&other) noexcept
+{
+    std::swap(m_fd, other.m_fd);
+    return *this;
+}
+
+bool CDeviceIdentity::CPathHandle::IsStillAt(const struct stat &found) const
+{
+    struct stat held
+    {
+    };
+    return fstat(m_fd, &held) == 0 && held.st_nlink > 0 && held.st_dev == found.st_dev
+        && held.st_ino == found.st_ino;
 }
 
 CDeviceIdentity::CDeviceIdentity(const PortRoots &roots, std::string path)
     : m_path(std::move(path))
     , m_links(LinksOnTheWay(m_path))
     , m_adapter(AdapterIdentity(roots, Canonical(m_path)))
-    , m_node(open(m_path.c_str(), O_PATH | O_CLOEXEC))
+    , m_node(m_path, true)
 { }
-
-CDeviceIdentity::~CDeviceIdentity()
-{
-    if (m_node >= 0)
-        close(m_node);
-}
-
-CDeviceIdentity::CDeviceIdentity(CDeviceIdentity &&other) noexcept
-    : m_path(std::move(other.m_path))
-    , m_links(std::move(other.m_links))
-    , m_adapter(std::move(other.m_adapter))
-    , m_node(std::exchange(other.m_node, -1))
-{ }
-
-CDeviceIdentity &CDeviceIdentity::operator=(CDeviceIdentity &&other) noexcept
-{
-    if (this != &other) {
-        if (m_node >= 0)
-            close(m_node);
-        m_path = std::move(other.m_path);
-        m_links = std::move(other.m_links);
-        m_adapter = std::move(other.m_adapter);
-        m_node = std::exchange(other.m_node, -1);
-    }
-    return *this;
-}
 
 std::vector<CDeviceIdentity::LinkStep> CDeviceIdentity::LinksOnTheWay(const std::string &path)
 {
     std::vector<LinkStep> links;
     fs::path at = path;
-    struct stat status
-    {
-    };
-    while (links.size() < MAX_LINKS_ON_THE_WAY && lstat(at.c_str(), &status) == 0
-           && S_ISLNK(status.st_mode)) {
-        std::error_code error;
-        const fs::path target = fs::read_symlink(at, error);
-        if (error)
-            break;
-        links.push_back({target.string(), status.st_dev, status.st_ino, status.st_ctim});
+    for (std::string target;
+         links.size() < MAX_LINKS_ON_THE_WAY && !(target = LinkTarget(at.string())).empty();) {
+        links.push_back({at.string(), target, CPathHandle(at.string(), false)});
         at = at.parent_path() / target;
     }
     return links;
 }
 
-bool CDeviceIdentity::IsSameNode(const struct stat &now) const
+bool CDeviceIdentity::Changed(const LinkStep &step)
 {
-    struct stat held
+    struct stat found
     {
     };
-    return fstat(m_node, &held) == 0 && held.st_nlink > 0 && held.st_dev == now.st_dev
-        && held.st_ino == now.st_ino;
+    return lstat(step.path.c_str(), &found) != 0 || LinkTarget(step.path) != step.target
+        || !step.link.IsStillAt(found);
 }
 
 bool CDeviceIdentity::IsBack(const PortRoots &roots) const
 {
-    struct stat now
+    struct stat found
     {
     };
-    if (m_node < 0 || stat(m_path.c_str(), &now) != 0)
+    if (!m_node.IsOpen() || stat(m_path.c_str(), &found) != 0)
         return false;
-    const std::vector<LinkStep> links = LinksOnTheWay(m_path);
-    const bool ownLinkChanged = links.empty() != m_links.empty()
-        || (!links.empty() && !(links.front() == m_links.front()));
-    if (ownLinkChanged)
+    if (!m_links.empty() && Changed(m_links.front()))
         return true;
     if (!m_adapter.empty())
         return AdapterIdentity(roots, Canonical(m_path)) == m_adapter;
-    return IsSameNode(now) || links != m_links;
+    return m_node.IsStillAt(found) || std::any_of(m_links.begin(), m_links.end(), Changed);
 }

@@ -3,10 +3,8 @@
 #include <string>
 #include <vector>
 
-#include <sys/types.h>
-#include <time.h>
-
 struct PortRoots;
+struct stat;
 
 // Which device a port name reached when the port opened, so that a port whose device hung up is
 // taken up again by that device only, never by a stranger that now sits behind the same name.
@@ -19,7 +17,8 @@ struct PortRoots;
 // clock tick, the same change time. A link on the way that was made anew or pointed elsewhere
 // since (the user's COM1, or a stand-in adapter plugged in again) is the user's new choice, and
 // what it reaches is taken up too; for an adapter only the name's own link counts so, since udev
-// remakes the others at every plug.
+// remakes the others at every plug. Links are held as paths too, so a link removed and made again
+// at once, with the same target, is told from one nobody touched.
 //
 // Plain POSIX; used on the window's thread.
 class CDeviceIdentity
@@ -29,34 +28,44 @@ public:
     CDeviceIdentity() = default;
     // What path reaches now.
     CDeviceIdentity(const PortRoots &roots, std::string path);
-    ~CDeviceIdentity();
-    CDeviceIdentity(CDeviceIdentity &&other) noexcept;
-    CDeviceIdentity &operator=(CDeviceIdentity &&other) noexcept;
-    CDeviceIdentity(const CDeviceIdentity &) = delete;
-    CDeviceIdentity &operator=(const CDeviceIdentity &) = delete;
 
     // Whether the path reaches this device again, or a device that a changed link leads to.
     // Opens nothing.
     bool IsBack(const PortRoots &roots) const;
 
 private:
-    // One symbolic link on the way from the name to the node, as lstat sees the link itself.
+    // An O_PATH descriptor: it opens no device, and stays with the very file (node or link) it
+    // was taken on, whose link count drops to 0 once the file is removed.
+    class CPathHandle
+    {
+    public:
+        CPathHandle() = default;
+        CPathHandle(const std::string &path, bool followLinks);
+        ~CPathHandle();
+        CPathHandle(CPathHandle &&other) noexcept;
+        CPathHandle &operator=(CPathHandle &&other) noexcept;
+
+        bool IsOpen() const { return m_fd >= 0; }
+        // Whether the file that stat or lstat found is the one held, still in place.
+        bool IsStillAt(const struct stat &found) const;
+
+    private:
+        int m_fd = -1;
+    };
+
+    // One symbolic link on the way from the name to the node.
     struct LinkStep
     {
+        std::string path;
         std::string target;
-        dev_t device;
-        ino_t inode;
-        timespec changed;
-        bool operator==(const LinkStep &other) const;
+        CPathHandle link;
     };
 
     static std::vector<LinkStep> LinksOnTheWay(const std::string &path);
-    bool IsSameNode(const struct stat &now) const;
+    static bool Changed(const LinkStep &step);
 
     std::string m_path;
     std::vector<LinkStep> m_links;
     std::string m_adapter;
-    // An O_PATH descriptor: it opens no device, and the node's link count drops to 0 once the
-    // node is removed.
-    int m_node = -1;
+    CPathHandle m_node;
 };
