@@ -214,12 +214,10 @@ void ExpectTheOneAdapterAt(const CFakeMachine &machine, const UnwritableCase &ro
     // A second look keeps the number it gave.
     for (int look = 0; look < 2; ++look) {
         EXPECT_TRUE(DiscoverPorts(machine.m_roots).empty());
-        std::vector<std::uint32_t> adapterPorts;
-        for (std::uint32_t i = 0; i < 16; ++i) {
-            if (ResolvePort(machine.m_roots, i).kind == PortKind::Adapter)
-                adapterPorts.push_back(i);
-        }
-        EXPECT_EQ(adapterPorts, std::vector<std::uint32_t> {row.expectedPort});
+        int adapterPorts = 0;
+        for (std::uint32_t i = 0; i < 16; ++i)
+            adapterPorts += ResolvePort(machine.m_roots, i).kind == PortKind::Adapter;
+        EXPECT_EQ(adapterPorts, 1);
         const PortTarget target = ResolvePort(machine.m_roots, row.expectedPort);
         EXPECT_TRUE(target.present);
         EXPECT_EQ(DescribePortTarget(target),
