@@ -34,7 +34,28 @@ std::string PaddedTo(const std::string &text, std::size_t width)
     return text + std::string(width - std::min(width, CharacterCount(text)) + 2, ' ');
 }
 
-// A port's label comes last: it holds full-width letters, which would upset any column after it.
+// A device's name may hold a line end or a terminal's escape; written as \x0a, \x1b and so on,
+// it stays on its line. The backslash is written twice, so that no name reads as another.
+std::string Escaped(const std::string &text)
+{
+    std::string escaped;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\') {
+            escaped += "\\\\";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            char code[5];
+            std::snprintf(code, sizeof code, "\\x%02x", byte);
+            escaped += code;
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+// A port's label comes last: it holds full-width letters, which would upset any column after it;
+// why its number is not kept follows it.
 int ListPorts()
 {
     const PortRoots roots = DefaultPortRoots();
@@ -43,17 +64,22 @@ int ListPorts()
     std::size_t reachesWidth = 1;
     for (std::uint32_t i = 0; i < PORT_COUNT; ++i) {
         targets.push_back(ResolvePort(roots, i));
+        targets.back().reaches = Escaped(targets.back().reaches);
         reachesWidth = std::max(reachesWidth, CharacterCount(targets.back().reaches));
     }
     for (std::uint32_t i = 0; i < PORT_COUNT; ++i) {
         const PortTarget &target = targets[i];
-        const std::string line = PaddedTo(PORT_CHOICE_TABLES.port[i].text, 5)
+        std::string line = PaddedTo(PORT_CHOICE_TABLES.port[i].text, 5)
             + PaddedTo(target.reaches.empty() ? "-" : target.reaches, reachesWidth)
-            + (target.present ? Strings::PORT_PRESENT : Strings::PORT_ABSENT) + "  " + target.label;
+            + (target.present ? Strings::PORT_PRESENT : Strings::PORT_ABSENT) + "  "
+            + Escaped(target.label);
+        if (!target.notKept.empty())
+            line += "  " + Escaped(target.notKept);
         std::puts(line.c_str());
     }
     for (const SerialAdapter &adapter : unnumbered)
-        std::printf("%s: %s\n", Strings::PORT_NUMBERS_EXHAUSTED, adapter.description.c_str());
+        std::printf("%s: %s\n", Strings::PORT_NUMBERS_EXHAUSTED,
+                    Escaped(adapter.description).c_str());
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "deviceidentity.h"
 #include "portconfig.h"
 #include "portlayer.h"
 #include "portwatch.h"
@@ -179,5 +180,7 @@ private:
     int m_reconnectTries = 0;
     // Where the lost port was; it is taken up again only there.
     std::string m_lostPortPath;
+    // The device the port reached when it last opened; only that one is taken up again.
+    CDeviceIdentity m_portIdentity;
     bool m_endedAtStartup = false;
 };

@@ -16,6 +16,7 @@ PortOutcome CMonitorDlg::OpenAndConfigurePort()
 {
     if (!m_port.OpenPort(g_portSettings.portIndex))
         return PortOutcome::NotOpened;
+    m_portIdentity = CDeviceIdentity(DefaultPortRoots(), m_port.OpenedPath());
     if (!m_port.ApplyPortSettings(g_portSettings, dcb, commTimeouts)) {
         m_port.ClosePort();
         return PortOutcome::StateUnreadable;
@@ -77,12 +78,13 @@ void CMonitorDlg::OnPortFoldersChanged()
 // The name is looked up again on every try, so the device may come back in another socket or
 // behind a link pointed elsewhere; it is brought up as at start-up, with DTR and RTS raised. A
 // name that now leads somewhere else (a link removed, so COM1 would be the on-board port) is
-// not the device that went, and the wait goes on.
+// not the device that went, nor is another device behind the same name, and the wait goes on.
 void CMonitorDlg::TryReconnect()
 {
     ++m_reconnectTries;
     // The journal is busy with a log; the port is tried again once the log is written.
     if (m_writingLog || PortDevicePath(g_portSettings.portIndex) != m_lostPortPath
+        || !m_portIdentity.IsBack(DefaultPortRoots())
         || OpenAndConfigurePort() != PortOutcome::Configured)
         return;
     StopWaitingForPort();

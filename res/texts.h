@@ -80,6 +80,8 @@ inline constexpr const char *PORT_WORK_FOLDER_LINK = "作業フォルダのリ�
 inline constexpr const char *PORT_ON_BOARD = "オンボードのポート";
 inline constexpr const char *PORT_NOT_CONNECTED = "接続されていません";
 inline constexpr const char *PORT_NUMBERS_EXHAUSTED = "COM番号の空きがありません";
+// Before the ports folder and the system's reason: an adapter's number that lasts for this run.
+inline constexpr const char *PORT_NUMBER_NOT_KEPT = "今回限りの番号です。保存できません：";
 inline constexpr const char *PORT_PRESENT = "あり";
 inline constexpr const char *PORT_ABSENT = "なし";
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -9,13 +10,19 @@
 //
 // An entry COMn in the working directory is the user's own and always wins. Otherwise an adapter
 // gets the lowest free number the first time it is seen and keeps it: the number is a symbolic
-// link COMn in the ports folder to the adapter's /dev/serial/by-id name, which carries its serial
-// number, or to its /dev/serial/by-path name when it has none. A number is free when neither
-// folder holds a COMn and ttyS(n-1) is not a UART that exists. Links in the ports folder are never
-// changed here, so a person may edit them with ln and rm.
+// link COMn in the ports folder to the adapter's /dev/serial/by-id name when sysfs has a serial
+// number for it (the name carries it), else to its /dev/serial/by-path name, the socket: adapters
+// without a serial number share one by-id name. A number is free when neither folder holds a COMn
+// and ttyS(n-1) is not a UART that exists. Numbering holds an flock on the ports folder, so two
+// Orvantas started at once give an adapter one number. Links in the ports folder are never
+// changed here, so a person may edit them with ln and rm; the one exception is a link to a bare
+// ttyUSB or ttyACM node, which moves to whatever adapter takes that node next, and is pointed at
+// the adapter's lasting name once udev has made one. Where the ports folder cannot be written, an
+// adapter gets a number for this run only.
 //
 // Finding adapters reads folders; resolving a number reads a few links and sysfs files only, so
-// it is cheap enough to repeat while a lost port waits to come back.
+// it is cheap enough to repeat while a lost port waits to come back. Everything here runs on one
+// thread (the window's, or the command line's).
 
 // Where the ports are looked for; tests hand in folders of their own.
 struct PortRoots
@@ -23,13 +30,23 @@ struct PortRoots
     std::filesystem::path sysfs;
     // The nodes of on-board UARTs (ttyS*), and of adapters (ttyUSB*, ttyACM*) when scanNodes.
     std::filesystem::path dev;
-    // Folders of links to adapters' nodes, the preferred names first.
-    std::vector<std::filesystem::path> adapterFolders;
+    // Folders of links to adapters' nodes: names that carry the serial number where there is
+    // one, and names of the socket. Either may be empty.
+    std::filesystem::path byId;
+    std::filesystem::path byPath;
     // Whether adapters' nodes that no link names are looked for in dev too.
     bool scanNodes = false;
     // The numbers given: links COMn to an adapter's name. Empty: no number is given.
     std::filesystem::path portsFolder;
+    // There while udev runs; empty where the folders above are not udev's.
+    std::filesystem::path udevControl;
+    // Tells a node's age; tests set the time.
+    std::chrono::system_clock::time_point (*now)() = &std::chrono::system_clock::now;
 };
+
+// udev names a new adapter's node within moments; one younger than this is left for the next
+// look, so that it is never numbered by a name that is about to change.
+inline constexpr std::chrono::seconds UDEV_SETTLE_TIME {2};
 
 // /sys and /dev; /dev/serial/by-id and /dev/serial/by-path, or instead only the folder that
 // ORVANTA_SERIAL_DEVICES names (and then no node of /dev); $XDG_CONFIG_HOME/orvanta/ports, with
@@ -40,7 +57,8 @@ struct SerialAdapter
 {
     // The device node that all its names reach ("/dev/ttyUSB0").
     std::string node;
-    // The name its number is kept under: by-id before by-path before the node itself.
+    // The name its number is kept under: by-id when sysfs has its serial number, else by-path,
+    // else the one name it has.
     std::string key;
     // Every name that reaches it, the key first.
     std::vector<std::string> names;
@@ -50,6 +68,10 @@ struct SerialAdapter
 
 // The adapters present now, in the order of their keys.
 std::vector<SerialAdapter> FindAdapters(const PortRoots &roots);
+
+// The adapter whose node `node` is, when sysfs describes it as a USB device: its serial number,
+// or where it has none its by-path name; empty for anything else.
+std::string AdapterIdentity(const PortRoots &roots, const std::string &node);
 
 // Gives each adapter that holds no number the lowest free one; returns those left without one
 // because all sixteen are taken.
@@ -75,10 +97,13 @@ struct PortTarget
     std::string reaches;
     // What it is: an adapter's sysfs description, else a short text of the kind.
     std::string label;
+    // Why an adapter's number lasts for this run only; empty when it is kept.
+    std::string notKept;
 };
 
 // What COM(portIndex + 1) reaches now; not present beyond the sixteen ports.
 PortTarget ResolvePort(const PortRoots &roots, std::uint32_t portIndex);
 
-// The label and what it reaches, for a tooltip.
+// The label and what it reaches, and on a line of its own why the number is not kept; for a
+// tooltip.
 std::string DescribePortTarget(const PortTarget &target);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -134,6 +135,31 @@ TEST(CommandLine, ListPortsNumbersAnAdapterAndShowsEveryPort)
     EXPECT_TRUE(
         lines[14].ends_with((root / "devices/usb-Gone").string() + "  なし  接続されていません"))
         << lines[14];
+}
+
+// A ports folder that takes no link, and an adapter whose name holds a line end and a
+// terminal's escape: the adapter still has its line, which says why its number is not kept.
+TEST(CommandLine, ListPortsShowsAnAdapterWhoseNumberCannotBeKept)
+{
+    const CTempWorkDir workDir;
+    const CPseudoTerminal device;
+    const fs::path root = fs::current_path();
+    fs::create_directories("devices");
+    fs::create_symlink(device.SlavePath(), "devices/usb-Odd\nName\x1b[2J");
+    fs::create_directories("config/orvanta");
+    std::ofstream("config/orvanta/ports") << "not a folder\n";
+
+    const std::string environment
+        = "env ORVANTA_SERIAL_DEVICES=devices XDG_CONFIG_HOME='" + (root / "config").string() + "'";
+    const ProgramRun run = RunOrvanta(environment, "--list-ports");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(Lines(run.output).size(), 16u) << run.output;
+    EXPECT_EQ(run.output.find('\x1b'), std::string::npos);
+    const std::string expected = "  あり  " + root.string() + "/devices/usb-Odd\\x0aName\\x1b[2J"
+        + "  今回限りの番号です。保存できません：" + root.string()
+        + "/config/orvanta/ports: Not a directory\n";
+    EXPECT_NE(run.output.find(" " + device.SlavePath() + " "), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find(expected), std::string::npos) << run.output;
 }
 
 } // namespace
