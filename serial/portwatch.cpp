@@ -60,9 +60,11 @@ bool CPortWatch::TakeChanges()
 std::vector<fs::path> PortFolders(const PortRoots &roots)
 {
     std::error_code unknown;
-    std::vector<fs::path> folders {fs::current_path(unknown), roots.dev};
-    folders.insert(folders.end(), roots.adapterFolders.begin(), roots.adapterFolders.end());
-    if (!roots.portsFolder.empty())
-        folders.push_back(roots.portsFolder);
+    std::vector<fs::path> folders;
+    for (const fs::path &folder :
+         {fs::current_path(unknown), roots.dev, roots.byId, roots.byPath, roots.portsFolder}) {
+        if (!folder.empty())
+            folders.push_back(folder);
+    }
     return folders;
 }
