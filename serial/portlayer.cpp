@@ -166,12 +166,8 @@ bool CSerialPort::ConfigurePort(const Dcb &dcb, const CommTimeouts &commTimeouts
 void CSerialPort::RaiseModemLines()
 {
     const int fd = m_handle;
-    if (fd == INVALID_PORT_HANDLE)
-        return;
-    const int dtr = TIOCM_DTR;
-    const int rts = TIOCM_RTS;
-    ioctl(fd, TIOCMBIS, &dtr);
-    ioctl(fd, TIOCMBIS, &rts);
+    if (fd != INVALID_PORT_HANDLE)
+        m_control->RaiseModemLines(fd);
 }
 
 bool CSerialPort::WritePort(const char *bytes, std::int32_t length)
