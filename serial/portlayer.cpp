@@ -72,9 +72,9 @@ std::shared_ptr<CClosesInFlight> ClosesInFlight()
 // read first only so that it can be put back. Who else holds the port was looked for before the
 // open; a holder that could not be seen (another user's process) and took the lock gets its
 // terminal back as it was when the lock is refused. O_NONBLOCK keeps the open from waiting for a
-// carrier. The lock holds against every other opener, root included; TIOCEXCL also keeps out
-// programs that do not lock. Only a terminal takes both, and anything else is refused when its
-// state is read. On failure errno says why.
+// carrier. The lock holds against every other opener, root included; TIOCEXCL, which only a
+// terminal takes, also keeps out programs that do not lock. Anything but a terminal is refused
+// when its state is read. On failure errno says why.
 int OpenExclusive(const char *path)
 {
     const int fd

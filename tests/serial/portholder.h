@@ -12,8 +12,8 @@
 #include <unistd.h>
 
 // Another program holding a port: a child process named "portholder" that opens the path (and
-// flocks it, if asked) and holds it until this object goes. It keeps none of the test's
-// descriptors, unless told to keep them, as a process forked from a pseudo-terminal's device end
+// flocks it, if asked) and holds it until this object goes. It closes the descriptors it was
+// forked with, unless told to keep them, as a process forked from a pseudo-terminal's device end
 // keeps its master.
 class CPortHolder
 {
