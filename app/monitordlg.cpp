@@ -46,9 +46,10 @@ QStringList DroppedFiles(const QMimeData &data)
 
 } // namespace
 
-CMonitorDlg::CMonitorDlg(QWidget *parent)
+CMonitorDlg::CMonitorDlg(QWidget *parent, std::shared_ptr<CLineControl> lineControl)
     : QDialog(parent)
     , m_hIcon(MainIcon())
+    , m_port(std::move(lineControl))
 {
     BuildDialog(*this, MAIN_TEMPLATE, [this](const ControlTemplate &control, QWidget *) {
         return MakeControl(control.id);

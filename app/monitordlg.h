@@ -51,7 +51,9 @@ class CMonitorDlg : public QDialog
     Q_OBJECT
 
 public:
-    explicit CMonitorDlg(QWidget *parent = nullptr);
+    // The port makes its calls on the line through lineControl; tests record them.
+    explicit CMonitorDlg(QWidget *parent = nullptr,
+                         std::shared_ptr<CLineControl> lineControl = SystemLineControl());
     ~CMonitorDlg() override;
 
     // Initialises the window and its port before it is shown; returns true in every case.

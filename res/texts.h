@@ -108,6 +108,8 @@ inline constexpr const char *OPEN_FAILURE_LOG_IN_AGAIN
     = "グループ %1 には参加済みですが、ログインし直すまで有効になりません。";
 inline constexpr const char *OPEN_FAILURE_BUSY_BY = "%1 (プロセスID %2) がポートを使用中です。";
 inline constexpr const char *OPEN_FAILURE_BUSY = "他のプログラムがポートを使用中です。";
+// This program's own earlier connection to the port still waits for its output to drain.
+inline constexpr const char *OPEN_FAILURE_STILL_CLOSING = "前の接続がまだ閉じられていません。";
 inline constexpr const char *OPEN_FAILURE_NOT_PRESENT
     = "デバイスが見つかりません。アダプタが接続されているか確認してください。";
 inline constexpr const char *OPEN_FAILURE_SYSTEM_ERROR = "システムのエラー：%1";

@@ -34,6 +34,14 @@ void CLineControl::Close(int fd)
     close(fd);
 }
 
+void CLineControl::RaiseModemLines(int fd)
+{
+    const int dtr = TIOCM_DTR;
+    const int rts = TIOCM_RTS;
+    ioctl(fd, TIOCMBIS, &dtr);
+    ioctl(fd, TIOCMBIS, &rts);
+}
+
 std::optional<LineErrorCounts> CLineControl::ReadErrorCounts(int fd)
 {
     serial_icounter_struct counters {};

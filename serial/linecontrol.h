@@ -5,9 +5,9 @@
 #include <optional>
 
 // The calls on an open serial line whose effect only a real UART or USB adapter shows: what
-// happens to queued output when the port closes, and the driver's error counters. A
-// pseudo-terminal neither drains its output at close nor counts line errors, so tests replace
-// these with a recording of their own.
+// happens to queued output when the port closes, the modem lines and the driver's error
+// counters. A pseudo-terminal neither drains its output at close, nor has modem lines, nor counts
+// line errors, so tests replace these with a recording of their own.
 
 // Line errors the driver has counted: overruns (at the UART and in the driver's buffer),
 // framing and parity errors, and breaks.
@@ -35,6 +35,8 @@ public:
     // stopped by an XOFF goes on.
     virtual void ReleaseFlowControl(int fd);
     virtual void Close(int fd);
+    // Raises DTR, then RTS. Ports without modem lines refuse, which is of no consequence.
+    virtual void RaiseModemLines(int fd);
     // The driver's counters now; none where the driver keeps none (pseudo-terminals, ch341).
     virtual std::optional<LineErrorCounts> ReadErrorCounts(int fd);
 };

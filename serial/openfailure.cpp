@@ -1,17 +1,16 @@
 #include "openfailure.h"
 
+#include "portholders.h"
 #include "texts.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <sstream>
 #include <string_view>
-#include <system_error>
 
 #include <grp.h>
 #include <pwd.h>
@@ -132,39 +131,6 @@ std::optional<pid_t> LockHolder(const std::string &procRoot, const struct stat &
     return std::nullopt;
 }
 
-// The links are read, not followed: following one would ask the file's own file system, which
-// may be a network mount that hangs.
-bool HasDescriptorOn(const std::filesystem::path &descriptors, const std::filesystem::path &device)
-{
-    std::error_code error;
-    for (std::filesystem::directory_iterator entry(descriptors, error), end; !error && entry != end;
-         entry.increment(error)) {
-        std::error_code unreadable;
-        if (std::filesystem::read_symlink(entry->path(), unreadable) == device)
-            return true;
-    }
-    return false;
-}
-
-// A program that claims the terminal with TIOCEXCL alone leaves no lock; one of its descriptors
-// still leads to the device. Only the processes whose descriptors may be read are seen.
-std::optional<pid_t> DescriptorHolder(const std::string &procRoot, const std::string &path)
-{
-    std::error_code error;
-    const std::filesystem::path device = std::filesystem::canonical(path, error);
-    if (error)
-        return std::nullopt;
-    for (std::filesystem::directory_iterator entry(procRoot, error), end; !error && entry != end;
-         entry.increment(error)) {
-        const std::string name = entry->path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        if (HasDescriptorOn(entry->path() / "fd", device))
-            return static_cast<pid_t>(std::stol(name));
-    }
-    return std::nullopt;
-}
-
 std::string ProcessName(const std::string &procRoot, pid_t pid)
 {
     std::ifstream comm(procRoot + "/" + std::to_string(pid) + "/comm");
@@ -173,20 +139,30 @@ std::string ProcessName(const std::string &procRoot, pid_t pid)
     return name;
 }
 
-// This process is not left out: its refused descriptor is closed by now, so a lock or descriptor
-// of its own on the device is a second open of the same device, and naming it is the truth.
+std::string DescribeHolder(const std::string &procRoot, pid_t holder)
+{
+    const std::string name = ProcessName(procRoot, holder);
+    if (name.empty())
+        return Strings::OPEN_FAILURE_BUSY;
+    return FillIn(Strings::OPEN_FAILURE_BUSY_BY, {name, std::to_string(holder)});
+}
+
+// This process is not left out of the search: its refused descriptor is closed by now, so a lock
+// or descriptor of its own on the device is a second open of the same device, and naming it is
+// the truth.
 std::string DescribeBusy(const OpenFailure &failure, const HostView &host)
 {
+    if (failure.stillClosing)
+        return Strings::OPEN_FAILURE_STILL_CLOSING;
+    if (failure.holder)
+        return DescribeHolder(host.procRoot, *failure.holder);
     const auto device = StatusOf(failure.path);
     if (!device)
         return Strings::OPEN_FAILURE_BUSY;
     auto holder = LockHolder(host.procRoot, *device);
-    if (!holder)
-        holder = DescriptorHolder(host.procRoot, failure.path);
-    const std::string name = holder ? ProcessName(host.procRoot, *holder) : std::string();
-    if (name.empty())
-        return Strings::OPEN_FAILURE_BUSY;
-    return FillIn(Strings::OPEN_FAILURE_BUSY_BY, {name, std::to_string(*holder)});
+    if (!holder && S_ISCHR(device->st_mode))
+        holder = DescriptorHolder(host.procRoot, device->st_rdev, HolderScope::Everyone);
+    return holder ? DescribeHolder(host.procRoot, *holder) : Strings::OPEN_FAILURE_BUSY;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "portlayer.h"
 
 #include "portconfig.h"
+#include "portholders.h"
 #include "portnames.h"
 #include "portsettings.h"
 #include "portspeed.h"
@@ -9,30 +10,88 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <fcntl.h>
+#include <mutex>
 #include <poll.h>
+#include <set>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
+
+// The character devices whose close still runs on a thread of its own in this process. While a
+// real port's close waits for its output to drain, up to 30 s, the kernel holds the terminal, and
+// an open of the same device would wait with it, on the window's thread.
+class CClosesInFlight
+{
+public:
+    void Begin(dev_t device)
+    {
+        std::lock_guard lock(m_mutex);
+        m_devices.insert(device);
+    }
+    void End(dev_t device)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_devices.erase(m_devices.find(device));
+        }
+        m_ended.notify_all();
+    }
+    // Whether every close of the device has ended within the bound.
+    bool WaitUntilClosed(dev_t device, std::chrono::milliseconds bound)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_ended.wait_for(lock, bound, [&] { return !m_devices.contains(device); });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_ended;
+    std::multiset<dev_t> m_devices;
+};
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// O_NONBLOCK keeps the open from waiting for a carrier. The lock holds against every other
-// opener, root included, and is taken first so that a refused open leaves the other holder's
-// terminal as it was. TIOCEXCL also keeps out programs that do not lock; only a terminal takes
-// it, and anything else is refused when its state is read. On failure errno says why.
+// One for the process; shared, so that a close that runs on after its port has gone still
+// reports its end.
+std::shared_ptr<CClosesInFlight> ClosesInFlight()
+{
+    static const auto closes = std::make_shared<CClosesInFlight>();
+    return closes;
+}
+
+// A terminal that nobody had open, such as a freshly plugged adapter, has the kernel's settings:
+// it echoes what arrives back to the device and turns CR into LF from the moment it is open. So
+// the port is made raw at once, before the lock and before the user's settings; the state is
+// read first only so that it can be put back. Who else holds the port was looked for before the
+// open; a holder that could not be seen (another user's process) and took the lock gets its
+// terminal back as it was when the lock is refused. O_NONBLOCK keeps the open from waiting for a
+// carrier. The lock holds against every other opener, root included; TIOCEXCL, which only a
+// terminal takes, also keeps out programs that do not lock. Anything but a terminal is refused
+// when its state is read. On failure errno says why.
 int OpenExclusive(const char *path)
 {
     const int fd
         = RetryOnInterrupt([&] { return open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
     if (fd < 0)
         return INVALID_PORT_HANDLE;
+    termios found {};
+    const bool terminal = tcgetattr(fd, &found) == 0;
+    if (terminal) {
+        termios raw = found;
+        cfmakeraw(&raw);
+        RetryOnInterrupt([&] { return tcsetattr(fd, TCSANOW, &raw); });
+    }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
+        if (terminal)
+            RetryOnInterrupt([&] { return tcsetattr(fd, TCSANOW, &found); });
         close(fd);
         errno = error;
         return INVALID_PORT_HANDLE;
@@ -67,10 +126,17 @@ bool LineRunsAt(int fd, std::uint32_t baudRate)
         && outputSpeed == baudRate;
 }
 
+// What came before the user's settings were in place was received under settings that are not
+// the user's: at the kernel's speed and framing, or from before the port was raw, echoed and with
+// CR turned into LF. It is discarded once the settings are in place and not earlier, since bytes
+// go on arriving while they are applied; what comes after them is the device's bytes as sent.
 bool ApplyDcb(int fd, const Dcb &dcb)
 {
     const auto state = PortTermios(dcb);
-    return state && SetStateAndSpeed(fd, *state, dcb.BaudRate) && LineRunsAt(fd, dcb.BaudRate);
+    if (!state || !SetStateAndSpeed(fd, *state, dcb.BaudRate) || !LineRunsAt(fd, dcb.BaudRate))
+        return false;
+    tcflush(fd, TCIFLUSH);
+    return true;
 }
 
 // Waits until the port takes bytes again, at most until the deadline.
@@ -114,6 +180,7 @@ bool WriteNothing(int port, const char *bytes)
 
 CSerialPort::CSerialPort(std::shared_ptr<CLineControl> control)
     : m_control(std::move(control))
+    , m_closes(ClosesInFlight())
 { }
 
 CSerialPort::~CSerialPort()
@@ -125,19 +192,47 @@ bool CSerialPort::OpenPort(std::uint32_t portIndex)
 {
     ClosePort();
     const std::string path = PortDevicePath(portIndex);
-    if (path.empty()) {
-        m_lastFailure = {ENOENT, path};
+    m_lastFailure = path.empty() ? OpenFailure {ENOENT, path} : ClaimDevice(path);
+    if (m_lastFailure.error == 0) {
+        m_handle = OpenExclusive(path.c_str());
+        if (m_handle == INVALID_PORT_HANDLE)
+            m_lastFailure = {errno, path};
+    }
+    if (m_lastFailure.error != 0) {
+        RemoveLockFile(m_lockFile);
+        m_lockFile.clear();
         return false;
     }
-    m_handle = OpenExclusive(path.c_str());
-    if (m_handle == INVALID_PORT_HANDLE) {
-        m_lastFailure = {errno, path};
-        return false;
-    }
-    m_lastFailure = {};
     m_openedPath = path;
     m_countsAtOpen = m_control->ReadErrorCounts(m_handle);
     return true;
+}
+
+// Before the open: this program's previous close of the device has ended, no other process has
+// the device open, and no other program's lock file names it; then this program's own lock file
+// names it. Files and FIFOs are no devices and need none of it; they are refused when their state
+// is read.
+OpenFailure CSerialPort::ClaimDevice(const std::string &path)
+{
+    struct stat status
+    {
+    };
+    if (stat(path.c_str(), &status) != 0)
+        return {errno, path};
+    if (!S_ISCHR(status.st_mode))
+        return {};
+    if (!m_closes->WaitUntilClosed(status.st_rdev, m_previousCloseWait))
+        return {EBUSY, path, std::nullopt, true};
+    if (const auto holder
+        = DescriptorHolder("/proc", status.st_rdev, HolderScope::OthersThanTheLinesEnds))
+        return {EBUSY, path, holder};
+    std::error_code error;
+    const LockClaim claim
+        = ClaimLockFile(LockFolders(), std::filesystem::canonical(path, error).string());
+    if (claim.holder)
+        return {EBUSY, path, claim.holder};
+    m_lockFile = claim.written;
+    return {};
 }
 
 bool CSerialPort::ApplyPortSettings(const PortSettings &settings, Dcb &dcb,
@@ -166,12 +261,8 @@ bool CSerialPort::ConfigurePort(const Dcb &dcb, const CommTimeouts &commTimeouts
 void CSerialPort::RaiseModemLines()
 {
     const int fd = m_handle;
-    if (fd == INVALID_PORT_HANDLE)
-        return;
-    const int dtr = TIOCM_DTR;
-    const int rts = TIOCM_RTS;
-    ioctl(fd, TIOCMBIS, &dtr);
-    ioctl(fd, TIOCMBIS, &rts);
+    if (fd != INVALID_PORT_HANDLE)
+        m_control->RaiseModemLines(fd);
 }
 
 bool CSerialPort::WritePort(const char *bytes, std::int32_t length)
@@ -213,12 +304,28 @@ void CSerialPort::ClosePort()
     m_control->ReleaseFlowControl(fd);
     // A terminal stays exclusive after the close while something else holds it open, such as
     // the other end of a pseudo-terminal; without this, the next open by an ordinary user fails.
-    // Both are let go now, so that the port opens again while the descriptor still closes.
+    // Both are let go now, so that nothing of this connection stays once the descriptor has
+    // closed; its lock file goes now, since a later open by this program rewrites it.
     ioctl(fd, TIOCNXCL);
     flock(fd, LOCK_UN);
+    RemoveLockFile(m_lockFile);
+    m_lockFile.clear();
+    // An open of the same device waits for the close to end, a bounded while.
+    struct stat status
+    {
+    };
+    const bool device = fstat(fd, &status) == 0 && S_ISCHR(status.st_mode);
+    if (device)
+        m_closes->Begin(status.st_rdev);
+    const auto closeAndReport
+        = [control = m_control, closes = m_closes, fd, device, number = status.st_rdev] {
+              control->Close(fd);
+              if (device)
+                  closes->End(number);
+          };
     try {
-        std::thread([control = m_control, fd] { control->Close(fd); }).detach();
+        std::thread(closeAndReport).detach();
     } catch (const std::system_error &) {
-        m_control->Close(fd);
+        closeAndReport();
     }
 }

@@ -6,9 +6,12 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
+class CClosesInFlight;
 struct CommTimeouts;
 struct Dcb;
 struct PortSettings;
@@ -27,6 +30,10 @@ inline constexpr int INVALID_PORT_HANDLE = -1;
 // device that stopped reading) before it counts as failed.
 inline constexpr int WRITE_STALL_TIMEOUT_MS = 5000;
 
+// How long an open waits for this program's previous close of the same device, which may still
+// wait for its output to drain, before it reports the port as busy.
+inline constexpr int PREVIOUS_CLOSE_WAIT_MS = 1000;
+
 class CSerialPort
 {
 public:
@@ -35,18 +42,24 @@ public:
     CSerialPort(const CSerialPort &) = delete;
     CSerialPort &operator=(const CSerialPort &) = delete;
 
-    // Opens port portIndex (0 is "COM1") exclusively; a port still open is closed first. False
-    // when the port is missing, held by another program or portIndex is outside 0..15;
-    // LastFailure() then says why.
+    // Opens port portIndex (0 is "COM1") exclusively and raw; a port still open is closed first.
+    // False when the port is missing, held by another program (a descriptor of another process,
+    // a lock file of another program, a lock, or exclusive use), still closing from this
+    // program's previous open after the wait, or portIndex is outside 0..15; LastFailure() then
+    // says why. While the port is open its lock file (see portholders.h) names this process.
     bool OpenPort(std::uint32_t portIndex);
+    // The wait for a previous close of later opens; PREVIOUS_CLOSE_WAIT_MS until set. Tests
+    // shorten it.
+    void SetPreviousCloseWait(std::chrono::milliseconds bound) { m_previousCloseWait = bound; }
 
     // Reads the port's state into dcb, then maps settings into dcb and fills commTimeouts.
     // Returns false when the state could not be read (anything that is not a terminal); the
     // port then stays open and commTimeouts unchanged.
     bool ApplyPortSettings(const PortSettings &settings, Dcb &dcb, CommTimeouts &commTimeouts);
 
-    // Applies both to the port; on failure closes the port itself. Fails with no port open, for
-    // a framing the line cannot carry, and for a speed the driver refuses or changes.
+    // Applies both to the port, then discards what was received before; on failure closes the
+    // port itself. Fails with no port open, for a framing the line cannot carry, and for a speed
+    // the driver refuses or changes.
     bool ConfigurePort(const Dcb &dcb, const CommTimeouts &commTimeouts);
 
     // Raises DTR, then RTS. Ports without modem lines refuse, which is of no consequence.
@@ -61,8 +74,8 @@ public:
     void SetWriteStallTimeout(std::chrono::milliseconds bound) { m_writeStallTimeout = bound; }
 
     // Closes the port if one is open; harmless when none is. Returns at once whatever the
-    // line's flow state: the port can be opened again right away, and the descriptor itself is
-    // closed on a thread of its own.
+    // line's flow state: the descriptor itself is closed on a thread of its own, and an open of
+    // the same device waits for that close, at most for the previous close's wait.
     void ClosePort();
 
     // The line errors the driver has counted since the port opened; none where the driver
@@ -78,7 +91,12 @@ public:
     const OpenFailure &LastFailure() const { return m_lastFailure; }
 
 private:
+    OpenFailure ClaimDevice(const std::string &path);
+
     std::shared_ptr<CLineControl> m_control;
+    std::shared_ptr<CClosesInFlight> m_closes;
+    std::chrono::milliseconds m_previousCloseWait {PREVIOUS_CLOSE_WAIT_MS};
+    std::filesystem::path m_lockFile;
     std::atomic<int> m_handle {INVALID_PORT_HANDLE};
     std::optional<LineErrorCounts> m_countsAtOpen;
     std::atomic<std::uint32_t> m_readIntervalTimeout {20};

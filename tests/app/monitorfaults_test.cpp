@@ -9,6 +9,7 @@
 #include "pseudoterminal.h"
 #include "reader.h"
 #include "receivemessages.h"
+#include "recordinglinecontrol.h"
 #include "sending.h"
 #include "settingsfile.h"
 #include "settingsfilerecord.h"
@@ -151,7 +152,7 @@ protected:
     {
         // The window before has let go of the port when the next one opens it.
         m_dialog.reset();
-        m_dialog = std::make_unique<CMonitorDlg>();
+        m_dialog = std::make_unique<CMonitorDlg>(nullptr, m_lineControl);
         m_dialog->OnInitDialog();
     }
 
@@ -166,18 +167,22 @@ protected:
     }
     QPlainTextEdit &SendBox() { return *FindControlAs<QPlainTextEdit>(*m_dialog, IDC_SEND_TEXT); }
 
+    // The modem lines of a pseudo-terminal cannot be seen; the raising of them is recorded.
+    const std::shared_ptr<CRecordingLineControl> m_lineControl
+        = std::make_shared<CRecordingLineControl>();
     std::unique_ptr<CMonitorDlg> m_dialog;
 };
 
 // An adapter pulled out mid-stream and plugged back in: closing a pseudo-terminal's device end
 // hangs the port up exactly as an unplug does, and a new one behind the same name is the
-// adapter come back.
+// adapter come back. DTR and RTS are raised at start-up and again on the device come back.
 TEST_F(MonitorFaults, DeviceUnpluggedMidStreamIsWaitedForAndTakenUpAgain)
 {
     auto device = std::make_unique<CPseudoTerminal>();
     device->LinkAs("COM1");
     StartWindow();
     ASSERT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
+    EXPECT_EQ(m_lineControl->Count("raise modem lines"), 1u) << "DTR and RTS at start-up";
 
     const std::string stream = Frames(4000);
     const std::size_t half = stream.size() / 2;
@@ -225,6 +230,7 @@ TEST_F(MonitorFaults, DeviceUnpluggedMidStreamIsWaitedForAndTakenUpAgain)
     std::cout << "reconnected " << reconnect.count() << " ms after the device came back\n";
     EXPECT_FALSE(m_dialog->WaitingForPort());
     EXPECT_TRUE(m_dialog->Port().IsOpen());
+    EXPECT_EQ(m_lineControl->Count("raise modem lines"), 2u) << "DTR and RTS after the reconnect";
 
     const std::string more = Frames(500, 4000);
     replugged.Send(more);

@@ -1,14 +1,10 @@
 #include "openfailure.h"
+#include "portholder.h"
 #include "tempworkdir.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <pty.h>
-#include <sys/file.h>
-#include <sys/prctl.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 
 namespace {
 
@@ -49,28 +45,6 @@ TEST(OpenFailureText, NamesTheCauseFromTheError)
         EXPECT_EQ(DescribeOpenFailure({row.error, row.path}, row.host), row.expected) << row.path;
 }
 
-// A child named "portholder" opens path (and flocks it, if asked) and holds it until the test
-// closes the returned socket, or its process ends.
-std::pair<pid_t, int> Hold(const std::string &path, bool lock)
-{
-    int link[2] = {-1, -1};
-    EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, link), 0);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(link[0]); // so that the read below ends when the test closes its end
-        prctl(PR_SET_NAME, "portholder");
-        const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        char byte = fd >= 0 && (!lock || flock(fd, LOCK_EX | LOCK_NB) == 0) ? 'y' : 'n';
-        if (write(link[1], &byte, 1) == 1)
-            static_cast<void>(read(link[1], &byte, 1));
-        _exit(0);
-    }
-    close(link[1]);
-    char byte = 0;
-    EXPECT_TRUE(read(link[0], &byte, 1) == 1 && byte == 'y') << "the child holds " << path;
-    return {pid, link[0]};
-}
-
 // The holder is found through the lock alone (a view of /proc without descriptors), and through
 // a descriptor alone (no lock, the port reached through a link).
 TEST(OpenFailureText, BusyNamesTheProgramHoldingTheLockOrTheDevice)
@@ -91,17 +65,15 @@ TEST(OpenFailureText, BusyNamesTheProgramHoldingTheLockOrTheDevice)
         const char *procRoot;
     } cases[] = {{true, tty, "locksonly"}, {false, "COM3", "/proc"}};
     for (const auto &row : cases) {
-        const auto [pid, release] = Hold(tty, row.lock);
-        const std::string process = "/" + std::to_string(pid);
+        const CPortHolder holder(tty, row.lock);
+        const std::string process = "/" + std::to_string(holder.Pid());
         std::filesystem::create_directory("locksonly" + process);
         std::filesystem::create_symlink("/proc" + process + "/comm",
                                         "locksonly" + process + "/comm");
         const int error = row.lock ? EWOULDBLOCK : EBUSY; // flock() refused, or TIOCEXCL
         EXPECT_EQ(DescribeOpenFailure({error, row.opened}, {row.procRoot, {}, {}}),
-                  "portholder (プロセスID " + std::to_string(pid) + ") がポートを使用中です。")
+                  holder.BusyText())
             << row.opened;
-        close(release);
-        waitpid(pid, nullptr, 0);
     }
     close(master);
 }

@@ -2,17 +2,20 @@
 
 #include "linecontrol.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
 // Stands in for what only a real line shows: records the calls the port makes on it, with the
-// thread that made them, closes for real, and can hold a close back the way the kernel does
-// while the device holds the line. Its error counters are whatever the test sets.
+// thread that made them (the modem lines of a pseudo-terminal cannot be seen), closes for real, and
+// can hold a close back the way the kernel does while the device holds the line. Its error counters
+// are whatever the test sets.
 class CRecordingLineControl : public CLineControl
 {
 public:
@@ -41,6 +44,11 @@ public:
         m_changed.notify_all();
         CLineControl::Close(fd);
     }
+    void RaiseModemLines(int fd) override
+    {
+        Record("raise modem lines");
+        CLineControl::RaiseModemLines(fd);
+    }
     std::optional<LineErrorCounts> ReadErrorCounts(int) override
     {
         std::lock_guard lock(m_mutex);
@@ -60,11 +68,21 @@ public:
         }
         m_changed.notify_all();
     }
+    std::vector<Call> Calls()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_calls;
+    }
+    std::size_t Count(std::string_view name)
+    {
+        std::lock_guard lock(m_mutex);
+        return CountLocked(name);
+    }
     // Waits until `count` closes have been made; the calls so far.
     std::vector<Call> CallsAfterCloses(std::size_t count, std::chrono::milliseconds timeout)
     {
         std::unique_lock lock(m_mutex);
-        m_changed.wait_for(lock, timeout, [&] { return Closes() >= count; });
+        m_changed.wait_for(lock, timeout, [&] { return CountLocked("close") >= count; });
         return m_calls;
     }
 
@@ -74,12 +92,10 @@ private:
         std::lock_guard lock(m_mutex);
         m_calls.push_back({name, std::this_thread::get_id()});
     }
-    std::size_t Closes() const
+    std::size_t CountLocked(std::string_view name) const
     {
-        std::size_t closes = 0;
-        for (const Call &call : m_calls)
-            closes += call.name == "close" ? 1 : 0;
-        return closes;
+        return static_cast<std::size_t>(std::count_if(
+            m_calls.begin(), m_calls.end(), [&](const Call &call) { return call.name == name; }));
     }
 
     std::mutex m_mutex;
