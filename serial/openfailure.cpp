@@ -161,7 +161,7 @@ std::string DescribeBusy(const OpenFailure &failure, const HostView &host)
         return Strings::OPEN_FAILURE_BUSY;
     auto holder = LockHolder(host.procRoot, *device);
     if (!holder && S_ISCHR(device->st_mode))
-        holder = DescriptorHolder(host.procRoot, device->st_rdev, HolderScope::Everyone);
+        holder = DescriptorHolder(host.procRoot, *device, HolderScope::Everyone);
     return holder ? DescribeHolder(host.procRoot, *holder) : Strings::OPEN_FAILURE_BUSY;
 }
 

@@ -19,57 +19,44 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Unix 98 pseudo-terminal slaves have the majors 136 to 143, 256 terminals to each; their
-// masters are all opened through the multiplexer, character device 5:2.
-constexpr unsigned PTY_SLAVE_FIRST_MAJOR = 136;
-constexpr unsigned PTY_SLAVE_MAJORS = 8;
-constexpr unsigned PTY_SLAVES_PER_MAJOR = 256;
-const dev_t PTY_MULTIPLEXER = makedev(5, 2);
-
-std::optional<unsigned> PseudoTerminalIndex(dev_t device)
-{
-    const unsigned number = major(device);
-    if (number < PTY_SLAVE_FIRST_MAJOR || number >= PTY_SLAVE_FIRST_MAJOR + PTY_SLAVE_MAJORS)
-        return std::nullopt;
-    return (number - PTY_SLAVE_FIRST_MAJOR) * PTY_SLAVES_PER_MAJOR + minor(device);
-}
-
 // Asked without a sync, so that a descriptor on a network mount is answered from the cache and
 // the look cannot hang on a server that does not answer.
-std::optional<dev_t> CharacterDeviceOf(const fs::path &descriptor)
+std::optional<struct statx> StatusOf(const fs::path &descriptor)
 {
     struct statx info
     {
     };
-    if (statx(AT_FDCWD, descriptor.c_str(), AT_STATX_DONT_SYNC, STATX_TYPE, &info) != 0
-        || !S_ISCHR(info.stx_mode))
+    if (statx(AT_FDCWD, descriptor.c_str(), AT_STATX_DONT_SYNC, STATX_TYPE | STATX_INO, &info) != 0)
         return std::nullopt;
-    return makedev(info.stx_rdev_major, info.stx_rdev_minor);
+    return info;
 }
 
-// A master's entry in fdinfo has the line "tty-index:\t3".
-std::optional<unsigned> MasterIndex(const fs::path &fdinfo)
+// The very node: a descriptor kept of a node that has gone since (an adapter unplugged, a
+// pseudo-terminal closed) has the number of the device that now has it, but not its inode.
+bool IsNode(const struct statx &opened, const struct stat &node)
+{
+    return S_ISCHR(opened.stx_mode)
+        && makedev(opened.stx_rdev_major, opened.stx_rdev_minor) == node.st_rdev
+        && makedev(opened.stx_dev_major, opened.stx_dev_minor) == node.st_dev
+        && opened.stx_ino == node.st_ino;
+}
+
+// A descriptor opened with O_PATH only names the node (a wait for a lost device keeps one); it
+// cannot read. Its entry in fdinfo has the line "flags:\t<octal>".
+bool NamesOnly(const fs::path &fdinfo)
 {
     std::ifstream info(fdinfo);
     std::string line;
-    constexpr std::string_view key = "tty-index:";
+    constexpr std::string_view key = "flags:";
     while (std::getline(info, line)) {
         if (line.starts_with(key))
-            return static_cast<unsigned>(std::strtoul(line.c_str() + key.size(), nullptr, 10));
+            return (std::strtoul(line.c_str() + key.size(), nullptr, 8) & O_PATH) != 0;
     }
-    return std::nullopt;
+    return false;
 }
 
-struct DescriptorsSeen
+bool HoldsNode(const fs::path &process, const struct stat &node)
 {
-    bool device = false;
-    bool master = false;
-};
-
-DescriptorsSeen LookAtDescriptors(const fs::path &process, dev_t device,
-                                  std::optional<unsigned> ptyIndex)
-{
-    DescriptorsSeen seen;
     std::error_code error;
     for (fs::directory_iterator entry(process / "fd", error), end; !error && entry != end;
          entry.increment(error)) {
@@ -77,14 +64,12 @@ DescriptorsSeen LookAtDescriptors(const fs::path &process, dev_t device,
         std::error_code unreadable;
         if (!fs::read_symlink(entry->path(), unreadable).string().starts_with('/'))
             continue;
-        const std::optional<dev_t> opened = CharacterDeviceOf(entry->path());
-        if (opened == device)
-            seen.device = true;
-        else if (ptyIndex && opened == PTY_MULTIPLEXER
-                 && MasterIndex(process / "fdinfo" / entry->path().filename()) == ptyIndex)
-            seen.master = true;
+        const std::optional<struct statx> opened = StatusOf(entry->path());
+        if (opened && IsNode(*opened, node)
+            && !NamesOnly(process / "fdinfo" / entry->path().filename()))
+            return true;
     }
-    return seen;
+    return false;
 }
 
 // The process a lock file names, while it runs.
@@ -139,11 +124,9 @@ LockClaim ClaimIn(const fs::path &file)
 
 } // namespace
 
-std::optional<pid_t> DescriptorHolder(const std::string &procRoot, dev_t device, HolderScope scope)
+std::optional<pid_t> DescriptorHolder(const std::string &procRoot, const struct stat &node,
+                                      HolderScope scope)
 {
-    const bool othersOnly = scope == HolderScope::OthersThanTheLinesEnds;
-    const std::optional<unsigned> ptyIndex
-        = othersOnly ? PseudoTerminalIndex(device) : std::nullopt;
     std::error_code error;
     for (fs::directory_iterator entry(procRoot, error), end; !error && entry != end;
          entry.increment(error)) {
@@ -151,10 +134,9 @@ std::optional<pid_t> DescriptorHolder(const std::string &procRoot, dev_t device,
         if (name.find_first_not_of("0123456789") != std::string::npos)
             continue;
         const auto pid = static_cast<pid_t>(std::stol(name));
-        if (othersOnly && pid == getpid())
+        if (scope == HolderScope::OthersThanThisProcess && pid == getpid())
             continue;
-        const DescriptorsSeen seen = LookAtDescriptors(entry->path(), device, ptyIndex);
-        if (seen.device && !seen.master)
+        if (HoldsNode(entry->path(), node))
             return pid;
     }
     return std::nullopt;

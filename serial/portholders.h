@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 // Who else has a port's device. A terminal's open does not keep out a second reader, and two
@@ -17,15 +18,16 @@
 enum class HolderScope {
     // Every process, this one included.
     Everyone,
-    // Neither this process, whose own descriptors are earlier opens of its own, nor a process
-    // that holds the master of a pseudo-terminal whose slave is the device: that process is the
-    // line's other end, keeping the slave open so that its mode stays, not a second reader.
-    OthersThanTheLinesEnds,
+    // Not this process, whose own descriptors are earlier opens of its own.
+    OthersThanThisProcess,
 };
 
-// A process with a descriptor on the character device numbered `device` (its st_rdev). Only the
-// processes whose descriptors may be read are seen.
-std::optional<pid_t> DescriptorHolder(const std::string &procRoot, dev_t device, HolderScope scope);
+// A process with a descriptor open on the device node `node` (from stat: its device number,
+// file system and inode). A descriptor kept of an earlier node with the same device number, or
+// one that only names the node (O_PATH), reads nothing and does not count. Only the processes
+// whose descriptors may be read are seen.
+std::optional<pid_t> DescriptorHolder(const std::string &procRoot, const struct stat &node,
+                                      HolderScope scope);
 
 // The folders of lock files: ORVANTA_LOCK_DIR when it is set, else /run/lock and /var/lock.
 std::vector<std::filesystem::path> LockFolders();

@@ -223,8 +223,7 @@ OpenFailure CSerialPort::ClaimDevice(const std::string &path)
         return {};
     if (!m_closes->WaitUntilClosed(status.st_rdev, m_previousCloseWait))
         return {EBUSY, path, std::nullopt, true};
-    if (const auto holder
-        = DescriptorHolder("/proc", status.st_rdev, HolderScope::OthersThanTheLinesEnds))
+    if (const auto holder = DescriptorHolder("/proc", status, HolderScope::OthersThanThisProcess))
         return {EBUSY, path, holder};
     std::error_code error;
     const LockClaim claim

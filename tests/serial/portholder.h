@@ -12,27 +12,25 @@
 #include <unistd.h>
 
 // Another program holding a port: a child process named "portholder" that opens the path (and
-// flocks it, if asked) and holds it until this object goes. It closes the descriptors it was
-// forked with, unless told to keep them, as a process forked from a pseudo-terminal's device end
-// keeps its master.
+// flocks it, if asked; or only names it, with O_PATH) and holds it until this object goes. It
+// closes the descriptors it was forked with.
 class CPortHolder
 {
 public:
-    enum class Inherited { Closed, Kept };
+    enum class Open { ForReading, PathOnly };
 
-    CPortHolder(const std::string &path, bool lock, Inherited inherited = Inherited::Closed)
+    CPortHolder(const std::string &path, bool lock, Open how = Open::ForReading)
     {
         int link[2] = {-1, -1};
         EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, link), 0);
         m_pid = fork();
         if (m_pid == 0) {
             close(link[0]); // so that the read below ends when the test closes its end
-            if (inherited == Inherited::Closed) {
-                close_range(3, link[1] - 1, 0);
-                close_range(link[1] + 1, ~0u, 0);
-            }
+            close_range(3, link[1] - 1, 0);
+            close_range(link[1] + 1, ~0u, 0);
             prctl(PR_SET_NAME, "portholder");
-            const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            const int fd = open(path.c_str(),
+                                how == Open::PathOnly ? O_PATH : O_RDWR | O_NOCTTY | O_NONBLOCK);
             char byte = fd >= 0 && (!lock || flock(fd, LOCK_EX | LOCK_NB) == 0) ? 'y' : 'n';
             if (write(link[1], &byte, 1) == 1)
                 static_cast<void>(read(link[1], &byte, 1));

@@ -266,8 +266,8 @@ TEST_F(PortLayer, PortHeldByAnotherProgramDoesNotOpen)
 }
 
 // A reader that takes no lock (a cat, a terminal program, a modem prober) would split the bytes
-// with the port. The process at a pseudo-terminal's device end, which holds the master too, is
-// the line itself and no reader.
+// with the port. A descriptor that only names the device (as a wait for a lost port keeps one)
+// reads nothing and keeps no port from opening.
 TEST_F(PortLayer, PortAnotherProcessHasOpenDoesNotOpen)
 {
     {
@@ -275,7 +275,7 @@ TEST_F(PortLayer, PortAnotherProcessHasOpenDoesNotOpen)
         EXPECT_FALSE(m_port.OpenPort(0));
         EXPECT_EQ(DescribeOpenFailure(m_port.LastFailure()), reader.BusyText());
     }
-    const CPortHolder deviceEnd(m_device.SlavePath(), false, CPortHolder::Inherited::Kept);
+    const CPortHolder name(m_device.SlavePath(), false, CPortHolder::Open::PathOnly);
     EXPECT_TRUE(m_port.OpenPort(0)) << DescribeOpenFailure(m_port.LastFailure());
 }
 
