@@ -112,13 +112,17 @@ bool CReader::MoreBytesWithin(int port, std::uint32_t milliseconds) const
 
 // Called when the port has bytes. Reads into buffer, of `size` bytes on entry, at most size - 1
 // bytes: the first ones waiting, then more as long as each comes within the read interval of
-// the last, ending early on a stop. On return `size` holds the number of bytes read, 0 when none
-// were there after all. False when the port has hung up or failed (a hung-up terminal reads as
-// end of file; an unplugged adapter fails with EIO or ENODEV); the bytes read before still go.
+// the last, but no longer than CHUNK_HAND_OVER_TIME after the first, ending early on a stop. A
+// device that never pauses for the interval would otherwise have its bytes wait until the
+// buffer is full, seconds at a low speed, for the window and for the journal alike. On return
+// `size` holds the number of bytes read, 0 when none were there after all. False when the port
+// has hung up or failed (a hung-up terminal reads as end of file; an unplugged adapter fails
+// with EIO or ENODEV); the bytes read before still go.
 bool CReader::ReadChunk(int port, char *buffer, std::int32_t &size) const
 {
     const std::int32_t capacity = size - 1;
     std::int32_t received = 0;
+    std::chrono::steady_clock::time_point handOver;
     bool waiting = true;
     while (waiting && received < capacity) {
         const ssize_t got = ReadSome(port, buffer + received, capacity - received);
@@ -126,11 +130,23 @@ bool CReader::ReadChunk(int port, char *buffer, std::int32_t &size) const
             size = received;
             return false;
         }
+        if (received == 0 && got > 0)
+            handOver = std::chrono::steady_clock::now() + CHUNK_HAND_OVER_TIME;
         received += static_cast<std::int32_t>(std::max<ssize_t>(got, 0));
-        waiting = received > 0 && MoreBytesWithin(port, m_port.ReadIntervalTimeout());
+        waiting = received > 0 && MoreBytesWithin(port, WaitForMore(handOver));
     }
     size = received;
     return true;
+}
+
+// The read interval, or what is left until the chunk is handed over if that is less; 0 once it
+// is due, which takes only the bytes that are there already.
+std::uint32_t CReader::WaitForMore(std::chrono::steady_clock::time_point handOver) const
+{
+    const auto left
+        = std::chrono::ceil<std::chrono::milliseconds>(handOver - std::chrono::steady_clock::now());
+    return static_cast<std::uint32_t>(
+        std::clamp<std::int64_t>(left.count(), 0, m_port.ReadIntervalTimeout()));
 }
 
 void CReader::PostChunk(const char *bytes, std::int32_t length) const

@@ -14,11 +14,12 @@ class QEvent;
 class QObject;
 
 // The reader thread: waits for bytes on the port, reads them in chunks of at most
-// READ_BUFFER_SIZE - 1 bytes and posts each chunk to the main window as a CReceivedDataEvent
-// (WM_RECEIVED_DATA). A port that hangs up or fails (an unplugged adapter) is reported once, as
-// a CPortLostEvent, and waited on no more. While bytes arrive, it looks at the driver's line
-// error counts at most once a LINE_ERROR_CHECK_PERIOD and posts them when they have changed.
-// It touches nothing else of the program. It waits in poll() on the port and on a wake-up
+// READ_BUFFER_SIZE - 1 bytes, each ended by a pause of the read interval or by
+// CHUNK_HAND_OVER_TIME after its first byte, and posts each chunk to the main window as a
+// CReceivedDataEvent (WM_RECEIVED_DATA). A port that hangs up or fails (an unplugged adapter) is
+// reported once, as a CPortLostEvent, and waited on no more. While bytes arrive, it looks at the
+// driver's line error counts at most once a LINE_ERROR_CHECK_PERIOD and posts them when they have
+// changed. It touches nothing else of the program. It waits in poll() on the port and on a wake-up
 // descriptor, so an idle reader costs nothing and a stop takes effect at once. StartReader and
 // StopReader run on the main window's thread.
 
@@ -26,6 +27,8 @@ class QObject;
 inline constexpr const char *READER_THREAD_NAME = "orvanta-reader";
 
 inline constexpr std::chrono::seconds LINE_ERROR_CHECK_PERIOD {1};
+// The longest a chunk's first byte waits for the rest before the chunk goes to the window.
+inline constexpr std::chrono::milliseconds CHUNK_HAND_OVER_TIME {50};
 
 // What the reader takes the time from for its look at the line errors; tests set the time.
 using ReaderClock = std::function<std::chrono::steady_clock::time_point()>;
@@ -63,6 +66,7 @@ private:
     WaitResult WaitForInput(int port);
     bool MoreBytesWithin(int port, std::uint32_t milliseconds) const;
     bool ReadChunk(int port, char *buffer, std::int32_t &size) const;
+    std::uint32_t WaitForMore(std::chrono::steady_clock::time_point handOver) const;
     void PostChunk(const char *bytes, std::int32_t length) const;
     void Post(QEvent *event) const;
     void CheckLineErrors();

@@ -186,6 +186,27 @@ TEST_F(Reader, GapFreeStreamComesInFullChunks)
     EXPECT_EQ(received, stream);
 }
 
+// A device that never pauses for the read interval, 7-byte frames every 5 ms as at 19,200 baud
+// with 100 frames a second: its bytes reach the window about every 50 ms, not once the buffer
+// is full, which would take seconds.
+TEST_F(Reader, SteadyStreamIsHandedOverWithoutWaitingForAFullBuffer)
+{
+    m_reader.StartReader(&m_window);
+    std::atomic<bool> enough {false};
+    std::thread device([&] {
+        for (int frame = 0; frame < 2000 && !enough; ++frame) {
+            m_device.Send("X0100\r\n");
+            std::this_thread::sleep_for(5ms);
+        }
+    });
+    const bool handedOver = DeliverUntil([&] { return m_window.chunks().size() >= 3; }, 30s);
+    enough = true;
+    device.join();
+    ASSERT_TRUE(handedOver);
+    for (std::size_t chunk = 0; chunk < 2; ++chunk)
+        EXPECT_LT(m_window.chunks()[chunk].size(), 1000u) << "chunk " << chunk;
+}
+
 TEST_F(Reader, StopDuringIdleWaitEndsThreadThenClosesPort)
 {
     const auto readerThreadRuns = [] { return ThreadCpuTime(READER_THREAD_NAME).has_value(); };
