@@ -92,6 +92,7 @@ LogWriteResult CMonitorDlg::LogAndClearDisplay()
     // The log holds the text now; the journal starts again with the next byte received.
     m_journal.Clear();
     EmptySamples(m_samples);
+    m_frames.Reset();
     m_strReceived.Clear();
     OpenJournalForEmptyText();
     // The allocator keeps what the text freed for later use, and a long run's text is far more

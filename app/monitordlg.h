@@ -1,6 +1,7 @@
 #pragma once
 
 #include "deviceidentity.h"
+#include "frameparser.h"
 #include "portconfig.h"
 #include "portlayer.h"
 #include "portwatch.h"
@@ -27,7 +28,6 @@ class QSocketNotifier;
 class CLegendView;
 class CPlotView;
 class CReceivedTextView;
-struct ChunkText;
 
 // The main window: one dialog that shows what the device sends (the received text, the byte
 // count and a sweep graph of X, Y and Z), sends what the user types, and owns the port's life
@@ -133,7 +133,7 @@ private:
     void RecoverJournal();
     void StartReceiving();
     void OpenJournalForEmptyText();
-    void ParseFrames(const ChunkText &chunk);
+    void ParseFrames(const QByteArray &block);
     void KillRedrawTimer();
     void TakeChunksHandedOver();
     LogWriteResult LogAndClearDisplay();
@@ -158,6 +158,7 @@ private:
     QPen m_penZ;
     QPen m_penGrid;
     SampleBuffers m_samples;
+    CFrameStream m_frames;
     char m_sendBuffer[SEND_BUFFER_SIZE];
     std::int32_t m_sendLength = 0;
     Dcb dcb;

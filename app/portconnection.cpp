@@ -24,6 +24,8 @@ PortOutcome CMonitorDlg::OpenAndConfigurePort()
     // A refused configuration has closed the port.
     if (!m_port.ConfigurePort(dcb, commTimeouts))
         return PortOutcome::ConfigurationRefused;
+    // A frame that the last port's last chunk cut off is not completed by this port's bytes.
+    m_frames.Reset();
     return PortOutcome::Configured;
 }
 

@@ -15,9 +15,6 @@ void CMonitorDlg::OnReceivedData(const QByteArray &block)
         m_deferredChunks.push_back(block);
         return;
     }
-    // The event owns the block and frees it after this returns.
-    ChunkText chunk;
-    FillChunkText(chunk, block.constData(), static_cast<int>(block.size()));
     // Every received byte is kept, also those after a NUL: the log must hold what the device
     // sent. Only the parser stops at a NUL.
     m_strReceived.Append(block.constData(), static_cast<std::size_t>(block.size()));
@@ -25,7 +22,7 @@ void CMonitorDlg::OnReceivedData(const QByteArray &block)
     m_receivedChanged = true;
     m_strByteCount = QString::number(m_strReceived.Size());
     UpdateData(false);
-    ParseFrames(chunk);
+    ParseFrames(block);
 }
 
 void CMonitorDlg::OnReceiveError()
@@ -41,9 +38,9 @@ void CMonitorDlg::OnReceiveError()
     UpdateData(false);
 }
 
-void CMonitorDlg::ParseFrames(const ChunkText &chunk)
+void CMonitorDlg::ParseFrames(const QByteArray &block)
 {
-    ::ParseFrames(chunk, m_samples);
+    m_frames.Parse(block.constData(), static_cast<int>(block.size()), m_samples);
     DrawGrid();
     DrawTraces();
 }

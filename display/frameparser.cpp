@@ -55,6 +55,20 @@ void AdvanceSweep(SampleBuffers &samples, int channelCount)
     samples.writeIndex = 0;
 }
 
+// A frame is known by its CR, so one that starts among the last bytes without its CR may only
+// lack the rest; a frame whose CR is there was decoded. Bytes after a NUL are not parsed, so
+// nothing before one is kept for them.
+int CutOffFrameStart(const char *text, int textLength, int length, int framesEnd)
+{
+    if (textLength < length)
+        return length;
+    for (int p = std::max(framesEnd, textLength - (FRAME_CARRY_SIZE - 1)); p < textLength; ++p) {
+        if (text[p] == 'X')
+            return p;
+    }
+    return length;
+}
+
 } // namespace
 
 void FillChunkText(ChunkText &chunk, const char *data, int length)
@@ -100,11 +114,12 @@ std::int32_t DecodeChannelValue(const char *digits, std::int32_t bitLengthSel)
     }
 }
 
-void ParseFrames(const ChunkText &chunk, SampleBuffers &samples)
+int ParseFrames(const ChunkText &chunk, SampleBuffers &samples)
 {
     const char *text = chunk.bytes;
     const int textLength = static_cast<int>(std::strlen(text));
     int p = FindFrameStart(text, textLength);
+    int framesEnd = 0;
     // p never passes the chunk by more than the LF of a frame whose CR was inside it, so
     // p + 15 stays inside the NUL padding.
     while (text[p] != '\0') {
@@ -116,17 +131,33 @@ void ParseFrames(const ChunkText &chunk, SampleBuffers &samples)
             samples.z[slot] = DecodeChannelValue(frame + 11, g_bitLengthSel);
             AdvanceSweep(samples, 3);
             p += XYZ_FRAME_LENGTH;
+            framesEnd = p;
         } else if (IsXyFrame(frame)) {
             samples.x[slot] = DecodeChannelValue(frame + 1, g_bitLengthSel);
             samples.y[slot] = DecodeChannelValue(frame + 6, g_bitLengthSel);
             AdvanceSweep(samples, 2);
             p += XY_FRAME_LENGTH;
+            framesEnd = p;
         } else if (IsXFrame(frame)) {
             samples.x[slot] = DecodeChannelValue(frame + 1, g_bitLengthSel);
             AdvanceSweep(samples, 1);
             p += X_FRAME_LENGTH;
+            framesEnd = p;
         } else {
             ++p;
         }
     }
+    return CutOffFrameStart(text, textLength, chunk.length, framesEnd);
+}
+
+void CFrameStream::Parse(const char *data, int length, SampleBuffers &samples)
+{
+    const int taken = std::clamp(length, 0, READ_BUFFER_SIZE - 1);
+    std::memcpy(m_text.bytes, m_carry, static_cast<std::size_t>(m_carried));
+    std::memcpy(m_text.bytes + m_carried, data, static_cast<std::size_t>(taken));
+    m_text.length = m_carried + taken;
+    std::memset(m_text.bytes + m_text.length, 0, sizeof m_text.bytes - m_text.length);
+    const int cutOff = ParseFrames(m_text, samples);
+    m_carried = m_text.length - cutOff;
+    std::memcpy(m_carry, m_text.bytes + cutOff, static_cast<std::size_t>(m_carried));
 }

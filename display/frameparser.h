@@ -12,9 +12,12 @@
 // every test of a frame starting inside the chunk reads NUL instead of memory past the buffer.
 inline constexpr int READ_BUFFER_SIZE = 4096;
 inline constexpr int CHUNK_PADDING = 16;
+// A frame is at most 17 bytes with its LF, so a chunk's end can cut off at most its first 15
+// (up to the CR, which completes it); they go in front of the next chunk.
+inline constexpr int FRAME_CARRY_SIZE = 16;
 struct ChunkText
 {
-    char bytes[READ_BUFFER_SIZE + CHUNK_PADDING];
+    char bytes[FRAME_CARRY_SIZE + READ_BUFFER_SIZE + CHUNK_PADDING];
     int length;
 };
 
@@ -33,4 +36,24 @@ std::int8_t HexDigitValue(char ch);
 std::int32_t DecodeChannelValue(const char *digits, std::int32_t bitLengthSel);
 
 // Decodes every complete frame of the chunk, from its first "X" up to the first NUL position.
-void ParseFrames(const ChunkText &chunk, SampleBuffers &samples);
+// Returns where a frame that the chunk's end cut off begins, chunk.length when none did (or a
+// NUL ended the parse).
+int ParseFrames(const ChunkText &chunk, SampleBuffers &samples);
+
+// The frames of a stream of chunks as they arrive: a frame that a chunk's end cuts off is kept
+// and completed by the next chunk, so that none is lost to the graph at a chunk's edge, however
+// the line's bytes fall into chunks.
+class CFrameStream
+{
+public:
+    // Parses at most READ_BUFFER_SIZE - 1 bytes, after what the previous chunk left.
+    void Parse(const char *data, int length, SampleBuffers &samples);
+    // What a chunk left belongs to nothing that comes next: the text was cleared, or another
+    // port opened.
+    void Reset() { m_carried = 0; }
+
+private:
+    ChunkText m_text;
+    char m_carry[FRAME_CARRY_SIZE];
+    int m_carried = 0;
+};

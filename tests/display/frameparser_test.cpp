@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -218,3 +219,32 @@ TEST(FrameStart, FindsTheFirstX)
 }
 
 } // namespace
+
+// Three frames, one of each form, cut in two at every place: each reaches the samples whole,
+// with the values worked out at 12 bit (07FF 249, 0801 250, 0ABC 335, 0100 31, 0200 62, 0300
+// 93). A clear between the two pieces drops what the first one left.
+TEST(FrameStream, FramesCutByAChunksEndReachTheSamplesWhole)
+{
+    g_bitLengthSel = BIT_LENGTH_12;
+    const std::string stream = "X07FFY0801Z0ABC\r\nX0100Y0200\r\nX0300\r\n";
+    for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        SampleBuffers samples;
+        EmptySamples(samples);
+        CFrameStream frames;
+        frames.Parse(stream.data(), static_cast<int>(cut), samples);
+        frames.Parse(stream.data() + cut, static_cast<int>(stream.size() - cut), samples);
+        ASSERT_EQ(samples.writeIndex, 3);
+        EXPECT_EQ((std::vector<int> {samples.x[0], samples.x[1], samples.x[2]}),
+                  (std::vector<int> {249, 31, 93}));
+        EXPECT_EQ((std::vector<int> {samples.y[0], samples.y[1]}), (std::vector<int> {250, 62}));
+        EXPECT_EQ(samples.z[0], 335);
+    }
+    SampleBuffers samples;
+    EmptySamples(samples);
+    CFrameStream frames;
+    frames.Parse("X07FF", 5, samples);
+    frames.Reset();
+    frames.Parse("\r\n", 2, samples);
+    EXPECT_EQ(samples.writeIndex, 0);
+}
