@@ -160,6 +160,30 @@ bool CPseudoTerminal::SlaveClosedWithin(std::chrono::milliseconds timeout) const
     return ::poll(&wait, 1, static_cast<int>(timeout.count())) > 0 && (wait.revents & POLLHUP) != 0;
 }
 
+// In packet mode a read of the master tells of the slave's flushes in a leading status byte.
+// Until a program opens the slave, the master reports a hang-up at once, so the wait looks again
+// every few milliseconds.
+bool CPseudoTerminal::InputDiscardedWithin(std::chrono::milliseconds timeout) const
+{
+    int packetMode = 1;
+    ::ioctl(m_master, TIOCPKT, &packetMode);
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    bool discarded = false;
+    while (!discarded && std::chrono::steady_clock::now() < deadline) {
+        pollfd wait = {m_master, POLLIN | POLLPRI, 0};
+        if (::poll(&wait, 1, 10) > 0 && (wait.revents & (POLLIN | POLLPRI)) != 0) {
+            char packet[512];
+            discarded = ::read(m_master, packet, sizeof packet) > 0
+                && (packet[0] & TIOCPKT_FLUSHREAD) != 0;
+        } else if ((wait.revents & POLLHUP) != 0) {
+            ::poll(nullptr, 0, 10);
+        }
+    }
+    packetMode = 0;
+    ::ioctl(m_master, TIOCPKT, &packetMode);
+    return discarded;
+}
+
 void CPseudoTerminal::HangUp()
 {
     if (m_master >= 0)

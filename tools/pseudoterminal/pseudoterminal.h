@@ -58,6 +58,10 @@ public:
     std::size_t BytesWaitingForReader() const;
     // Whether no descriptor of the slave is open any more (the released modes).
     bool SlaveClosedWithin(std::chrono::milliseconds timeout) const;
+    // Whether the program discards what waits in its input before the time is up, as a port
+    // does once its settings are in place, so that what is sent afterwards is kept. Nothing the
+    // program writes may come meanwhile: it would be read and dropped here.
+    bool InputDiscardedWithin(std::chrono::milliseconds timeout) const;
     // Closes the master: the program's end of the line hangs up.
     void HangUp();
 
