@@ -106,15 +106,6 @@ TEST_F(FrameParser, UsesOnlyTheDigitsOfTheBitLength)
     EXPECT_EQ(samples.x[2], 83);
 }
 
-TEST_F(FrameParser, LosesAFrameSplitAcrossChunks)
-{
-    Parse("X07FFY08");
-    Parse("01Z0ABC\r\nX0100\r\n");
-    EXPECT_EQ(samples.writeIndex, 1);
-    EXPECT_EQ(samples.x[0], 0x100 * 500 / 4096);
-    EXPECT_EQ(samples.y[0], EMPTY_SAMPLE);
-}
-
 TEST_F(FrameParser, TakesAFrameWhoseLineFeedComesLater)
 {
     Parse("X07FFY0801Z0ABC\r");
