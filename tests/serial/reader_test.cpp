@@ -154,9 +154,11 @@ TEST_F(Reader, BytesComingWithinTheIntervalJoinTheChunk)
     ASSERT_TRUE(m_port.ConfigurePort(dcb, commTimeouts));
 
     m_reader.StartReader(&m_window);
-    for (const char byte : FRAME) {
-        m_device.Send(std::string(1, byte));
-        std::this_thread::sleep_for(2ms);
+    // Three pieces a few milliseconds apart: well within the interval, and within the time after
+    // which a chunk goes whatever follows.
+    for (const std::size_t start : {0, 5, 10}) {
+        m_device.Send(FRAME.substr(start, start < 10 ? 5 : std::string::npos));
+        std::this_thread::sleep_for(3ms);
     }
     ASSERT_TRUE(DeliverUntil([&] { return m_window.received() >= FRAME.size(); }, 5s));
     ASSERT_EQ(m_window.chunks().size(), 1u);
