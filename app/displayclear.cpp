@@ -84,13 +84,16 @@ void CMonitorDlg::ClearDisplayAtClose()
 LogWriteResult CMonitorDlg::LogAndClearDisplay()
 {
     UpdateData(true);
-    const LogWriteResult result = WriteTextToLog();
+    bool chunksJournaled = false;
+    const LogWriteResult result = WriteTextToLog(chunksJournaled);
     if (result != LogWriteResult::Written) {
-        TakeDeferredChunks();
+        TakeDeferredChunks(chunksJournaled);
         return result;
     }
-    // The log holds the text now; the journal starts again with the next byte received.
-    m_journal.Clear();
+    // The log holds the text now; the journal starts again with the first byte received after
+    // the click, which it may hold already.
+    if (!chunksJournaled)
+        m_journal.Clear();
     EmptySamples(m_samples);
     m_frames.Reset();
     m_strReceived.Clear();
@@ -102,15 +105,17 @@ LogWriteResult CMonitorDlg::LogAndClearDisplay()
     m_strByteCount.clear();
     DrawGrid();
     m_bTracesShown = 0;
+    ShowJournalState();
     UpdateData(false);
-    TakeDeferredChunks();
+    TakeDeferredChunks(chunksJournaled);
     return result;
 }
 
 // The journal holds the text: its file goes to the log whole, off the window's thread, its last
-// bytes synced there too. Where it does not (it could not be opened, or a write failed), the text
-// goes from memory.
-LogWriteResult CMonitorDlg::WriteTextToLog()
+// bytes synced there too, followed by those it could not write yet. Where it does not (it could
+// not be opened), the text goes from memory. chunksJournaled tells whether the journal holds the
+// chunks that arrived meanwhile.
+LogWriteResult CMonitorDlg::WriteTextToLog(bool &chunksJournaled)
 {
     const auto fromMemory = [this] {
         return AppendToLog(g_portSettings.portIndex, [this](const LogSegmentSink &sink) {
@@ -122,6 +127,7 @@ LogWriteResult CMonitorDlg::WriteTextToLog()
     std::atomic<std::uint64_t> done {0};
     std::atomic<std::uint64_t> total {0};
     m_writingLog = true;
+    m_journal.BeginMove();
     auto moved = std::async(std::launch::async, [&] {
         return m_journal.MoveIntoLog(path, length, [&](std::uint64_t written, std::uint64_t of) {
             total = of;
@@ -131,12 +137,17 @@ LogWriteResult CMonitorDlg::WriteTextToLog()
     WaitShowingProgress(*this, moved, done, total);
     m_writingLog = false;
     const std::optional<LogWriteResult> result = moved.get();
-    m_journal.ResumeAfterMove();
+    chunksJournaled = m_journal.EndMove();
     return result ? *result : fromMemory();
 }
 
-void CMonitorDlg::TakeDeferredChunks()
+void CMonitorDlg::TakeDeferredChunks(bool journaled)
 {
-    for (const QByteArray &chunk : std::exchange(m_deferredChunks, {}))
-        OnReceivedData(chunk);
+    for (const QByteArray &chunk : std::exchange(m_deferredChunks, {})) {
+        if (!journaled)
+            m_journal.Append(chunk.constData(), static_cast<std::size_t>(chunk.size()));
+        ShowReceived(chunk);
+    }
+    if (std::exchange(m_receiveErrorDeferred, false))
+        OnReceiveError();
 }

@@ -137,8 +137,10 @@ private:
     void KillRedrawTimer();
     void TakeChunksHandedOver();
     LogWriteResult LogAndClearDisplay();
-    LogWriteResult WriteTextToLog();
-    void TakeDeferredChunks();
+    LogWriteResult WriteTextToLog(bool &chunksJournaled);
+    void TakeDeferredChunks(bool journaled);
+    void ShowReceived(const QByteArray &block);
+    void ShowJournalState();
     void ClearDisplayAtClose();
 
     CLegendView *m_legendZ = nullptr;
@@ -173,6 +175,8 @@ private:
     CReceiveJournal m_journal;
     // While the text goes to the log, chunks wait here: they belong after the clear.
     bool m_writingLog = false;
+    bool m_journalBehindShown = false;
+    bool m_receiveErrorDeferred = false;
     std::vector<QByteArray> m_deferredChunks;
     JournalRecovery m_journalRecovery = JournalRecovery::Nothing;
     CRepaintPacer m_repaintPacer {*this};

@@ -11,22 +11,45 @@
 
 void CMonitorDlg::OnReceivedData(const QByteArray &block)
 {
+    // While a clear writes the log, the journal takes the bytes at once and the text once the
+    // clear is done.
+    m_journal.Append(block.constData(), static_cast<std::size_t>(block.size()));
     if (m_writingLog) {
         m_deferredChunks.push_back(block);
         return;
     }
+    ShowReceived(block);
+}
+
+void CMonitorDlg::ShowReceived(const QByteArray &block)
+{
     // Every received byte is kept, also those after a NUL: the log must hold what the device
     // sent. Only the parser stops at a NUL.
     m_strReceived.Append(block.constData(), static_cast<std::size_t>(block.size()));
-    m_journal.Append(block.constData(), static_cast<std::size_t>(block.size()));
     m_receivedChanged = true;
     m_strByteCount = QString::number(m_strReceived.Size());
+    ShowJournalState();
     UpdateData(false);
     ParseFrames(block);
 }
 
+// Said once each way: while the journal is behind, a crash would lose what it has not written.
+void CMonitorDlg::ShowJournalState()
+{
+    const bool behind = m_journal.Behind();
+    if (behind == m_journalBehindShown)
+        return;
+    m_journalBehindShown = behind;
+    SetStatus(behind ? Strings::STATUS_JOURNAL_BEHIND : Strings::STATUS_JOURNAL_CAUGHT_UP);
+}
+
 void CMonitorDlg::OnReceiveError()
 {
+    // The text and the journal are on their way to the log; the error text replaces them after.
+    if (m_writingLog) {
+        m_receiveErrorDeferred = true;
+        return;
+    }
     static const QByteArray errorText
         = QStringEncoder("Shift_JIS").encode(QString::fromUtf8(Strings::RECEIVE_ERROR_TEXT));
     m_strReceived.Clear();

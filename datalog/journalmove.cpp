@@ -29,15 +29,15 @@ bool SyncDirectoryOf(const std::string &path)
     return synced;
 }
 
-// "<log length> <journal length>" and the log's path, each on a line.
+// "<log length> <journal length>", the log's path and the journal's, each on a line.
 bool WriteRecord(const std::string &recordPath, const std::string &logPath, std::uint64_t logLength,
-                 std::uint64_t journalLength)
+                 const std::string &journalPath, std::uint64_t journalLength)
 {
     const int fd = open(recordPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         return false;
-    const std::string text
-        = std::to_string(logLength) + ' ' + std::to_string(journalLength) + '\n' + logPath + '\n';
+    const std::string text = std::to_string(logLength) + ' ' + std::to_string(journalLength) + '\n'
+        + logPath + '\n' + journalPath + '\n';
     const bool written = WriteAll(fd, text.data(), text.size())
         && RetryOnInterrupt([&] { return fdatasync(fd); }) == 0;
     close(fd);
@@ -87,6 +87,19 @@ bool CopyAll(int from, std::uint64_t length, int to, off_t outOffset, const Copy
     return true;
 }
 
+bool PositionedWriteAll(int fd, std::string_view bytes, off_t offset)
+{
+    while (!bytes.empty()) {
+        const ssize_t put
+            = RetryOnInterrupt([&] { return pwrite(fd, bytes.data(), bytes.size(), offset); });
+        if (put <= 0)
+            return false;
+        bytes.remove_prefix(static_cast<std::size_t>(put));
+        offset += put;
+    }
+    return true;
+}
+
 } // namespace
 
 bool RenameJournalToLog(const std::string &journalPath, const std::string &logPath)
@@ -97,7 +110,8 @@ bool RenameJournalToLog(const std::string &journalPath, const std::string &logPa
     return true;
 }
 
-MoveResult CopyJournalIntoLog(int journalFd, std::uint64_t length, const std::string &logPath,
+MoveResult CopyJournalIntoLog(const std::string &journalPath, int journalFd, std::uint64_t length,
+                              std::string_view tail, const std::string &logPath,
                               const std::string &recordPath, const CopyProgress &progress)
 {
     IgnoreFileSizeSignal();
@@ -107,9 +121,10 @@ MoveResult CopyJournalIntoLog(int journalFd, std::uint64_t length, const std::st
         return MoveResult::OpenFailed;
     // The journal is emptied while the record still stands: a kill in between must not leave
     // the bytes both in the log and in a journal that the next start would recover.
-    const bool copied
-        = WriteRecord(recordPath, logPath, static_cast<std::uint64_t>(earlierLength), length)
+    const bool copied = WriteRecord(recordPath, logPath, static_cast<std::uint64_t>(earlierLength),
+                                    journalPath, length)
         && CopyAll(journalFd, length, log, earlierLength, progress)
+        && PositionedWriteAll(log, tail, earlierLength + static_cast<off_t>(length))
         && RetryOnInterrupt([&] { return fsync(log); }) == 0
         && RetryOnInterrupt([&] { return ftruncate(journalFd, 0); }) == 0;
     if (!copied) {
@@ -135,15 +150,19 @@ void UndoUnfinishedCopy(const std::string &journalPath, const std::string &recor
     std::string logPath;
     record >> logLength >> journalLength;
     std::getline(record >> std::ws, logPath);
+    const bool readable = static_cast<bool>(record);
+    std::string recordedJournal;
+    if (!std::getline(record, recordedJournal) || recordedJournal.empty())
+        recordedJournal = journalPath;
     struct stat journal
     {
     };
-    const bool journalWhole = stat(journalPath.c_str(), &journal) == 0
+    const bool journalWhole = stat(recordedJournal.c_str(), &journal) == 0
         && static_cast<std::uint64_t>(journal.st_size) == journalLength;
     struct stat log
     {
     };
-    if (record && journalWhole && !logPath.empty() && stat(logPath.c_str(), &log) == 0
+    if (readable && journalWhole && !logPath.empty() && stat(logPath.c_str(), &log) == 0
         && static_cast<std::uint64_t>(log.st_size) > logLength
         && truncate(logPath.c_str(), static_cast<off_t>(logLength)) == 0) {
         const int fd = open(logPath.c_str(), O_WRONLY | O_CLOEXEC);

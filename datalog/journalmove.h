@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 // Moving the journal's bytes into a log without reading them through memory: a log that does
 // not exist yet becomes the journal's file itself, renamed (renameat2 with RENAME_NOREPLACE, so
@@ -24,13 +25,16 @@ enum class MoveResult { Renamed, Copied, OpenFailed, WriteFailed };
 // journal stays where it was. The directory is synced, so the rename outlives a power cut.
 bool RenameJournalToLog(const std::string &journalPath, const std::string &logPath);
 
-// Appends `length` bytes of journalFd to the log at logPath, creating it, syncs it and empties
-// the journal; on failure the log is cut back to its earlier length and the journal left as it
-// was. recordPath names the record of the copy, removed once the copy has ended either way.
-MoveResult CopyJournalIntoLog(int journalFd, std::uint64_t length, const std::string &logPath,
+// Appends `length` bytes of the journal at journalPath, open as journalFd, to the log at logPath,
+// creating it, then `tail`, bytes that the journal could not write yet; syncs the log and
+// empties the journal. On failure the log is cut back to its earlier length and the journal left
+// as it was. recordPath names the record of the copy, removed once the copy has ended either way.
+MoveResult CopyJournalIntoLog(const std::string &journalPath, int journalFd, std::uint64_t length,
+                              std::string_view tail, const std::string &logPath,
                               const std::string &recordPath, const CopyProgress &progress);
 
-// At start, before the journal is recovered: a copy that a killed run left unfinished is undone,
+// At start, before a journal is recovered: a copy that a killed run left unfinished is undone,
 // its log cut back to the length the record gives. A record whose journal has been emptied
-// since belongs to a copy that finished; it only goes.
+// since belongs to a copy that finished; it only goes. A record without a journal's path names
+// the journal at journalPath.
 void UndoUnfinishedCopy(const std::string &journalPath, const std::string &recordPath);

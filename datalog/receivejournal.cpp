@@ -14,6 +14,9 @@
 
 namespace {
 
+// A write buffer larger than this, left by a long wait for the disk, is given back once written.
+constexpr std::size_t LARGE_BATCH = 16 * 1024 * 1024;
+
 bool SyncData(int fd)
 {
     return RetryOnInterrupt([&] { return fdatasync(fd); }) == 0;
@@ -66,12 +69,41 @@ bool HasLeftoverThatCannotBeTaken(const std::string &path)
     return !heldByAnotherRun;
 }
 
+// Moves one journal file into the log, as a clear moves it: a kill on the way leaves either the
+// journal whole or a record from which the next start mends the log, never its bytes twice. A
+// journal set aside by a clear goes once it is empty.
+JournalRecovery RecoverFile(const std::string &path, const std::string &recordPath,
+                            const std::string &logPath, bool removeWhenEmpty)
+{
+    // A journal locked by another run is that run's own, not one left behind.
+    off_t length = 0;
+    const int fd = OpenJournalFile(path, O_RDWR, length);
+    if (fd < 0)
+        return HasLeftoverThatCannotBeTaken(path) ? JournalRecovery::Failed
+                                                  : JournalRecovery::Nothing;
+    // Locked, the journal and its record are this run's to mend.
+    UndoUnfinishedCopy(path, recordPath);
+    JournalRecovery result = JournalRecovery::Nothing;
+    if (length > 0) {
+        const bool moved = RenameJournalToLog(path, logPath)
+            || CopyJournalIntoLog(path, fd, static_cast<std::uint64_t>(length), {}, logPath,
+                                  recordPath, {})
+                == MoveResult::Copied;
+        result = moved ? JournalRecovery::Recovered : JournalRecovery::Failed;
+    }
+    if (removeWhenEmpty && result != JournalRecovery::Failed)
+        unlink(path.c_str());
+    close(fd);
+    return result;
+}
+
 } // namespace
 
 CReceiveJournal::CReceiveJournal(const std::string &directory,
                                  std::chrono::milliseconds flushPeriod)
     : m_directory(directory)
     , m_path(directory + '/' + JOURNAL_FILE_NAME)
+    , m_movingPath(directory + '/' + JOURNAL_MOVING_FILE_NAME)
     , m_flushPeriod(flushPeriod)
 { }
 
@@ -84,31 +116,13 @@ JournalRecovery CReceiveJournal::Recover(const std::string &logPath)
 {
     if (IsOpen())
         return JournalRecovery::Nothing;
-    // A journal locked by another run is that run's own, not one left behind.
-    off_t length = 0;
-    const int fd = OpenJournalFile(m_path, O_RDWR, length);
-    if (fd < 0)
-        return HasLeftoverThatCannotBeTaken(m_path) ? JournalRecovery::Failed
-                                                    : JournalRecovery::Nothing;
-    // Locked, the journal and its record are this run's to mend.
     const std::string recordPath = m_directory + '/' + CLEAR_RECORD_FILE_NAME;
-    UndoUnfinishedCopy(m_path, recordPath);
-    JournalRecovery result = JournalRecovery::Nothing;
-    // Moved as a clear moves it: a kill on the way leaves either the journal whole or a record
-    // from which the next start mends the log, never its bytes twice.
-    if (length > 0) {
-        if (RenameJournalToLog(m_path, logPath)) {
-            result = JournalRecovery::Recovered;
-        } else {
-            const MoveResult moved = CopyJournalIntoLog(fd, static_cast<std::uint64_t>(length),
-                                                        logPath, recordPath, {});
-            result = moved == MoveResult::Copied || moved == MoveResult::Renamed
-                ? JournalRecovery::Recovered
-                : JournalRecovery::Failed;
-        }
-    }
-    close(fd);
-    return result;
+    // The journal after it holds later bytes: it waits while the earlier one cannot go.
+    const JournalRecovery earlier = RecoverFile(m_movingPath, recordPath, logPath, true);
+    if (earlier == JournalRecovery::Failed)
+        return earlier;
+    const JournalRecovery later = RecoverFile(m_path, recordPath, logPath, false);
+    return later == JournalRecovery::Nothing ? earlier : later;
 }
 
 bool CReceiveJournal::Open()
@@ -139,6 +153,8 @@ bool CReceiveJournal::Open()
 
 bool CReceiveJournal::StartWriter()
 {
+    if (m_writer.joinable())
+        return true;
     m_stopping = false;
     try {
         m_writer = std::thread(&CReceiveJournal::WriterLoop, this);
@@ -148,22 +164,35 @@ bool CReceiveJournal::StartWriter()
     }
 }
 
+void CReceiveJournal::BeginMove()
+{
+    std::lock_guard queue(m_queueMutex);
+    m_queueOfText = std::exchange(m_queue, {});
+    m_moving = true;
+}
+
 std::optional<LogWriteResult> CReceiveJournal::MoveIntoLog(const std::string &logPath,
                                                            std::uint64_t length,
                                                            const CopyProgress &progress)
 {
     m_moved.reset();
-    if (!IsOpen() || !Flush() || m_written != length)
+    m_setAside = false;
+    if (!IsOpen())
         return std::nullopt;
     StopWriter();
-    if (RenameJournalToLog(m_path, logPath)) {
-        m_moved = MoveResult::Renamed;
-        if (progress)
-            progress(length, length);
-        return LogWriteResult::Written;
+    {
+        std::lock_guard file(m_fileMutex);
+        m_batch += std::exchange(m_queueOfText, {});
+        WriteBatch({m_fd, &m_written});
+        if (m_written + m_batch.size() != length)
+            return std::nullopt;
     }
-    m_moved = CopyJournalIntoLog(m_fd, length, logPath, m_directory + '/' + CLEAR_RECORD_FILE_NAME,
-                                 progress);
+    // What the file did not take is in m_batch; it goes to the log after the file, and the
+    // bytes of the clear wait in memory. Otherwise a fresh journal takes them at once.
+    m_setAside = m_batch.empty() && SetAside();
+    m_moved
+        = MoveFile(m_setAside ? m_movingPath : m_path,
+                   m_setAside ? std::string_view() : std::string_view(m_batch), logPath, progress);
     switch (*m_moved) {
     case MoveResult::Renamed:
     case MoveResult::Copied:
@@ -176,11 +205,68 @@ std::optional<LogWriteResult> CReceiveJournal::MoveIntoLog(const std::string &lo
     return LogWriteResult::WriteFailed;
 }
 
-void CReceiveJournal::ResumeAfterMove()
+// The journal goes to the side, still open and locked, and a fresh one takes its place and the
+// bytes that wait for it.
+bool CReceiveJournal::SetAside()
 {
-    if (!m_moved)
-        return;
-    const MoveResult moved = *std::exchange(m_moved, std::nullopt);
+    if (!RenameJournalToLog(m_path, m_movingPath))
+        return false;
+    off_t length = 0;
+    const int fd = OpenJournalFile(m_path, O_RDWR | O_CREAT | O_APPEND, length);
+    if (fd < 0 || length != 0 || !StartWriter()) {
+        if (fd >= 0)
+            close(fd);
+        RetryOnInterrupt([&] { return rename(m_movingPath.c_str(), m_path.c_str()); });
+        return false;
+    }
+    std::lock_guard file(m_fileMutex);
+    std::lock_guard queue(m_queueMutex);
+    m_freshFd = fd;
+    m_freshWritten = 0;
+    m_wake.notify_one();
+    return true;
+}
+
+// The file at `path` is the journal's, open as m_fd; `tail` follows its bytes in the log.
+MoveResult CReceiveJournal::MoveFile(const std::string &path, std::string_view tail,
+                                     const std::string &logPath, const CopyProgress &progress)
+{
+    const std::uint64_t length = m_written + tail.size();
+    if (RenameJournalToLog(path, logPath)) {
+        if (tail.empty() || (WriteAll(m_fd, tail.data(), tail.size()) && SyncData(m_fd))) {
+            if (progress)
+                progress(length, length);
+            return MoveResult::Renamed;
+        }
+        // The log was new: without its tail it goes back to being the journal.
+        RetryOnInterrupt([&] { return ftruncate(m_fd, static_cast<off_t>(m_written)); });
+        RetryOnInterrupt([&] { return rename(logPath.c_str(), path.c_str()); });
+        return MoveResult::WriteFailed;
+    }
+    return CopyJournalIntoLog(path, m_fd, m_written, tail, logPath,
+                              m_directory + '/' + CLEAR_RECORD_FILE_NAME, progress);
+}
+
+bool CReceiveJournal::EndMove()
+{
+    const std::optional<MoveResult> moved = std::exchange(m_moved, std::nullopt);
+    const bool logged = moved == MoveResult::Renamed || moved == MoveResult::Copied;
+    if (std::exchange(m_setAside, false)) {
+        if (logged)
+            TakeFresh(*moved);
+        else
+            PutBackAfterFailedMove();
+        return logged;
+    }
+    {
+        std::lock_guard file(m_fileMutex);
+        std::lock_guard queue(m_queueMutex);
+        m_queue.clear();
+        m_moving = false;
+        if (logged)
+            m_batch.clear();
+        m_behind = !m_batch.empty();
+    }
     if (moved == MoveResult::Renamed) {
         // The descriptor is the log's now, and its lock goes with it.
         close(m_fd);
@@ -191,10 +277,45 @@ void CReceiveJournal::ResumeAfterMove()
             m_accepting = false;
         }
         Open();
-        return;
+        return false;
     }
     if (moved == MoveResult::Copied)
         m_written = 0;
+    if (IsOpen() && !StartWriter()) {
+        std::lock_guard queue(m_queueMutex);
+        m_accepting = false;
+    }
+    return false;
+}
+
+void CReceiveJournal::TakeFresh(MoveResult moved)
+{
+    std::lock_guard file(m_fileMutex);
+    std::lock_guard queue(m_queueMutex);
+    // Renamed, the file set aside is the log now; copied, it is empty and goes.
+    if (moved != MoveResult::Renamed)
+        unlink(m_movingPath.c_str());
+    close(std::exchange(m_fd, std::exchange(m_freshFd, -1)));
+    m_written = m_freshWritten.load();
+    m_moving = false;
+}
+
+// The journal set aside comes back with the text it holds, in the fresh one's place; what the
+// fresh one took is dropped with it, for the caller to append again after the text.
+void CReceiveJournal::PutBackAfterFailedMove()
+{
+    StopWriter();
+    {
+        std::lock_guard file(m_fileMutex);
+        std::lock_guard queue(m_queueMutex);
+        if (RetryOnInterrupt([&] { return rename(m_movingPath.c_str(), m_path.c_str()); }) != 0)
+            RetryOnInterrupt([&] { return ftruncate(m_freshFd, 0); });
+        close(std::exchange(m_freshFd, -1));
+        m_queue.clear();
+        m_batch.clear();
+        m_moving = false;
+        m_behind = false;
+    }
     if (!StartWriter()) {
         std::lock_guard queue(m_queueMutex);
         m_accepting = false;
@@ -216,25 +337,42 @@ void CReceiveJournal::Append(const char *data, std::size_t length)
 bool CReceiveJournal::Flush()
 {
     std::lock_guard file(m_fileMutex);
+    Target target {m_fd, &m_written};
     {
-        // The two buffers trade places, so neither is allocated again while data streams in.
         std::lock_guard queue(m_queueMutex);
-        m_batch.swap(m_queue);
+        if (m_moving) {
+            if (m_freshFd < 0)
+                return false;
+            target = {m_freshFd, &m_freshWritten};
+        }
+        // The two buffers trade places, so neither is allocated again while data streams in.
+        if (m_batch.empty())
+            m_batch.swap(m_queue);
+        else
+            m_batch += std::exchange(m_queue, {});
     }
-    bool written = true;
-    if (!m_batch.empty()) {
-        written = WriteAll(m_fd, m_batch.data(), m_batch.size());
-        if (written)
-            m_written += m_batch.size();
-        written = written && SyncData(m_fd);
-        m_batch.clear();
-    }
+    const bool caughtUp = WriteBatch(target);
+    m_behind = !caughtUp;
     std::lock_guard queue(m_queueMutex);
-    // After a failed write the file holds the start of the text at most; bytes appended later
-    // would leave a gap, so none are taken until a clear has emptied it.
-    if (!written)
-        m_accepting = false;
-    return m_accepting;
+    return caughtUp && m_accepting;
+}
+
+// Writes and syncs m_batch at the end of the target's file. A write that fails is cut back to
+// what the file held, so that the next try appends the same bytes where they belong.
+bool CReceiveJournal::WriteBatch(Target target)
+{
+    if (m_batch.empty())
+        return true;
+    if (WriteAll(target.fd, m_batch.data(), m_batch.size()) && SyncData(target.fd)) {
+        *target.written += m_batch.size();
+        m_batch.clear();
+        if (m_batch.capacity() > LARGE_BATCH)
+            std::string().swap(m_batch);
+        return true;
+    }
+    RetryOnInterrupt(
+        [&] { return ftruncate(target.fd, static_cast<off_t>(target.written->load())); });
+    return false;
 }
 
 void CReceiveJournal::Clear()
@@ -242,7 +380,9 @@ void CReceiveJournal::Clear()
     std::lock_guard file(m_fileMutex);
     std::lock_guard queue(m_queueMutex);
     m_queue.clear();
+    m_batch.clear();
     m_written = 0;
+    m_behind = false;
     if (IsOpen())
         m_accepting = EmptyFile(m_fd);
 }
@@ -270,7 +410,10 @@ void CReceiveJournal::WriterLoop()
 {
     std::unique_lock queue(m_queueMutex);
     while (!m_stopping) {
-        m_wake.wait(queue, [this] { return m_stopping || !m_queue.empty(); });
+        // During a move the queue waits for the fresh journal.
+        m_wake.wait(queue, [this] {
+            return m_stopping || (!m_queue.empty() && (!m_moving || m_freshFd >= 0));
+        });
         // Later bytes gather behind the oldest until it is due, then all go with one sync. Timed
         // from the oldest byte, not from the last write, a slow sync does not delay the next.
         m_wake.wait_until(queue, m_queuedSince + m_flushPeriod, [this] { return m_stopping; });
@@ -282,6 +425,8 @@ void CReceiveJournal::WriterLoop()
 
 void CReceiveJournal::StopWriter()
 {
+    if (!m_writer.joinable())
+        return;
     {
         std::lock_guard queue(m_queueMutex);
         m_stopping = true;

@@ -46,6 +46,10 @@ inline constexpr const char *STATUS_STARTUP_PORT_SET = "起動時のCOMポート
 inline constexpr const char *STATUS_PORT_SET = "指定のCOMポートが設定されました";
 inline constexpr const char *STATUS_PORT_NOT_SET = "指定のCOMポートが設定されませんでした";
 inline constexpr const char *STATUS_DATA_RECOVERED = "前回の受信データを回復しました";
+// The journal could not write received bytes (a full disk) and holds them in memory until it can.
+inline constexpr const char *STATUS_JOURNAL_BEHIND = "受信データをディスクに書き込めません";
+inline constexpr const char *STATUS_JOURNAL_CAUGHT_UP
+    = "受信データのディスクへの書き込みが回復しました";
 // A journal left behind that cannot be put into a log (a folder or file that cannot be written).
 inline constexpr const char *STATUS_DATA_NOT_RECOVERED = "前回の受信データを回復できませんでした";
 inline constexpr const char *PORT_CANNOT_OPEN_SUFFIX = "　ポートがオープンできません。";

@@ -25,6 +25,7 @@
 #include <poll.h>
 #include <string>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -246,6 +247,54 @@ TEST_F(MonitorJournal, JournalHeldAtStartBeginsOnlyAfterTheNextClear)
     dialog.OnCancel();
     EXPECT_EQ(Contents(LOG_COM1), stream + after);
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
+}
+
+// A journal write that fails (the file may not grow) leaves the text whole, says so once on the
+// status line, and once more when a later write catches up; the clear then logs every byte.
+TEST_F(MonitorJournal, SaysOnceThatTheJournalIsBehindAndOnceThatItCaughtUp)
+{
+    CPseudoTerminal device;
+    device.LinkAs("COM1");
+    CMonitorDlg dialog;
+    dialog.OnInitDialog();
+    const std::string stream = MakeStream(20000);
+    std::size_t sent = 0;
+    // The journal is written a moment after each chunk, and the window learns how that went with
+    // the next one; so the stream goes in small pieces until the status line changes.
+    const auto sendUntilStatus = [&](const char *status) {
+        return WaitFor(
+                   [&] {
+                       const std::size_t piece = std::min<std::size_t>(100, stream.size() - sent);
+                       device.Send(stream.substr(sent, piece));
+                       sent += piece;
+                       WaitFor([&] { return dialog.ReceivedText().Size() == sent; }, 20000);
+                       return dialog.StatusText() == Text(status) || sent == stream.size();
+                   },
+                   20000)
+            && dialog.StatusText() == Text(status);
+    };
+    device.Send(stream.substr(0, 1000));
+    sent = 1000;
+    ASSERT_TRUE(WaitFor([&] { return Contents(JOURNAL).size() == 1000; }, 20000));
+
+    rlimit fileSize {};
+    getrlimit(RLIMIT_FSIZE, &fileSize);
+    const rlimit unlimited = fileSize;
+    fileSize.rlim_cur = 1500;
+    setrlimit(RLIMIT_FSIZE, &fileSize);
+    const bool saidBehind = sendUntilStatus(Strings::STATUS_JOURNAL_BEHIND);
+    const std::size_t journaled = Contents(JOURNAL).size();
+    setrlimit(RLIMIT_FSIZE, &unlimited);
+    ASSERT_TRUE(saidBehind);
+    EXPECT_LE(journaled, 1500u) << "cut back to what it wrote whole";
+    EXPECT_EQ(Contents(JOURNAL), stream.substr(0, journaled));
+
+    ASSERT_TRUE(sendUntilStatus(Strings::STATUS_JOURNAL_CAUGHT_UP));
+    EXPECT_TRUE(WaitFor([&] { return Contents(JOURNAL) == stream.substr(0, sent); }, 20000));
+    dialog.OnDisplayClear();
+    EXPECT_EQ(Contents(LOG_COM1), stream.substr(0, sent));
+    EXPECT_EQ(Contents(JOURNAL), "");
+    dialog.OnCancel();
 }
 
 // The program that the crash test kills, with its stdout on a pipe.

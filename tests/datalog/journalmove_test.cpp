@@ -10,6 +10,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -21,6 +23,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 const std::string JOURNAL = "DATALOG/.journal";
+const std::string MOVING = "DATALOG/.journal.moving";
 const std::string RECORD = "DATALOG/.journal.clear";
 const std::string LOG = "DATALOG/COM1_2026_12_8_21_5_DataLogger.txt";
 const std::string RECOVERY_LOG = "DATALOG/recovered.txt";
@@ -55,13 +58,17 @@ protected:
         m_journal.Append(bytes.data(), bytes.size());
         m_received += bytes.size();
     }
-    std::optional<LogWriteResult> Move()
+    // `during` runs while the bytes are on their way to the log, on the move's thread.
+    std::optional<LogWriteResult> Move(const std::function<void()> &during = {})
     {
-        auto moved = m_journal.MoveIntoLog(LOG, m_received,
-                                           [this](std::uint64_t done, std::uint64_t total) {
-                                               m_progress = {done, total};
-                                           });
-        m_journal.ResumeAfterMove();
+        m_journal.BeginMove();
+        auto moved
+            = m_journal.MoveIntoLog(LOG, m_received, [&](std::uint64_t done, std::uint64_t total) {
+                  m_progress = {done, total};
+                  if (during)
+                      during();
+              });
+        m_endedWithChunks = m_journal.EndMove();
         m_received = 0;
         return moved;
     }
@@ -70,6 +77,7 @@ protected:
     CReceiveJournal m_journal {"DATALOG", 1h};
     std::pair<std::uint64_t, std::uint64_t> m_progress;
     std::uint64_t m_received = 0;
+    bool m_endedWithChunks = false;
 };
 
 } // namespace
@@ -129,7 +137,8 @@ TEST(JournalCopy, ThatFailsPartWayLeavesLogAndJournalAsTheyWere)
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit fileSize = {60, 60};
         setrlimit(RLIMIT_FSIZE, &fileSize);
-        const MoveResult result = CopyJournalIntoLog(journal, bytes.size(), LOG, RECORD, {});
+        const MoveResult result
+            = CopyJournalIntoLog(JOURNAL, journal, bytes.size(), {}, LOG, RECORD, {});
         _exit(result == MoveResult::WriteFailed ? 0 : 1);
     }
     close(journal);
@@ -145,9 +154,48 @@ TEST(JournalCopy, ThatFailsPartWayLeavesLogAndJournalAsTheyWere)
 TEST_F(JournalMove, AJournalShorterThanTheTextStaysWhereItIs)
 {
     Receive("part");
+    m_journal.BeginMove();
     EXPECT_EQ(m_journal.MoveIntoLog(LOG, 9, {}), std::nullopt);
+    EXPECT_FALSE(m_journal.EndMove());
     EXPECT_FALSE(fs::exists(LOG));
     EXPECT_EQ(Contents(JOURNAL), "part");
+}
+
+// Bytes that arrive during a clear are in a fresh journal before the move has ended; a move that
+// fails puts the journal back as it was, and the caller appends them again.
+TEST_F(JournalMove, BytesOfAClearGoToAFreshJournalAtOnce)
+{
+    Receive("old");
+    WriteFile(LOG, "earlier");
+    std::string fresh;
+    std::string setAside;
+    EXPECT_EQ(Move([&] {
+                  m_journal.Append("new", 3);
+                  m_journal.Flush();
+                  fresh = Contents(JOURNAL);
+                  setAside = Contents(MOVING);
+              }),
+              LogWriteResult::Written);
+    EXPECT_EQ(fresh, "new");
+    EXPECT_EQ(setAside, "old");
+    EXPECT_TRUE(m_endedWithChunks);
+    EXPECT_EQ(Contents(LOG), "earlierold");
+    EXPECT_FALSE(fs::exists(MOVING));
+    EXPECT_EQ(m_journal.StoredSize(), 3u);
+
+    // A log that cannot be opened: the text stays, and so does its journal.
+    fs::remove(LOG);
+    fs::create_directory(LOG);
+    m_received = 3;
+    Receive("+");
+    m_journal.BeginMove();
+    m_journal.Append("lost", 4);
+    EXPECT_EQ(m_journal.MoveIntoLog(LOG, m_received, {}), LogWriteResult::OpenFailed);
+    EXPECT_FALSE(m_journal.EndMove());
+    m_journal.Append("again", 5);
+    ASSERT_TRUE(m_journal.Flush());
+    EXPECT_EQ(Contents(JOURNAL), "new+again");
+    EXPECT_FALSE(fs::exists(MOVING));
 }
 
 // A run killed while it copied the journal into "earlier": wherever the copy had got, the next
@@ -160,28 +208,39 @@ TEST(JournalMoveKilled, IsMendedAtTheNextStartWithNothingLostOrTwice)
         const char *name;
         std::string log;
         std::string journal;
+        // Set aside by a clear, a fresh journal holding what arrived during the copy.
+        std::optional<std::string> fresh;
         std::string expectedLog;
         std::string expectedRecovery;
     };
     const std::string bytes = "X07FFY0801Z0ABC\r\n";
+    const std::string arrived = "X0100\r\n";
     const KillPoint points[] = {
-        {"record written, nothing copied", "earlier", bytes, "earlier", bytes},
-        {"part copied", "earlier" + bytes.substr(0, 5), bytes, "earlier", bytes},
-        {"all copied, journal not emptied", "earlier" + bytes, bytes, "earlier", bytes},
-        {"journal emptied, record left", "earlier" + bytes, "", "earlier" + bytes, ""},
+        {"record written, nothing copied", "earlier", bytes, {}, "earlier", bytes},
+        {"part copied", "earlier" + bytes.substr(0, 5), bytes, {}, "earlier", bytes},
+        {"all copied, journal not emptied", "earlier" + bytes, bytes, {}, "earlier", bytes},
+        {"journal emptied, record left", "earlier" + bytes, "", {}, "earlier" + bytes, ""},
+        {"during the copy, with chunks arriving", "earlier" + bytes.substr(0, 5), bytes, arrived,
+         "earlier", bytes + arrived},
+        {"set aside and emptied, with chunks arriving", "earlier" + bytes, "", arrived,
+         "earlier" + bytes, arrived},
     };
     for (const KillPoint &point : points) {
         SCOPED_TRACE(point.name);
         CTempWorkDir workDir;
         fs::create_directory("DATALOG");
         WriteFile(LOG, point.log);
-        WriteFile(JOURNAL, point.journal);
-        WriteFile(RECORD, "7 " + std::to_string(bytes.size()) + "\n" + LOG + "\n");
+        const std::string &copied = point.fresh ? MOVING : JOURNAL;
+        WriteFile(copied, point.journal);
+        if (point.fresh)
+            WriteFile(JOURNAL, *point.fresh);
+        WriteFile(RECORD, "7 " + std::to_string(bytes.size()) + "\n" + LOG + "\n" + copied + "\n");
 
         CReceiveJournal journal("DATALOG");
         journal.Recover(RECOVERY_LOG);
         EXPECT_EQ(Contents(LOG), point.expectedLog);
         EXPECT_EQ(Contents(RECOVERY_LOG), point.expectedRecovery);
         EXPECT_FALSE(fs::exists(RECORD));
+        EXPECT_FALSE(fs::exists(MOVING));
     }
 }

@@ -311,36 +311,49 @@ TEST_F(ReceiveJournal, TakesNothingInAReadOnlyLogDirectory)
     EXPECT_FALSE(fs::exists(JOURNAL));
 }
 
-TEST_F(ReceiveJournal, StopsTakingBytesAfterAFailedWriteUntilCleared)
+TEST_F(ReceiveJournal, AFailedWriteIsCutBackAndTriedAgainWithTheNextBytes)
 {
-    // Under a file size limit the second chunk is written in part only. Bytes appended after
-    // that would leave a gap, so they are not taken; a clear makes a fresh start.
-    enum Step { Done, FirstFlush, FailedFlush, FlushAfterFailure, FlushAfterClear };
+    // Under a file size limit the second chunk is written in part only: the file is cut back to
+    // the first, and the second waits in memory. Once the limit is raised, the next bytes take
+    // it with them; a clear that cannot write the waiting bytes puts the journal back.
+    enum Step { Done, FirstFlush, FailedFlush, CutBack, FlushAfterRaise, Clear, ClearAfterRaise };
+    const std::string a(600, 'a');
+    const std::string b(600, 'b');
     const pid_t child = fork();
     if (child == 0) {
-        std::signal(SIGXFSZ, SIG_DFL);
-        const rlimit fileSize = {1000, 1000};
+        rlimit fileSize = {1000, RLIM_INFINITY};
         setrlimit(RLIMIT_FSIZE, &fileSize);
         CReceiveJournal journal("DATALOG", NEVER_BY_ITSELF);
         journal.Open();
-        journal.Append(std::string(600, 'a').data(), 600);
-        if (!journal.Flush())
+        journal.Append(a.data(), a.size());
+        if (!journal.Flush() || journal.Behind())
             _exit(FirstFlush);
-        journal.Append(std::string(600, 'b').data(), 600);
-        if (journal.Flush())
+        journal.Append(b.data(), b.size());
+        if (journal.Flush() || !journal.Behind())
             _exit(FailedFlush);
+        if (Contents(JOURNAL) != a || journal.StoredSize() != a.size())
+            _exit(CutBack);
+        // The clear renames the journal to a new log, which the waiting bytes do not fit.
+        journal.BeginMove();
+        if (journal.MoveIntoLog(RECOVERED_LOG, 1200, {}) != LogWriteResult::WriteFailed
+            || journal.EndMove() || Contents(JOURNAL) != a || fs::exists(RECOVERED_LOG))
+            _exit(Clear);
+        fileSize.rlim_cur = RLIM_INFINITY;
+        setrlimit(RLIMIT_FSIZE, &fileSize);
         journal.Append("c", 1);
-        if (journal.Flush())
-            _exit(FlushAfterFailure);
-        journal.Clear();
-        journal.Append("d", 1);
-        _exit(journal.Flush() ? Done : FlushAfterClear);
+        if (!journal.Flush() || journal.Behind())
+            _exit(FlushAfterRaise);
+        journal.BeginMove();
+        if (journal.MoveIntoLog(RECOVERED_LOG, 1201, {}) != LogWriteResult::Written)
+            _exit(ClearAfterRaise);
+        journal.EndMove();
+        _exit(Done);
     }
     int status = -1;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), Done);
-    EXPECT_EQ(Contents(JOURNAL), "d");
+    EXPECT_EQ(Contents(RECOVERED_LOG), a + b + "c");
 }
 
 } // namespace
