@@ -1,10 +1,9 @@
 #pragma once
 
-#include <cerrno>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <set>
 #include <string>
 #include <system_error>
@@ -17,11 +16,8 @@ class CTempWorkDir
 public:
     CTempWorkDir()
         : m_previous(std::filesystem::current_path())
+        , m_path(MakeUniqueDirectory())
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "orvanta-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            throw std::system_error(errno, std::generic_category(), "mkdtemp");
-        m_path = pattern;
         std::filesystem::current_path(m_path);
     }
     ~CTempWorkDir()
@@ -51,6 +47,19 @@ public:
     }
 
 private:
+    // A name that no directory has yet; create_directory refuses one that another test took
+    // meanwhile.
+    static std::filesystem::path MakeUniqueDirectory()
+    {
+        std::random_device random;
+        const std::filesystem::path base = std::filesystem::temp_directory_path();
+        for (;;) {
+            std::filesystem::path path = base / ("orvanta-" + std::to_string(random()));
+            if (std::filesystem::create_directory(path))
+                return path;
+        }
+    }
+
     static void MakeWritable(const std::filesystem::path &path, std::error_code &error)
     {
         std::filesystem::permissions(path, std::filesystem::perms::owner_all,
