@@ -2,7 +2,6 @@
 
 #include "fileio.h"
 #include "logdirectory.h"
-#include "logtimestamp.h"
 #include "posixio.h"
 
 #include <fcntl.h>
@@ -27,18 +26,6 @@ bool WriteSegments(int fd, const SegmentVisitor &segments)
 }
 
 } // namespace
-
-std::string LogPortName(std::uint32_t portIndex)
-{
-    return portIndex < LOG_PORT_COUNT ? "COM" + std::to_string(portIndex + 1) : std::string();
-}
-
-std::string LogFileName(std::uint32_t portIndex)
-{
-    std::string name = std::string(LOG_DIRECTORY) + '/' + LogPortName(portIndex) + '_';
-    MakeLogTimeStamp(name);
-    return name + LOG_FILE_SUFFIX;
-}
 
 LogWriteResult AppendToLogFile(const std::string &path, const SegmentVisitor &segments)
 {

@@ -1,18 +1,15 @@
 #pragma once
 
+#include "lognames.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 
 // The log files: the received bytes of a port, appended unchanged to one file per port and
-// minute in the DATALOG directory of the working directory, for example
-// "./DATALOG/COM3_2026_12_7_18_5_DataLogger.txt". A file is opened, locked, written and closed
-// within one call and never read back. Used on the main window's thread.
-
-inline constexpr const char *LOG_DIRECTORY = "./DATALOG";
-inline constexpr const char *LOG_FILE_SUFFIX = "_DataLogger.txt";
-inline constexpr std::uint32_t LOG_PORT_COUNT = 16;
+// minute (lognames.h). A file is opened, locked, written and closed within one call and never
+// read back. Used on the main window's thread.
 
 // Written: every byte is in the file and on the device. OpenFailed: nothing was written.
 // WriteFailed: the file has been cut back to its length before the append.
@@ -26,12 +23,6 @@ using LogSegmentSink = std::function<bool(const char *data, std::size_t length)>
 // lie, one write per segment. False when the text could not all be handed over (its file could
 // not be read); the log is then cut back as after a failed write.
 using SegmentVisitor = std::function<bool(const LogSegmentSink &sink)>;
-
-// "COM1" to "COM16" for index 0 to 15; empty for any other index.
-std::string LogPortName(std::uint32_t portIndex);
-
-// The log file of port `portIndex` for the current minute of the log clock.
-std::string LogFileName(std::uint32_t portIndex);
 
 // Appends the segments' bytes to the file at `path`, creating it if needed, and nothing else:
 // an empty text still creates the file. Fails to open when another writer holds the file.

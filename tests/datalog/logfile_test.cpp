@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -63,25 +62,6 @@ protected:
     CTempWorkDir m_workDir;
     system_clock::time_point m_now;
 };
-
-TEST(LogFileName, NamesThePortAndTheMinute)
-{
-    SetLogClock([] { return NOW; });
-    const struct
-    {
-        std::uint32_t portIndex;
-        const char *name;
-    } rows[] = {
-        {0, "./DATALOG/COM1_2026_12_7_18_5_DataLogger.txt"},
-        {2, "./DATALOG/COM3_2026_12_7_18_5_DataLogger.txt"},
-        {15, "./DATALOG/COM16_2026_12_7_18_5_DataLogger.txt"},
-        {16, "./DATALOG/_2026_12_7_18_5_DataLogger.txt"},
-        {UINT32_MAX, "./DATALOG/_2026_12_7_18_5_DataLogger.txt"},
-    };
-    for (const auto &row : rows)
-        EXPECT_EQ(LogFileName(row.portIndex), row.name) << row.portIndex;
-    SetLogClock({});
-}
 
 TEST_F(LogFile, AppendsTheBytesExactlyAsGiven)
 {

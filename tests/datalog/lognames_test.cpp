@@ -1,8 +1,10 @@
+#include "lognames.h"
 #include "logtimestamp.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <climits>
 #include <string>
 
 namespace {
@@ -149,6 +151,26 @@ TEST(ReferenceTime, TakesEveryOffsetFromZeroTo23)
                 ASSERT_TRUE(AgreesWithTheCalendar(offset, day + hours {hour} + minutes {17}));
         }
     }
+}
+
+// 7 December 2026 18:05 reference time: 09:05 UTC.
+TEST(LogFileName, NamesThePortAndTheMinute)
+{
+    SetLogClock([] { return Utc(2026, 12, 7, 9, 5); });
+    const struct
+    {
+        std::uint32_t portIndex;
+        const char *name;
+    } rows[] = {
+        {0, "./DATALOG/COM1_2026_12_7_18_5_DataLogger.txt"},
+        {2, "./DATALOG/COM3_2026_12_7_18_5_DataLogger.txt"},
+        {15, "./DATALOG/COM16_2026_12_7_18_5_DataLogger.txt"},
+        {16, "./DATALOG/_2026_12_7_18_5_DataLogger.txt"},
+        {UINT32_MAX, "./DATALOG/_2026_12_7_18_5_DataLogger.txt"},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(LogFileName(row.portIndex), row.name) << row.portIndex;
+    SetLogClock({});
 }
 
 } // namespace
