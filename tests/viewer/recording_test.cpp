@@ -125,7 +125,9 @@ RandomLog MakeRandomLog(int frameCount, unsigned seed, unsigned garbageOneIn = 5
     RandomLog log;
     for (int i = 0; i < frameCount; ++i) {
         const bool garbage = random() % garbageOneIn == 0;
-        for (unsigned n = garbage ? 1 + random() % 40 : 0; n > 0; --n)
+        // One stretch of garbage in ten is a few kilobytes long, as from a line left open.
+        const unsigned longest = random() % 10 == 0 ? 8000 : 40;
+        for (unsigned n = garbage ? 1 + random() % longest : 0; n > 0; --n)
             log.text += garbageBytes[random() % garbageBytes.size()];
         RecordedFrame frame {i,
                              static_cast<std::int64_t>(log.text.size()),
