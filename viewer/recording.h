@@ -52,8 +52,8 @@ class CRecording
 {
 public:
     // A block ends before the first frame that starts this many bytes or more after its own
-    // first frame. Bytes skipped in a longer stretch thus always lie between two blocks, and a
-    // read back never passes through them.
+    // first frame. At about 31 bytes a block the index takes 1.5 % of the file. Bytes skipped
+    // in a longer stretch always lie between two blocks, so a read back never passes through them.
     static constexpr std::int64_t BLOCK_BYTES = 2048;
     static constexpr std::size_t READ_PIECE_SIZE = 1 << 20;
 
@@ -94,7 +94,7 @@ public:
     // The frames [first, first + count) that are known, read back from the file.
     std::vector<RecordedFrame> Frames(std::int64_t first, std::int64_t count) const;
 
-    // What the index of the file takes in memory, in bytes.
+    // What the entries of the file's index take in memory, in bytes.
     std::int64_t IndexBytes() const;
     // The bytes read from the file so far to answer Frames and Stretches.
     std::int64_t BytesReadBack() const;
