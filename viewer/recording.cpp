@@ -669,19 +669,24 @@ template<typename Visit>
 void CRecording::ForEachFrame(std::int64_t first, std::int64_t count, Visit &&visit) const
 {
     BlockStart start;
+    // What the frames take at most: as many of the longest form, and no more than up to the
+    // block after the last, where there is one.
+    std::int64_t span;
     {
         const std::lock_guard lock(m_mutex);
         count = std::min(count, m_frameCount - first);
         if (first < 0 || count <= 0)
             return;
         start = m_blockStarts[static_cast<std::uint64_t>(BlockOf(first))];
+        span = (first + count - start.firstFrame) * CFrameScanner::FRAME_LENGTH[3];
+        const auto after = static_cast<std::uint64_t>(BlockOf(first + count - 1) + 1);
+        if (after < m_blockStarts.Size())
+            span = std::min(span, PositionOf(m_blockStarts[after].entry) - PositionOf(start.entry));
     }
     const std::int64_t end = first + count;
-    const std::size_t pieceSize
-        = std::min(m_pieceSize,
-                   std::clamp(static_cast<std::size_t>(end - start.firstFrame)
-                                  * CFrameScanner::FRAME_LENGTH[3],
-                              FRAME_READ_PIECE_MIN, FRAME_READ_PIECE_MAX));
+    const std::size_t pieceSize = std::min(
+        m_pieceSize,
+        std::clamp(static_cast<std::size_t>(span), FRAME_READ_PIECE_MIN, FRAME_READ_PIECE_MAX));
     for (std::optional<BlockStart> from = start; from;)
         from = ReadFramesFrom(*from, first, end, pieceSize, visit);
 }
