@@ -5,7 +5,9 @@
 // column with something in it, from the sampled overview), the time until the scan is complete,
 // the process's peak resident memory, and zoom steps: stretches for 1600 columns over half the
 // range of the step before, around the middle, down to single frames. Then once more with the
-// file's pages dropped from the page cache, as for a log opened after a reboot.
+// file's pages dropped from the page cache, as for a log opened after a reboot. With --x-only the
+// frames are X frames ("X07FF" CR LF), the form whose index takes the most per byte when blocks
+// are counted in frames.
 #include "framesource.h"
 #include "recording.h"
 #include "summary.h"
@@ -37,22 +39,28 @@ double MillisecondsSince(Clock::time_point start)
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-std::string Pattern()
+// The X frame of the stream's frame: its first five bytes and the line end.
+std::string XFrame(std::uint64_t index)
+{
+    return CFrameSource::Frame(index).substr(0, 5) + "\r\n";
+}
+
+std::string Pattern(bool xOnly)
 {
     std::string pattern;
     pattern.reserve(PATTERN_SIZE + 64);
     for (std::uint64_t index = 0; pattern.size() < PATTERN_SIZE; ++index) {
         if (index % 1000 == 500)
             pattern += "X0123Y0456\r\nX0789\r\n#?!";
-        pattern += CFrameSource::Frame(index);
+        pattern += xOnly ? XFrame(index) : CFrameSource::Frame(index);
     }
     pattern.resize(PATTERN_SIZE);
     return pattern;
 }
 
-void WriteLog(const fs::path &path)
+void WriteLog(const fs::path &path, bool xOnly)
 {
-    const std::string pattern = Pattern();
+    const std::string pattern = Pattern(xOnly);
     std::ofstream out(path, std::ios::binary);
     for (std::int64_t written = 0; written < FILE_SIZE;
          written += static_cast<std::int64_t>(pattern.size()))
@@ -87,11 +95,13 @@ void MeasureZoomSteps(const CRecording &recording)
     std::int64_t last = recording.FrameCount();
     std::vector<double> times;
     for (int depth = 0;; ++depth) {
+        const std::int64_t readBefore = recording.BytesReadBack();
         const Clock::time_point start = Clock::now();
         const std::vector<FrameStretch> stretches = recording.Stretches(first, last, ZOOM_COLUMNS);
         times.push_back(MillisecondsSince(start));
-        std::printf("zoom depth %2d: %11lld frames, %8.3f ms\n", depth,
-                    static_cast<long long>(last - first), times.back());
+        std::printf("zoom depth %2d: %11lld frames, %8.3f ms, %8.1f KB read back\n", depth,
+                    static_cast<long long>(last - first), times.back(),
+                    static_cast<double>(recording.BytesReadBack() - readBefore) / 1e3);
         if (last - first <= ZOOM_COLUMNS)
             break;
         const std::int64_t quarter = (last - first) / 4;
@@ -138,6 +148,9 @@ bool MeasureOpening(const fs::path &log, const char *how, bool zoom)
     PrintTarget("first whole-run overview", shown ? std::optional(*overview / 1000) : std::nullopt,
                 "s", "<= 2", shown && *overview <= 2000);
     PrintFigure("scan complete (full detail)", complete / 1000, "s");
+    const double index = static_cast<double>(recording.IndexBytes());
+    PrintFigure("index", index / 1e6, "MB");
+    PrintFigure("index per byte of the file", 100 * index / FILE_SIZE, "%");
     if (zoom)
         MeasureZoomSteps(recording);
     return true;
@@ -145,13 +158,14 @@ bool MeasureOpening(const fs::path &log, const char *how, bool zoom)
 
 } // namespace
 
-int main()
+int main(int argc, char **argv)
 {
+    const bool xOnly = argc > 1 && std::string(argv[1]) == "--x-only";
     const fs::path folder
         = fs::temp_directory_path() / ("orvanta-bench-" + std::to_string(getpid()));
     fs::create_directories(folder);
     const fs::path log = folder / "recording.log";
-    WriteLog(log);
+    WriteLog(log, xOnly);
     const bool measured = MeasureOpening(log, "in the page cache", true)
         && (EvictFromPageCache(log), MeasureOpening(log, "read from the disk", false));
     fs::remove_all(folder);

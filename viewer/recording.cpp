@@ -15,11 +15,11 @@ namespace {
 
 using Summary = CRecording::Summary;
 
-constexpr std::int64_t BLOCK_FRAMES = CRecording::BLOCK_FRAMES;
 // Each summary level holds one entry for this many entries of the level below.
 constexpr std::int64_t SUMMARY_FAN_OUT = 16;
-// Below this many frames to a column the frames are read from the file rather than summed up.
-constexpr std::int64_t FRAMES_READ_PER_COLUMN = 2 * BLOCK_FRAMES;
+// Below this many blocks' worth of frames to a column the frames are read from the file rather
+// than summed up.
+constexpr std::int64_t BLOCKS_READ_PER_COLUMN = 2;
 // A read back of frames asks for about what they take, within these bounds: small reads of a
 // block's frames, and pieces for many frames that the allocator keeps for reuse.
 constexpr std::size_t FRAME_READ_PIECE_MIN = 256;
@@ -84,9 +84,14 @@ std::int64_t BlockStartEntry(std::int64_t position, bool afterSkippedBytes)
     return position * 2 + (afterSkippedBytes ? 1 : 0);
 }
 
+std::int64_t PositionOf(std::int64_t blockStartEntry)
+{
+    return blockStartEntry / 2;
+}
+
 CFrameScanner ScannerFrom(int fd, std::int64_t blockStartEntry, std::size_t pieceSize)
 {
-    return CFrameScanner(fd, blockStartEntry / 2, pieceSize, blockStartEntry % 2 != 0);
+    return CFrameScanner(fd, PositionOf(blockStartEntry), pieceSize, blockStartEntry % 2 != 0);
 }
 
 template<typename T, std::size_t N>
@@ -133,7 +138,7 @@ std::string Fingerprint(int fd, std::int64_t framesEnd)
 
 struct CRecording::PendingBlock
 {
-    std::int64_t startEntry;
+    BlockStart start;
     Summary summary;
 };
 
@@ -199,8 +204,7 @@ void CRecording::Reload()
         m_frameCount = m_summarizedFrames = m_framesEnd = 0;
     }
     // The last block is read again whole, as its summary may lack frames that came since.
-    const std::int64_t lastBlock = m_frameCount > 0 ? (m_frameCount - 1) / BLOCK_FRAMES : 0;
-    QueueJob(std::min(lastBlock, m_summarizedFrames / BLOCK_FRAMES));
+    QueueJob(std::max<std::int64_t>(0, BlockOf(m_summarizedFrames)));
 }
 
 void CRecording::SetBitLengthCode(std::int32_t code)
@@ -257,6 +261,20 @@ std::int64_t CRecording::EstimatedFrameCount() const
                                            : std::max(m_frameCount, m_estimatedFrames);
 }
 
+std::int64_t CRecording::IndexBytes() const
+{
+    const std::lock_guard lock(m_mutex);
+    std::uint64_t bytes = m_blockStarts.Size() * sizeof(BlockStart);
+    for (const auto &level : m_levels)
+        bytes += level.Size() * sizeof(Summary);
+    return static_cast<std::int64_t>(bytes);
+}
+
+std::int64_t CRecording::BytesReadBack() const
+{
+    return m_bytesReadBack;
+}
+
 void CRecording::SetOnProgress(std::function<void()> onProgress)
 {
     const std::lock_guard lock(m_mutex);
@@ -303,37 +321,38 @@ void CRecording::ScanLoop()
 void CRecording::RunJob(std::int64_t firstBlock, std::int32_t code)
 {
     // The first block starts at the file's first byte, so that bytes before its first frame count.
-    std::int64_t startEntry = 0;
+    BlockStart start {0, 0};
     {
         const std::lock_guard lock(m_mutex);
         if (m_abandon)
             return;
         if (firstBlock > 0)
-            startEntry = m_blockStarts[static_cast<std::uint64_t>(firstBlock)];
-        m_summarizedFrames = std::min(m_summarizedFrames, firstBlock * BLOCK_FRAMES);
-        m_bytesScanned = startEntry / 2;
+            start = m_blockStarts[static_cast<std::uint64_t>(firstBlock)];
+        m_summarizedFrames = std::min(m_summarizedFrames, start.firstFrame);
+        m_bytesScanned = PositionOf(start.entry);
     }
     if (firstBlock == 0)
         SampleOverview(code);
-    CFrameScanner scanner = ScannerFrom(m_fd, startEntry, m_pieceSize);
-    std::int64_t frameEnd = firstBlock * BLOCK_FRAMES;
+    CFrameScanner scanner = ScannerFrom(m_fd, start.entry, m_pieceSize);
+    std::int64_t frameEnd = start.firstFrame;
     std::vector<PendingBlock> pending;
     std::int64_t pendingFirst = firstBlock;
     while (!m_abandon && scanner.Next()) {
         for (const ScannedFrame &scanned : scanner.Frames()) {
-            if (frameEnd % BLOCK_FRAMES == 0)
+            if (pending.empty()
+                || scanned.position - PositionOf(pending.back().start.entry) >= BLOCK_BYTES)
                 pending.push_back(
-                    {BlockStartEntry(scanned.position, scanned.afterSkippedBytes), EMPTY_SUMMARY});
+                    {{BlockStartEntry(scanned.position, scanned.afterSkippedBytes), frameEnd},
+                     EMPTY_SUMMARY});
             Include(pending.back().summary, RecordedFrameOf(scanned, frameEnd), code);
             ++frameEnd;
         }
         Publish(pendingFirst, pending, frameEnd, scanner.BytesRead(), scanner.FramesEnd());
-        // A block not yet full goes on collecting frames from the next piece.
-        if (frameEnd % BLOCK_FRAMES != 0 && !pending.empty())
+        // The last block goes on collecting frames from the next piece.
+        if (pending.size() > 1) {
+            pendingFirst += static_cast<std::int64_t>(pending.size()) - 1;
             pending.erase(pending.begin(), pending.end() - 1);
-        else
-            pending.clear();
-        pendingFirst = frameEnd / BLOCK_FRAMES;
+        }
     }
 }
 
@@ -400,7 +419,7 @@ void CRecording::Publish(std::int64_t firstBlock, const std::vector<PendingBlock
             m_levels.emplace_back();
         for (std::size_t i = 0; i < blocks.size(); ++i) {
             const std::int64_t block = firstBlock + static_cast<std::int64_t>(i);
-            Store(m_blockStarts, block, blocks[i].startEntry);
+            Store(m_blockStarts, block, blocks[i].start);
             Store(m_levels[0], block, blocks[i].summary);
         }
         m_frameCount = std::max(m_frameCount, frameEnd);
@@ -408,18 +427,19 @@ void CRecording::Publish(std::int64_t firstBlock, const std::vector<PendingBlock
         m_framesEnd = std::max(m_framesEnd, framesEnd);
         m_bytesScanned = bytesRead;
         m_fileSize = std::max(m_fileSize, bytesRead);
-        UpdateLevels(firstBlock);
+        UpdateLevels(firstBlock, firstBlock + static_cast<std::int64_t>(blocks.size()));
         onProgress = m_onProgress;
     }
     if (onProgress)
         onProgress();
 }
 
-// Entries of the coarser levels are summed again from `changedBlock` on. An entry is only ever
-// used once all of its blocks are summarized, and the last update before that is then complete.
-void CRecording::UpdateLevels(std::int64_t changedBlock)
+// Entries of the coarser levels are summed again from `changedBlock` on, over the first
+// `validBlocks` blocks. An entry is only ever used once all of its blocks are summarized, and the
+// last update before that is then complete.
+void CRecording::UpdateLevels(std::int64_t changedBlock, std::int64_t validBlocks)
 {
-    std::int64_t valid = (m_summarizedFrames + BLOCK_FRAMES - 1) / BLOCK_FRAMES;
+    std::int64_t valid = validBlocks;
     std::int64_t changed = changedBlock;
     for (std::size_t level = 1; valid > 1; ++level) {
         if (m_levels.size() <= level)
@@ -436,6 +456,42 @@ void CRecording::UpdateLevels(std::int64_t changedBlock)
         valid = parents;
         changed /= SUMMARY_FAN_OUT;
     }
+}
+
+// The number of blocks whose first frame comes before `frame`: a binary search over the blocks'
+// first frames. Called with the lock held, as are the three below.
+std::int64_t CRecording::BlocksBefore(std::int64_t frame) const
+{
+    std::int64_t low = 0;
+    std::int64_t high = static_cast<std::int64_t>(m_blockStarts.Size());
+    while (low < high) {
+        const std::int64_t middle = low + (high - low) / 2;
+        if (m_blockStarts[static_cast<std::uint64_t>(middle)].firstFrame < frame)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+
+// The block that holds `frame`, or the last block for a frame past them; -1 when there is none.
+std::int64_t CRecording::BlockOf(std::int64_t frame) const
+{
+    return BlocksBefore(frame + 1) - 1;
+}
+
+// The frame after the last of `block`.
+std::int64_t CRecording::BlockEnd(std::int64_t block) const
+{
+    const auto next = static_cast<std::uint64_t>(block + 1);
+    return next < m_blockStarts.Size() ? m_blockStarts[next].firstFrame : m_frameCount;
+}
+
+// The number of blocks from the first whose frames all come before `frame`.
+std::int64_t CRecording::BlocksEndingBy(std::int64_t frame) const
+{
+    const std::int64_t started = BlocksBefore(frame + 1);
+    return started > 0 && BlockEnd(started - 1) > frame ? started - 1 : started;
 }
 
 // The summary of the whole blocks [first, last), which must all be summarized, from the
@@ -465,12 +521,15 @@ std::vector<FrameStretch> CRecording::Stretches(std::int64_t first, std::int64_t
                                          StretchOf(EMPTY_SUMMARY));
     std::int64_t summarized;
     std::int32_t code;
+    std::int64_t framesPerBlock;
     {
         const std::lock_guard lock(m_mutex);
         summarized = m_summarizedFrames;
         code = m_code;
+        const auto blocks = static_cast<std::int64_t>(m_blockStarts.Size());
+        framesPerBlock = blocks > 0 ? std::max<std::int64_t>(1, m_frameCount / blocks) : 1;
     }
-    std::vector<Summary> summaries = count < FRAMES_READ_PER_COLUMN * columns
+    std::vector<Summary> summaries = count < BLOCKS_READ_PER_COLUMN * framesPerBlock * columns
         ? SummariesFromFrames(columns, first, count, std::min(last, summarized), code)
         : SummariesFromBlocks(columns, first, count, summarized, code);
     if (last > summarized)
@@ -502,13 +561,16 @@ std::vector<Summary> CRecording::SummariesFromBlocks(int columns, std::int64_t f
 {
     std::vector<Summary> summaries(static_cast<std::size_t>(columns), EMPTY_SUMMARY);
     std::vector<std::int64_t> cutBlocks;
-    const auto noteCut = [&](std::int64_t frame) {
-        const std::int64_t block = frame / BLOCK_FRAMES;
-        if (frame % BLOCK_FRAMES != 0 && (cutBlocks.empty() || cutBlocks.back() != block))
-            cutBlocks.push_back(block);
-    };
+    // The frames [first, end) of each cut block that are to be read.
+    std::vector<std::pair<std::int64_t, std::int64_t>> cutFrames;
     {
         const std::lock_guard lock(m_mutex);
+        const auto noteCut = [&](std::int64_t frame) {
+            const std::int64_t block = BlockOf(frame);
+            if (block >= 0 && frame != m_blockStarts[static_cast<std::uint64_t>(block)].firstFrame
+                && frame < BlockEnd(block) && (cutBlocks.empty() || cutBlocks.back() != block))
+                cutBlocks.push_back(block);
+        };
         for (int column = 0; column < columns; ++column) {
             const std::int64_t start = ColumnStart(first, count, columns, column);
             const std::int64_t end
@@ -517,18 +579,18 @@ std::vector<Summary> CRecording::SummariesFromBlocks(int columns, std::int64_t f
                 break;
             noteCut(start);
             noteCut(end);
-            const std::int64_t firstWhole = (start + BLOCK_FRAMES - 1) / BLOCK_FRAMES;
-            const std::int64_t lastWhole = end / BLOCK_FRAMES;
+            const std::int64_t firstWhole = BlocksBefore(start);
+            const std::int64_t lastWhole = BlocksEndingBy(end);
             if (firstWhole < lastWhole)
                 summaries[static_cast<std::size_t>(column)] = BlocksSummary(firstWhole, lastWhole);
         }
-        std::erase_if(cutBlocks, [&](std::int64_t block) {
-            return CutBlockChangesNothing(summaries, block, first, count, summarized);
-        });
+        for (const std::int64_t block : cutBlocks) {
+            if (!CutBlockChangesNothing(summaries, block, first, count, summarized))
+                cutFrames.emplace_back(m_blockStarts[static_cast<std::uint64_t>(block)].firstFrame,
+                                       std::min(summarized, BlockEnd(block)));
+        }
     }
-    for (const std::int64_t block : cutBlocks) {
-        const std::int64_t blockStart = block * BLOCK_FRAMES;
-        const std::int64_t blockEnd = std::min(summarized, blockStart + BLOCK_FRAMES);
+    for (const auto &[blockStart, blockEnd] : cutFrames) {
         ForEachFrame(blockStart, blockEnd - blockStart, [&](const RecordedFrame &frame) {
             const std::int64_t offset = frame.number - first;
             if (offset >= 0 && offset < count)
@@ -545,14 +607,15 @@ bool CRecording::CutBlockChangesNothing(const std::vector<Summary> &summaries, s
                                         std::int64_t first, std::int64_t count,
                                         std::int64_t summarized) const
 {
-    const std::int64_t blockStart = block * BLOCK_FRAMES;
-    if (blockStart + BLOCK_FRAMES > summarized)
+    const std::int64_t blockStart = m_blockStarts[static_cast<std::uint64_t>(block)].firstFrame;
+    const std::int64_t blockEnd = BlockEnd(block);
+    if (blockEnd > summarized)
         return false;
     const Summary &own = m_levels[0][static_cast<std::uint64_t>(block)];
     const int columns = static_cast<int>(summaries.size());
     const std::size_t firstColumn = ColumnOf(std::max(blockStart, first) - first, count, columns);
     const std::size_t lastColumn
-        = ColumnOf(std::min(blockStart + BLOCK_FRAMES, first + count) - 1 - first, count, columns);
+        = ColumnOf(std::min(blockEnd, first + count) - 1 - first, count, columns);
     for (std::size_t column = firstColumn; column <= lastColumn; ++column) {
         const Summary &whole = summaries[column];
         if ((own.flags & ~whole.flags) != 0)
@@ -605,26 +668,63 @@ std::vector<RecordedFrame> CRecording::Frames(std::int64_t first, std::int64_t c
 template<typename Visit>
 void CRecording::ForEachFrame(std::int64_t first, std::int64_t count, Visit &&visit) const
 {
-    std::int64_t startEntry;
+    BlockStart start;
+    // What the frames take at most: as many of the longest form, and no more than up to the
+    // block after the last, where there is one.
+    std::int64_t span;
     {
         const std::lock_guard lock(m_mutex);
         count = std::min(count, m_frameCount - first);
         if (first < 0 || count <= 0)
             return;
-        startEntry = m_blockStarts[static_cast<std::uint64_t>(first / BLOCK_FRAMES)];
+        start = m_blockStarts[static_cast<std::uint64_t>(BlockOf(first))];
+        span = (first + count - start.firstFrame) * CFrameScanner::FRAME_LENGTH[3];
+        const auto after = static_cast<std::uint64_t>(BlockOf(first + count - 1) + 1);
+        if (after < m_blockStarts.Size())
+            span = std::min(span, PositionOf(m_blockStarts[after].entry) - PositionOf(start.entry));
     }
     const std::int64_t end = first + count;
-    std::int64_t number = first / BLOCK_FRAMES * BLOCK_FRAMES;
     const std::size_t pieceSize = std::min(
         m_pieceSize,
-        std::clamp(static_cast<std::size_t>(end - number) * CFrameScanner::FRAME_LENGTH[3],
-                   FRAME_READ_PIECE_MIN, FRAME_READ_PIECE_MAX));
-    CFrameScanner scanner = ScannerFrom(m_fd, startEntry, pieceSize);
-    while (number < end && scanner.Next()) {
+        std::clamp(static_cast<std::size_t>(span), FRAME_READ_PIECE_MIN, FRAME_READ_PIECE_MAX));
+    for (std::optional<BlockStart> from = start; from;)
+        from = ReadFramesFrom(*from, first, end, pieceSize, visit);
+}
+
+// Reads on from a block's start until frame `end`, or until the next frame is the first of a
+// block that starts past the bytes read: skipped bytes lie before it, and it is returned to be
+// read from its own start rather than through them.
+template<typename Visit>
+std::optional<CRecording::BlockStart>
+CRecording::ReadFramesFrom(BlockStart from, std::int64_t first, std::int64_t end,
+                           std::size_t pieceSize, Visit &visit) const
+{
+    CFrameScanner scanner = ScannerFrom(m_fd, from.entry, pieceSize);
+    std::int64_t number = from.firstFrame;
+    std::optional<BlockStart> next;
+    while (number < end && !next && scanner.Next()) {
         for (const ScannedFrame &scanned : scanner.Frames()) {
             if (number >= first && number < end)
                 visit(RecordedFrameOf(scanned, number));
             ++number;
         }
+        if (number < end)
+            next = BlockPastRead(number, scanner.BytesRead());
     }
+    m_bytesReadBack += scanner.BytesRead() - PositionOf(from.entry);
+    return next;
+}
+
+// The start of the block whose first frame is `frame`, when it lies past `bytesRead`.
+std::optional<CRecording::BlockStart> CRecording::BlockPastRead(std::int64_t frame,
+                                                                std::int64_t bytesRead) const
+{
+    const std::lock_guard lock(m_mutex);
+    const std::int64_t block = BlockOf(frame);
+    if (block < 0)
+        return std::nullopt;
+    const BlockStart start = m_blockStarts[static_cast<std::uint64_t>(block)];
+    if (start.firstFrame != frame || PositionOf(start.entry) <= bytesRead)
+        return std::nullopt;
+    return start;
 }

@@ -8,17 +8,19 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 // A log file of device frames opened for looking back, of any length. A thread of its own reads
 // the file once from start to end with the live graph's frame rules (a frame split across two
-// reads is still one frame) and keeps, for every block of BLOCK_FRAMES frames, where its first
-// frame starts and what its frames span on the plot at the chosen bit length, with coarser levels
-// over groups of blocks. Frames themselves are never kept: they are read back from the file when
-// asked for, starting at their block. The file is read with pread only, never mapped, so a file
-// that grows or is cut while open is read as it stands.
+// reads is still one frame) and cuts it into blocks of about BLOCK_BYTES of the file each. It
+// keeps, per block, where its first frame starts, that frame's number and what its frames span on
+// the plot at the chosen bit length, with coarser levels over groups of blocks; so the index takes
+// the same share of any file, whatever the form of its frames. Frames themselves are never kept:
+// they are read back from the file when asked for, starting at their block. The file is read with
+// pread only, never mapped, so a file that grows or is cut while open is read as it stands.
 //
 // Every public member may be called from any thread; the scan publishes what it found under a
 // lock, and the callback given to SetOnProgress runs on the scan's thread.
@@ -49,7 +51,10 @@ struct FrameStretch
 class CRecording
 {
 public:
-    static constexpr std::int64_t BLOCK_FRAMES = 64;
+    // A block ends before the first frame that starts this many bytes or more after its own
+    // first frame. At about 31 bytes a block the index takes 1.5 % of the file. Bytes skipped
+    // in a longer stretch always lie between two blocks, so a read back never passes through them.
+    static constexpr std::int64_t BLOCK_BYTES = 2048;
     static constexpr std::size_t READ_PIECE_SIZE = 1 << 20;
 
     // `pieceSize` is how much one read of the scan takes.
@@ -89,6 +94,11 @@ public:
     // The frames [first, first + count) that are known, read back from the file.
     std::vector<RecordedFrame> Frames(std::int64_t first, std::int64_t count) const;
 
+    // What the entries of the file's index take in memory, in bytes.
+    std::int64_t IndexBytes() const;
+    // The bytes read from the file so far to answer Frames and Stretches.
+    std::int64_t BytesReadBack() const;
+
     // Called on the scan's thread each time more is known and when the scan completes.
     void SetOnProgress(std::function<void()> onProgress);
 
@@ -101,6 +111,13 @@ public:
     };
 
 private:
+    // Where a block's first frame starts, times two, plus one when bytes were skipped before it;
+    // and that frame's number.
+    struct BlockStart
+    {
+        std::int64_t entry;
+        std::int64_t firstFrame;
+    };
     struct PendingBlock;
     // A few kilobytes read at one place of a large file for the overview before the scan: the
     // frame number that its first frame is estimated to have, and what its frames span.
@@ -117,7 +134,11 @@ private:
     void RunJob(std::int64_t firstBlock, std::int32_t code);
     void Publish(std::int64_t firstBlock, const std::vector<PendingBlock> &blocks,
                  std::int64_t frameEnd, std::int64_t bytesRead, std::int64_t framesEnd);
-    void UpdateLevels(std::int64_t changedBlock);
+    void UpdateLevels(std::int64_t changedBlock, std::int64_t validBlocks);
+    std::int64_t BlocksBefore(std::int64_t frame) const;
+    std::int64_t BlockOf(std::int64_t frame) const;
+    std::int64_t BlockEnd(std::int64_t block) const;
+    std::int64_t BlocksEndingBy(std::int64_t frame) const;
     Summary BlocksSummary(std::int64_t first, std::int64_t last) const;
     std::vector<Summary> SummariesFromFrames(int columns, std::int64_t first, std::int64_t count,
                                              std::int64_t end, std::int32_t code) const;
@@ -128,6 +149,10 @@ private:
                                 std::int64_t summarized) const;
     template<typename Visit>
     void ForEachFrame(std::int64_t first, std::int64_t count, Visit &&visit) const;
+    template<typename Visit>
+    std::optional<BlockStart> ReadFramesFrom(BlockStart from, std::int64_t first, std::int64_t end,
+                                             std::size_t pieceSize, Visit &visit) const;
+    std::optional<BlockStart> BlockPastRead(std::int64_t frame, std::int64_t bytesRead) const;
 
     const std::string m_path;
     const std::size_t m_pieceSize;
@@ -135,8 +160,7 @@ private:
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
-    // Each block's first frame position, times two, plus one when bytes were skipped before it.
-    CBlockArray<std::int64_t, 4096> m_blockStarts;
+    CBlockArray<BlockStart, 4096> m_blockStarts;
     // Level 0 summarizes each block, level k each group of SUMMARY_FAN_OUT entries of level k-1.
     std::vector<CBlockArray<Summary, 4096>> m_levels;
     std::int64_t m_frameCount = 0;
@@ -156,5 +180,6 @@ private:
     std::function<void()> m_onProgress;
 
     std::atomic<bool> m_abandon {false}; // the running job is to stop at its next piece
+    mutable std::atomic<std::int64_t> m_bytesReadBack {0};
     std::thread m_thread;
 };

@@ -28,6 +28,14 @@ void Append(const std::string &name, const std::string &text)
     std::ofstream(name, std::ios::binary | std::ios::app) << text;
 }
 
+std::string Repeated(const std::string &frame, std::int64_t count)
+{
+    std::string text;
+    for (std::int64_t i = 0; i < count; ++i)
+        text += frame;
+    return text;
+}
+
 struct ExpectedFrame
 {
     std::int64_t bytePosition;
@@ -117,7 +125,9 @@ RandomLog MakeRandomLog(int frameCount, unsigned seed, unsigned garbageOneIn = 5
     RandomLog log;
     for (int i = 0; i < frameCount; ++i) {
         const bool garbage = random() % garbageOneIn == 0;
-        for (unsigned n = garbage ? 1 + random() % 40 : 0; n > 0; --n)
+        // One stretch of garbage in ten is a few kilobytes long, as from a line left open.
+        const unsigned longest = random() % 10 == 0 ? 8000 : 40;
+        for (unsigned n = garbage ? 1 + random() % longest : 0; n > 0; --n)
             log.text += garbageBytes[random() % garbageBytes.size()];
         RecordedFrame frame {i,
                              static_cast<std::int64_t>(log.text.size()),
@@ -316,20 +326,14 @@ TEST(Recording, ReloadReadsOnWhereAGrowingFileEndedAndStartsOverWhenItShrank)
 TEST(Recording, ReloadRescansAFileWrittenAnewInPlace)
 {
     const CTempWorkDir workDir;
-    const auto frames = [](const char *frame, int count) {
-        std::string text;
-        for (int i = 0; i < count; ++i)
-            text += frame;
-        return text;
-    };
-    WriteBytes("log", Bytes(frames("X0100\r\n", 3000)));
+    WriteBytes("log", Bytes(Repeated("X0100\r\n", 3000)));
     CRecording recording("log");
     std::string failure;
     ASSERT_TRUE(recording.Open(failure)) << failure;
     recording.WaitForScan();
     for (const int count : {3000, 2000, 4000}) {
         SCOPED_TRACE(count);
-        WriteBytes("log", Bytes(frames("X0200\r\n", count)));
+        WriteBytes("log", Bytes(Repeated("X0200\r\n", count)));
         recording.Reload();
         recording.WaitForScan();
         ASSERT_EQ(recording.FrameCount(), count);
@@ -338,10 +342,80 @@ TEST(Recording, ReloadRescansAFileWrittenAnewInPlace)
         ASSERT_EQ(whole.size(), 1u);
         EXPECT_EQ(whole[0].channel[0].low, 62);
         EXPECT_EQ(whole[0].channel[0].high, 62);
-        WriteBytes("log", Bytes(frames("X0100\r\n", count)));
+        WriteBytes("log", Bytes(Repeated("X0100\r\n", count)));
         recording.Reload();
         recording.WaitForScan();
     }
+}
+
+// A megabyte of bytes that belong to no frame lies between ten frames and ten more: a read back
+// of frames after it, or on both sides of it, or the repaint of them all, does not read through it.
+TEST(Recording, ReadsFramesBackWithoutReadingThroughAStrayStretch)
+{
+    const CTempWorkDir workDir;
+    constexpr std::int64_t STRAY = 1'000'000;
+    WriteBytes("log",
+               Bytes(Repeated("X0001Y0002Z0003\r\n", 10) + Repeated("X0?\n", STRAY / 4)
+                     + Repeated("X0ABC\r\n", 10)));
+    CRecording recording("log");
+    std::string failure;
+    ASSERT_TRUE(recording.Open(failure)) << failure;
+    recording.WaitForScan();
+    ASSERT_EQ(recording.FrameCount(), 20);
+    const std::int64_t after = 170 + STRAY; // the first frame after the stretch
+    struct Readout
+    {
+        std::int64_t first;
+        std::vector<ExpectedFrame> frames;
+    };
+    for (const Readout &readout : {Readout {15, {{after + 35, "0ABC", false}}},
+                                   Readout {8,
+                                            {{136, "000100020003", false},
+                                             {153, "000100020003", false},
+                                             {after, "0ABC", true},
+                                             {after + 7, "0ABC", false}}}}) {
+        const std::int64_t before = recording.BytesReadBack();
+        const std::vector<RecordedFrame> frames
+            = recording.Frames(readout.first, static_cast<std::int64_t>(readout.frames.size()));
+        EXPECT_LT(recording.BytesReadBack() - before, STRAY / 100) << readout.first;
+        ASSERT_EQ(frames.size(), readout.frames.size());
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            EXPECT_EQ(frames[i].bytePosition, readout.frames[i].bytePosition);
+            EXPECT_EQ(DigitsOf(frames[i]), readout.frames[i].digits);
+            EXPECT_EQ(frames[i].afterSkippedBytes, readout.frames[i].afterSkippedBytes);
+        }
+    }
+    // At 12 bit X 0001 plots at 0 and 0ABC at 335; the stretch marks the first column after it.
+    const std::int64_t before = recording.BytesReadBack();
+    const std::vector<FrameStretch> halves = recording.Stretches(0, 20, 2);
+    EXPECT_LT(recording.BytesReadBack() - before, STRAY / 100);
+    ASSERT_EQ(halves.size(), 2u);
+    EXPECT_EQ(halves[0].channel[0].high, 0);
+    EXPECT_FALSE(halves[0].malformed);
+    EXPECT_EQ(halves[1].channel[0].low, 335);
+    EXPECT_TRUE(halves[1].malformed);
+}
+
+// Whatever the form of its frames, a log's index takes the same share of it, and no more than
+// the 2 % of a file's size that the viewer may spend beyond its first 100 MB.
+TEST(Recording, IndexTakesTheSameShareOfALogWhateverItsFrames)
+{
+    const CTempWorkDir workDir;
+    std::vector<double> shares;
+    for (const std::string frame : {"X07FF\r\n", "X07FFY0801\r\n", "X07FFY0801Z0ABC\r\n"}) {
+        const std::int64_t count = 1'000'000 / static_cast<std::int64_t>(frame.size());
+        WriteBytes("log", Bytes(Repeated(frame, count)));
+        CRecording recording("log");
+        std::string failure;
+        ASSERT_TRUE(recording.Open(failure)) << failure;
+        recording.WaitForScan();
+        ASSERT_EQ(recording.FrameCount(), count);
+        shares.push_back(static_cast<double>(recording.IndexBytes())
+                         / static_cast<double>(recording.FileSize()));
+        EXPECT_LE(shares.back(), 0.02) << frame.size() << "-byte frames";
+    }
+    const auto [least, most] = std::minmax_element(shares.begin(), shares.end());
+    EXPECT_LT(*most / *least, 1.05);
 }
 
 // Nothing but a regular file is read: a FIFO without a writer would block the open, /dev/zero
