@@ -100,10 +100,11 @@ std::function<void()> ReplaceFileWithDirectory()
 
 TEST_F(SettingsFile, UnwritableTargetIsLeftAsItWasWithoutTemporaryFile)
 {
-    const UnwritableCase cases[] = {
+    std::vector<UnwritableCase> cases = {
         {"read-only file", MakeFileReadOnly},
         {"directory in the way", ReplaceFileWithDirectory},
     };
+    cases.insert(cases.end(), SYSTEM_UNWRITABLE_CASES.begin(), SYSTEM_UNWRITABLE_CASES.end());
     for (const UnwritableCase &row : cases) {
         SCOPED_TRACE(row.name);
         ExpectSaveRefused(row.arrange);

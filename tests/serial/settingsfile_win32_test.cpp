@@ -14,9 +14,8 @@ std::function<void()> HoldFileOpen()
     return [file] { CloseHandle(file); };
 }
 
-TEST_F(SettingsFile, FileHeldByAnotherProgramIsLeftAsItWas)
-{
-    ExpectSaveRefused(HoldFileOpen);
-}
-
 } // namespace
+
+const std::vector<UnwritableCase> SYSTEM_UNWRITABLE_CASES = {
+    {"held open by another program", HoldFileOpen},
+};

@@ -63,6 +63,9 @@ struct UnwritableCase
     Arrangement arrange;
 };
 
+// What only this system can arrange, beside the cases that both can.
+extern const std::vector<UnwritableCase> SYSTEM_UNWRITABLE_CASES;
+
 // Saves over the default record after arrange; the save fails, the old entry stays as it was,
 // and no temporary file is left.
 inline void ExpectSaveRefused(const Arrangement &arrange)
