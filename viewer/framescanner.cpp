@@ -1,8 +1,8 @@
 #include "framescanner.h"
 
-#include <cerrno>
+#include "recordingfile.h"
+
 #include <cstring>
-#include <unistd.h>
 
 namespace {
 
@@ -58,9 +58,9 @@ int FrameChannels(const char *p, std::size_t available, bool atEnd)
 
 } // namespace
 
-CFrameScanner::CFrameScanner(int fd, std::int64_t start, std::size_t pieceSize,
+CFrameScanner::CFrameScanner(const CRecordingFile &file, std::int64_t start, std::size_t pieceSize,
                              bool afterSkippedBytes)
-    : m_fd(fd)
+    : m_file(file)
     , m_pieceSize(pieceSize)
     , m_buffer(pieceSize + DECISIVE_LENGTH)
     , m_bufferStart(start)
@@ -84,12 +84,9 @@ bool CFrameScanner::Next()
     m_bufferStart = m_parsePosition;
     m_readPosition = m_parsePosition + static_cast<std::int64_t>(carried);
 
-    ssize_t got;
-    do
-        got = pread(m_fd, m_buffer.data() + carried, m_pieceSize, m_readPosition);
-    while (got < 0 && errno == EINTR);
+    std::int64_t got = m_file.ReadAt(m_buffer.data() + carried, m_pieceSize, m_readPosition);
     if (got < 0) {
-        m_error = errno;
+        m_readFailed = true;
         got = 0;
     }
     m_bufferLength = carried + static_cast<std::size_t>(got);

@@ -4,12 +4,14 @@
 #include <cstdint>
 #include <vector>
 
+class CRecordingFile;
+
 // Finds the device's frames in a file with the live graph's rules: at each position the forms
 // XYZ, XY and X are tried in that order, a frame is recognised by its letters and its CR alone,
 // the place of its LF is passed over unexamined and any other byte is skipped one at a time.
 // The file is one stream: a frame that two reads cut in two is still one frame. A frame that
 // ends the file lacking only its LF counts; one lacking more is left for a later read, as the
-// file may still grow. Reads with pread, so scanners on the same descriptor may run on several
+// file may still grow. Reads at an offset, so scanners on the same file may run on several
 // threads.
 
 struct ScannedFrame
@@ -25,7 +27,8 @@ class CFrameScanner
 public:
     // Starts at `start`, which is taken to be a frame's first byte or a byte after one;
     // `afterSkippedBytes` says whether bytes were skipped just before it.
-    CFrameScanner(int fd, std::int64_t start, std::size_t pieceSize, bool afterSkippedBytes);
+    CFrameScanner(const CRecordingFile &file, std::int64_t start, std::size_t pieceSize,
+                  bool afterSkippedBytes);
 
     // Reads the next piece of the file and finds the frames it completes. False once the end of
     // the file (or a read error) was met by an earlier call.
@@ -35,15 +38,15 @@ public:
     std::int64_t BytesRead() const { return m_readPosition; }
     // The byte after the last frame found (after the place of its LF).
     std::int64_t FramesEnd() const { return m_framesEnd; }
-    // The errno of a failed read; 0 when none failed.
-    int Error() const { return m_error; }
+    // A read failed; the scan ended there.
+    bool ReadFailed() const { return m_readFailed; }
 
     static constexpr int FRAME_LENGTH[4] = {0, 7, 12, 17};
 
 private:
     void FindFrames(bool atEnd);
 
-    const int m_fd;
+    const CRecordingFile &m_file;
     const std::size_t m_pieceSize;
     std::vector<char> m_buffer;
     std::int64_t m_bufferStart; // the file offset of m_buffer[0]
@@ -53,6 +56,6 @@ private:
     std::int64_t m_framesEnd;
     bool m_skipped;
     bool m_atEnd = false;
-    int m_error = 0;
+    bool m_readFailed = false;
     std::vector<ScannedFrame> m_frames;
 };

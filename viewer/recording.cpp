@@ -5,11 +5,7 @@
 #include "texts.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -89,9 +85,10 @@ std::int64_t PositionOf(std::int64_t blockStartEntry)
     return blockStartEntry / 2;
 }
 
-CFrameScanner ScannerFrom(int fd, std::int64_t blockStartEntry, std::size_t pieceSize)
+CFrameScanner ScannerFrom(const CRecordingFile &file, std::int64_t blockStartEntry,
+                          std::size_t pieceSize)
 {
-    return CFrameScanner(fd, PositionOf(blockStartEntry), pieceSize, blockStartEntry % 2 != 0);
+    return CFrameScanner(file, PositionOf(blockStartEntry), pieceSize, blockStartEntry % 2 != 0);
 }
 
 template<typename T, std::size_t N>
@@ -120,18 +117,18 @@ std::size_t ColumnOf(std::int64_t offset, std::int64_t count, int columns)
 // reload mean that the file was written anew (a journal emptied by a clear and written again).
 constexpr std::int64_t FINGERPRINT_SPAN = 4096;
 
-std::string ReadAt(int fd, std::int64_t offset, std::int64_t length)
+std::string ReadAt(const CRecordingFile &file, std::int64_t offset, std::int64_t length)
 {
     std::string bytes(static_cast<std::size_t>(length), '\0');
-    const ssize_t got = pread(fd, bytes.data(), bytes.size(), offset);
-    bytes.resize(static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+    const std::int64_t got = file.ReadAt(bytes.data(), bytes.size(), offset);
+    bytes.resize(static_cast<std::size_t>(std::max<std::int64_t>(got, 0)));
     return bytes;
 }
 
-std::string Fingerprint(int fd, std::int64_t framesEnd)
+std::string Fingerprint(const CRecordingFile &file, std::int64_t framesEnd)
 {
     const std::int64_t span = std::min(FINGERPRINT_SPAN, framesEnd);
-    return ReadAt(fd, 0, span) + ReadAt(fd, framesEnd - span, span);
+    return ReadAt(file, 0, span) + ReadAt(file, framesEnd - span, span);
 }
 
 } // namespace
@@ -157,31 +154,20 @@ CRecording::~CRecording()
     m_changed.notify_all();
     if (m_thread.joinable())
         m_thread.join();
-    if (m_fd >= 0)
-        close(m_fd);
 }
 
-// Only a regular file has an end and stays put while it is read: a FIFO's open would wait for a
-// writer and its reads for bytes, a device such as /dev/zero never ends, and a folder opens but
-// cannot be read. The open does not wait, so nothing blocks before the file is looked at.
+// Only a regular file has an end and stays put while it is read: a FIFO's reads would wait for
+// bytes and a device such as /dev/zero never ends.
 bool CRecording::Open(std::string &failure)
 {
-    m_fd = open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    struct stat status = {};
-    const bool opened = m_fd >= 0 && fstat(m_fd, &status) == 0;
-    if (!opened || !S_ISREG(status.st_mode)) {
-        const std::string reason = !opened ? std::strerror(errno)
-            : S_ISDIR(status.st_mode)      ? std::strerror(EISDIR)
-                                           : Strings::LOG_NOT_A_FILE;
+    std::string reason;
+    if (!m_file.Open(m_path, reason)) {
         failure = std::string(Strings::LOG_CANNOT_OPEN) + "：" + reason;
-        if (m_fd >= 0)
-            close(m_fd);
-        m_fd = -1;
         return false;
     }
     {
         const std::lock_guard lock(m_mutex);
-        m_fileSize = status.st_size;
+        m_fileSize = m_file.Size();
         QueueJob(0);
     }
     m_thread = std::thread(&CRecording::ScanLoop, this);
@@ -190,15 +176,15 @@ bool CRecording::Open(std::string &failure)
 
 void CRecording::Reload()
 {
-    struct stat status = {};
-    if (m_fd < 0 || fstat(m_fd, &status) != 0)
+    const std::int64_t size = m_file.Size();
+    if (size < 0)
         return;
     const std::lock_guard lock(m_mutex);
-    m_fileSize = status.st_size;
+    m_fileSize = size;
     // The samples were of the file as it stood; the scan from the last block is quick.
     m_samples.clear();
     // A file cut shorter, or written anew, is scanned again from its start.
-    if (m_fileSize < m_framesEnd || Fingerprint(m_fd, m_framesEnd) != m_fingerprint) {
+    if (m_fileSize < m_framesEnd || Fingerprint(m_file, m_framesEnd) != m_fingerprint) {
         m_blockStarts.Clear();
         m_levels.clear();
         m_frameCount = m_summarizedFrames = m_framesEnd = 0;
@@ -214,7 +200,7 @@ void CRecording::SetBitLengthCode(std::int32_t code)
         return;
     m_code = code;
     m_summarizedFrames = 0;
-    if (m_fd >= 0)
+    if (m_file.IsOpen())
         QueueJob(0);
 }
 
@@ -245,7 +231,7 @@ bool CRecording::ScanComplete() const
 void CRecording::WaitForScan() const
 {
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_complete || m_closing || m_fd < 0; });
+    m_changed.wait(lock, [this] { return m_complete || m_closing || !m_file.IsOpen(); });
 }
 
 std::int64_t CRecording::FrameCount() const
@@ -306,7 +292,7 @@ void CRecording::ScanLoop()
         RunJob(firstBlock, code);
         lock.lock();
         if (m_pendingBlock < 0 && !m_closing) {
-            m_fingerprint = Fingerprint(m_fd, m_framesEnd);
+            m_fingerprint = Fingerprint(m_file, m_framesEnd);
             m_complete = true;
             m_changed.notify_all();
             const std::function<void()> onProgress = m_onProgress;
@@ -333,7 +319,7 @@ void CRecording::RunJob(std::int64_t firstBlock, std::int32_t code)
     }
     if (firstBlock == 0)
         SampleOverview(code);
-    CFrameScanner scanner = ScannerFrom(m_fd, start.entry, m_pieceSize);
+    CFrameScanner scanner = ScannerFrom(m_file, start.entry, m_pieceSize);
     std::int64_t frameEnd = start.firstFrame;
     std::vector<PendingBlock> pending;
     std::int64_t pendingFirst = firstBlock;
@@ -374,7 +360,7 @@ void CRecording::SampleOverview(std::int32_t code)
     std::int64_t frameBytes = 0;
     for (int i = 0; i < OVERVIEW_SAMPLES && !m_abandon; ++i) {
         const std::int64_t offset = size * i / OVERVIEW_SAMPLES;
-        CFrameScanner scanner(m_fd, offset, OVERVIEW_SAMPLE_BYTES, false);
+        CFrameScanner scanner(m_file, offset, OVERVIEW_SAMPLE_BYTES, false);
         scanner.Next();
         Summary summary = EMPTY_SUMMARY;
         for (const ScannedFrame &scanned : scanner.Frames())
@@ -699,7 +685,7 @@ std::optional<CRecording::BlockStart>
 CRecording::ReadFramesFrom(BlockStart from, std::int64_t first, std::int64_t end,
                            std::size_t pieceSize, Visit &visit) const
 {
-    CFrameScanner scanner = ScannerFrom(m_fd, from.entry, pieceSize);
+    CFrameScanner scanner = ScannerFrom(m_file, from.entry, pieceSize);
     std::int64_t number = from.firstFrame;
     std::optional<BlockStart> next;
     while (number < end && !next && scanner.Next()) {

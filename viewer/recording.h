@@ -1,6 +1,7 @@
 #pragma once
 
 #include "blockarray.h"
+#include "recordingfile.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -19,8 +20,8 @@
 // keeps, per block, where its first frame starts, that frame's number and what its frames span on
 // the plot at the chosen bit length, with coarser levels over groups of blocks; so the index takes
 // the same share of any file, whatever the form of its frames. Frames themselves are never kept:
-// they are read back from the file when asked for, starting at their block. The file is read with
-// pread only, never mapped, so a file that grows or is cut while open is read as it stands.
+// they are read back from the file when asked for, starting at their block. The file is read at an
+// offset only, never mapped, so a file that grows or is cut while open is read as it stands.
 //
 // Every public member may be called from any thread; the scan publishes what it found under a
 // lock, and the callback given to SetOnProgress runs on the scan's thread.
@@ -156,7 +157,7 @@ private:
 
     const std::string m_path;
     const std::size_t m_pieceSize;
-    int m_fd = -1;
+    CRecordingFile m_file;
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;

@@ -7,14 +7,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
-#include <utility>
 #include <vector>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -416,27 +412,6 @@ TEST(Recording, IndexTakesTheSameShareOfALogWhateverItsFrames)
     }
     const auto [least, most] = std::minmax_element(shares.begin(), shares.end());
     EXPECT_LT(*most / *least, 1.05);
-}
-
-// Nothing but a regular file is read: a FIFO without a writer would block the open, /dev/zero
-// would never end.
-TEST(Recording, OpenFailsWithTheReasonForAnythingButAFile)
-{
-    const CTempWorkDir workDir;
-    std::filesystem::create_directory("folder");
-    ASSERT_EQ(mkfifo("fifo", 0600), 0);
-    for (const auto &[path, reason] : {std::pair {"missing.log", "No such file or directory"},
-                                       {"folder", "Is a directory"},
-                                       {"fifo", "通常のファイルではありません"},
-                                       {"/dev/zero", "通常のファイルではありません"}}) {
-        SCOPED_TRACE(path);
-        CRecording recording(path);
-        std::string failure;
-        EXPECT_FALSE(recording.Open(failure));
-        EXPECT_EQ(failure, std::string("ログファイルがオープンできません：") + reason);
-        recording.WaitForScan();
-        EXPECT_EQ(recording.FrameCount(), 0);
-    }
 }
 
 } // namespace
