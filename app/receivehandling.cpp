@@ -41,7 +41,7 @@ void CMonitorDlg::OnReceiveError()
 void CMonitorDlg::ParseFrames(const QByteArray &block)
 {
     m_frames.Parse(block.constData(), static_cast<int>(block.size()), m_samples);
-    // The traces are painted over the grid; the plot repaints where they have changed.
+    DrawGrid();
     DrawTraces();
 }
 

@@ -6,7 +6,6 @@
 #include <QLine>
 #include <QPainter>
 #include <QPen>
-#include <QRegion>
 #include <QStaticText>
 
 #include <algorithm>
@@ -30,7 +29,6 @@ constexpr int VERTICAL_LINE_COUNT = (GRID_RIGHT - GRID_LEFT) / GRID_STEP + 1;
 static_assert(PLOT_CLIENT_MIN_WIDTH == GRID_RIGHT + 1 && PLOT_CLIENT_MIN_HEIGHT == GRID_BOTTOM + 1);
 
 constexpr int SAMPLE_SPACING = 2;
-constexpr int TRACE_STRIP_SLOTS = 32;
 // One pixel above the top grid line is still drawn.
 constexpr std::int32_t MAX_DRAWABLE_VALUE = 501;
 // Far beyond anything the parser stores (a few thousand at most); keeps a corrupted first slot,
@@ -120,41 +118,6 @@ int TraceSegments(const std::int32_t *channel, QLine *segments)
     return slot;
 }
 
-// The pixels a segment may colour: a square cap covers its end points, and a pixel more on every
-// side keeps a repaint of the area clear of the rasteriser's rounding at its edges.
-QRect SegmentArea(const QLine &segment)
-{
-    return QRect(QPoint(std::min(segment.x1(), segment.x2()), std::min(segment.y1(), segment.y2())),
-                 QPoint(std::max(segment.x1(), segment.x2()), std::max(segment.y1(), segment.y2())))
-        .adjusted(-1, -1, 1, 1);
-}
-
-// Adds the areas where a channel's traces differ to `changed`, one per strip of TRACE_STRIP_SLOTS
-// slots: a trace that moves a little only needs the pixels around it repainted, not the height
-// between its lowest and highest sample.
-void AddChangedChannelArea(const std::int32_t *before, const std::int32_t *after, QRegion &changed)
-{
-    std::array<QLine, SWEEP_LENGTH> old;
-    std::array<QLine, SWEEP_LENGTH> now;
-    const int oldCount = TraceSegments(before, old.data());
-    const int newCount = TraceSegments(after, now.data());
-    const int drawn = std::max(oldCount, newCount);
-    for (int strip = 0; strip < drawn; strip += TRACE_STRIP_SLOTS) {
-        QRect area;
-        for (int slot = strip; slot < std::min(drawn, strip + TRACE_STRIP_SLOTS); ++slot) {
-            const bool inOld = slot < oldCount;
-            const bool inNew = slot < newCount;
-            if (inOld && inNew && old[slot] == now[slot])
-                continue;
-            if (inOld)
-                area |= SegmentArea(old[slot]);
-            if (inNew)
-                area |= SegmentArea(now[slot]);
-        }
-        changed += area;
-    }
-}
-
 void EraseGraphArea(QPainter &painter, const QSize &clientSize)
 {
     painter.fillRect(QRect(QPoint(0, 0), clientSize)
@@ -223,16 +186,6 @@ void RenderTraces(QPainter &painter, const QRect &client, const SampleBuffers &s
         DrawTrace(painter, samples.y, pens.y);
         DrawTrace(painter, samples.z, pens.z);
     });
-}
-
-QRegion ChangedTraceArea(const QRect &client, const SampleBuffers &before,
-                         const SampleBuffers &after)
-{
-    QRegion changed;
-    AddChangedChannelArea(before.x, after.x, changed);
-    AddChangedChannelArea(before.y, after.y, changed);
-    AddChangedChannelArea(before.z, after.z, changed);
-    return changed.translated(client.topLeft()) & client;
 }
 
 QPen MakeTracePen(TraceChannel channel)

@@ -4,7 +4,6 @@ class QFont;
 class QPainter;
 class QPen;
 class QRect;
-class QRegion;
 class QStaticText;
 struct SampleBuffers;
 
@@ -42,12 +41,6 @@ void RenderPlot(QPainter &painter, const QRect &client, const SampleBuffers &sam
 void RenderPlotBackground(QPainter &painter, const QRect &client, const PlotPens &pens);
 void RenderTraces(QPainter &painter, const QRect &client, const SampleBuffers &samples,
                   const PlotPens &pens);
-
-// Where in the client the traces of `after` differ from those of `before`: per channel, the
-// area of every segment that one of them draws and the other does not draw alike. Painting the
-// traces of `after` over the background there turns the picture of `before` into theirs.
-QRegion ChangedTraceArea(const QRect &client, const SampleBuffers &before,
-                         const SampleBuffers &after);
 
 // The font of the value labels and the legends: a plain monospaced face, so that the labels'
 // leading blanks line them up, small enough that four characters fit left of the grid.

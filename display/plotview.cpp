@@ -3,7 +3,6 @@
 #include "plotrenderer.h"
 
 #include <QEvent>
-#include <QPaintEvent>
 #include <QPainter>
 #include <qdrawutil.h>
 
@@ -29,46 +28,23 @@ CPlotView::CPlotView(const SampleBuffers &samples, const PlotPens &pens, QWidget
 void CPlotView::ShowGrid()
 {
     m_bTracesShown = false;
-    Repaint(rect());
+    update();
 }
 
 void CPlotView::ShowTraces()
 {
-    if (m_bTracesShown && m_paintedTraces) {
-        Repaint(ChangedTraceArea(contentsRect(), m_painted, m_samples));
-        return;
-    }
     m_bTracesShown = true;
-    Repaint(rect());
+    update();
 }
 
-void CPlotView::Repaint(const QRegion &region)
-{
-    m_unpainted += region;
-    update(region);
-}
-
-void CPlotView::paintEvent(QPaintEvent *event)
+void CPlotView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    // A block copy of the changed part instead of the edge, the window's background and the
-    // graph's white area, two fills of the whole client, on every repaint.
-    const QPixmap &background = Background();
-    const qreal ratio = background.devicePixelRatio();
-    for (const QRect &area : event->region())
-        painter.drawPixmap(area, background,
-                           QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
+    // One block copy instead of the edge, the window's background and the graph's white area,
+    // two fills of the whole client, on every repaint.
+    painter.drawPixmap(0, 0, Background());
     if (m_bTracesShown)
         RenderTraces(painter, contentsRect(), m_samples, m_pens);
-    // A paint that left out part of what was asked (the view partly hidden) leaves the screen
-    // unknown, and the next traces are painted whole.
-    if ((m_unpainted - event->region()).isEmpty()) {
-        m_painted = m_samples;
-        m_paintedTraces = m_bTracesShown;
-    } else {
-        m_paintedTraces = false;
-    }
-    m_unpainted = QRegion();
 }
 
 void CPlotView::changeEvent(QEvent *event)

@@ -2,17 +2,16 @@
 
 #include <QFrame>
 #include <QPixmap>
-#include <QRegion>
 
 #include "plotrenderer.h"
-#include "samplebuffers.h"
+
+struct SampleBuffers;
 
 // The plotting area of the main window: a black frame inside a sunken edge, and inside it the
 // sweep graph of the main window's samples drawn with its pens, grid only or grid and traces. Every
 // paint draws the graph afresh from the samples, whether the program or the window system asked for
-// it: the traces are drawn over a copy of the unchanging rest. New samples repaint only where their
-// traces differ from those on screen. Lives on the main window's thread, which is also the only
-// one that writes the samples.
+// it: the traces are drawn over a copy of the unchanging rest. Lives on the main window's thread,
+// which is also the only one that writes the samples.
 class CPlotView : public QFrame
 {
     Q_OBJECT
@@ -33,16 +32,10 @@ protected:
 
 private:
     const QPixmap &Background();
-    void Repaint(const QRegion &region);
 
     const SampleBuffers &m_samples;
     PlotPens m_pens;
     bool m_bTracesShown = false;
     // The whole view as it is without traces, drawn once for its size and palette.
     QPixmap m_background;
-    // The samples as the screen shows them, and the part of the view asked to be repainted
-    // since; the traces shown are known only after a paint that covered that part.
-    SampleBuffers m_painted {};
-    bool m_paintedTraces = false;
-    QRegion m_unpainted;
 };

@@ -6,13 +6,9 @@
 #include <QImage>
 #include <QPen>
 #include <QPixmap>
-#include <QScreen>
 #include <QTest>
 
 #include <gtest/gtest.h>
-
-#include <functional>
-#include <vector>
 
 namespace {
 
@@ -139,44 +135,6 @@ TEST_F(PlotView, ShowingGridOrTracesRepaintsTheWidget)
     paints.count = 0;
     view.ShowGrid();
     EXPECT_TRUE(QTest::qWaitFor([&] { return paints.count > 0; }));
-}
-
-// New samples repaint only where the traces change; what the screen then shows must be what a
-// paint of the whole view shows: a spike, a trace cut short, one running on, the first slot.
-TEST_F(PlotView, RepaintsOfWhatChangedLeaveTheScreenAsAWholePaintWould)
-{
-    PaintCounter paints;
-    view.installEventFilter(&paints);
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    const auto onScreen = [&] {
-        return view.screen()
-            ->grabWindow(view.winId())
-            .toImage()
-            .convertToFormat(QImage::Format_RGB32);
-    };
-    const std::vector<std::function<void()>> changes = {
-        [&] { samples.x[40] = 400; },
-        [&] {
-            for (int slot = 60; slot < 100; ++slot)
-                samples.y[slot] = EMPTY_SAMPLE;
-        },
-        [&] {
-            for (int slot = 100; slot < 200; ++slot)
-                samples.z[slot] = 120;
-        },
-        [&] { samples.x[0] = 10; },
-    };
-    view.ShowTraces();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return paints.count > 0; }));
-    for (std::size_t change = 0; change < changes.size(); ++change) {
-        paints.count = 0;
-        changes[change]();
-        view.ShowTraces();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return paints.count > 0; })) << "change " << change;
-        EXPECT_EQ(onScreen(), view.grab().toImage().convertToFormat(QImage::Format_RGB32))
-            << "change " << change;
-    }
 }
 
 } // namespace
