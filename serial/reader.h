@@ -16,7 +16,9 @@ class QObject;
 // The reader thread: waits for bytes on the port, reads them in chunks of at most
 // READ_BUFFER_SIZE - 1 bytes, each ended by a pause of the read interval or by
 // CHUNK_HAND_OVER_TIME after its first byte, and posts each chunk to the main window as a
-// CReceivedDataEvent (WM_RECEIVED_DATA). A port that hangs up or fails (an unplugged adapter) is
+// CReceivedDataEvent (WM_RECEIVED_DATA). Within a chunk it lets the bytes gather for a few
+// milliseconds between reads, so that a fast line costs a few wake-ups a chunk, not one for every
+// piece the driver passes on. A port that hangs up or fails (an unplugged adapter) is
 // reported once, as a CPortLostEvent, and waited on no more. While bytes arrive, it looks at the
 // driver's line error counts at most once a LINE_ERROR_CHECK_PERIOD and posts them when they have
 // changed. It touches nothing else of the program. It waits in poll() on the port and on a wake-up

@@ -4,6 +4,7 @@
 //
 //   orvanta-bench-harness ORVANTA MINIMAL_READER            idle, latency, line rate
 //   orvanta-bench-harness ORVANTA MINIMAL_READER --soak     2 GB at 4,000,000 B/s
+//   orvanta-bench-harness ORVANTA MINIMAL_READER --line-rate  the line rate alone
 //
 // It works in the current directory, which should be empty: Orvanta's rs232c.ini and DATALOG/,
 // the COM1 link, the record sent.bin and the programs' output land there.
@@ -18,9 +19,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <stdexcept>
+#include <string>
 #include <thread>
 
 namespace {
@@ -398,18 +399,20 @@ void CloseAndCheckLogs(COrvantaUnderTest &program)
 
 int main(int argc, char **argv)
 {
-    if (argc < 3 || (argc == 4 && std::strcmp(argv[3], "--soak") != 0) || argc > 4) {
-        std::fprintf(stderr, "usage: %s ORVANTA MINIMAL_READER [--soak]\n", argv[0]);
+    const std::string option = argc == 4 ? argv[3] : "";
+    if (argc < 3 || argc > 4 || (argc == 4 && option != "--soak" && option != "--line-rate")) {
+        std::fprintf(stderr, "usage: %s ORVANTA MINIMAL_READER [--soak | --line-rate]\n", argv[0]);
         return 2;
     }
-    const bool soak = argc == 4;
     try {
         COrvantaUnderTest program(argv[1]);
-        if (soak) {
+        if (option == "--soak") {
             MeasureSoak(program, argv[2]);
         } else {
-            MeasureIdle(program);
-            MeasureLatency(program);
+            if (option.empty()) {
+                MeasureIdle(program);
+                MeasureLatency(program);
+            }
             MeasureLineRate(program, argv[2]);
         }
         CloseAndCheckLogs(program);
