@@ -10,7 +10,12 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
+
+// A missing file, a folder and what else this system has that is no file, with the reason that
+// an open of each gives.
+std::vector<std::pair<std::string, std::string>> MakeRefusedPaths();
 
 namespace {
 
@@ -412,6 +417,23 @@ TEST(Recording, IndexTakesTheSameShareOfALogWhateverItsFrames)
     }
     const auto [least, most] = std::minmax_element(shares.begin(), shares.end());
     EXPECT_LT(*most / *least, 1.05);
+}
+
+// Nothing but a regular file is read: a FIFO without a writer would block the open, a device
+// such as /dev/zero would never end. The rows, in the system's own words, come from the system's
+// test file, which makes what they name in the working directory.
+TEST(Recording, OpenFailsWithTheReasonForAnythingButAFile)
+{
+    const CTempWorkDir workDir;
+    for (const auto &[path, reason] : MakeRefusedPaths()) {
+        SCOPED_TRACE(path);
+        CRecording recording(path);
+        std::string failure;
+        EXPECT_FALSE(recording.Open(failure));
+        EXPECT_EQ(failure, "ログファイルがオープンできません：" + reason);
+        recording.WaitForScan();
+        EXPECT_EQ(recording.FrameCount(), 0);
+    }
 }
 
 } // namespace
