@@ -1,3 +1,4 @@
+#include "lineerrorsteps.h"
 #include "portconfig.h"
 #include "portlayer.h"
 #include "portsettings.h"
@@ -275,19 +276,8 @@ TEST(ReaderLineErrors, ChangedCountsAreReportedAtMostOnceASecond)
     ChunkCollector window;
     reader.StartReader(window.events());
 
-    struct Step
-    {
-        std::chrono::milliseconds at;
-        std::uint32_t overrun;
-        std::optional<std::uint32_t> reported;
-    };
-    // Counted since the open: 10 overruns were there before it.
-    const Step steps[] = {
-        {0ms, 11, 1},     {500ms, 12, {}},  {999ms, 13, {}},  {1000ms, 13, 3},
-        {2500ms, 13, {}}, {2600ms, 14, {}}, {3499ms, 14, {}}, {3500ms, 14, 4},
-    };
     std::size_t sent = 0;
-    for (const Step &step : steps) {
+    for (const LineErrorStep &step : LINE_ERROR_STEPS) {
         SCOPED_TRACE(step.at.count());
         now = 1000s + step.at;
         control->SetCounts(LineErrorCounts {step.overrun, 20 + 2, 30, 40 + 1});
