@@ -84,6 +84,25 @@ TEST_F(JournalMove, ALogThatCannotBeOpenedLeavesTheJournalAsItWas)
     EXPECT_EQ(ContentsOf(JOURNAL), "kept and more");
 }
 
+// A journal that cannot be read: the copy fails, and the log, the journal and the folder are as
+// they were.
+TEST(JournalCopy, ThatFailsLeavesLogAndJournalAsTheyWere)
+{
+    CTempWorkDir workDir;
+    fs::create_directory("DATALOG");
+    WriteFile(LOG, "earlier");
+    WriteFile(JOURNAL, "X0100\r\n");
+    std::uint64_t length = 0;
+    const FileHandle writeOnly = OpenLockedRegularFile(JOURNAL, 0, length);
+    ASSERT_NE(writeOnly, NO_FILE);
+    EXPECT_EQ(CopyJournalIntoLog(JOURNAL, writeOnly, length, "tail", LOG, RECORD, {}),
+              MoveResult::WriteFailed);
+    CloseFile(writeOnly);
+    EXPECT_EQ(ContentsOf(LOG), "earlier");
+    EXPECT_EQ(ContentsOf(JOURNAL), "X0100\r\n");
+    EXPECT_FALSE(fs::exists(RECORD));
+}
+
 // A journal that does not hold the whole text (a write of it failed) is not the text.
 TEST_F(JournalMove, AJournalShorterThanTheTextStaysWhereItIs)
 {
