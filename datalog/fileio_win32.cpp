@@ -196,7 +196,8 @@ void PutBackOver(const std::string &from, const std::string &to, FileHandle occu
     CloseFile(file);
 }
 
-// NTFS writes a file's entry with the file's own flush.
+// Windows has no flush of a folder: NTFS keeps its names in its own log, which a file's flush and
+// a write-through move commit.
 bool SyncDirectoryOf(const std::string &)
 {
     return true;
