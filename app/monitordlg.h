@@ -2,13 +2,13 @@
 
 #include "deviceidentity.h"
 #include "frameparser.h"
+#include "pacer.h"
 #include "portconfig.h"
 #include "portlayer.h"
 #include "portwatch.h"
 #include "reader.h"
 #include "receivedtext.h"
 #include "receivejournal.h"
-#include "repaintpacer.h"
 #include "samplebuffers.h"
 #include "textbinding.h"
 
@@ -133,13 +133,14 @@ private:
     void RecoverJournal();
     void StartReceiving();
     void OpenJournalForEmptyText();
-    void ParseFrames(const QByteArray &block);
     void KillRedrawTimer();
     void TakeChunksHandedOver();
     LogWriteResult LogAndClearDisplay();
     LogWriteResult WriteTextToLog(bool &chunksJournaled);
     void TakeDeferredChunks(bool journaled);
     void ShowReceived(const QByteArray &block);
+    void ShowReceivedNow();
+    void Repaint();
     void ShowJournalState();
     void ClearDisplayAtClose();
 
@@ -179,7 +180,8 @@ private:
     bool m_receiveErrorDeferred = false;
     std::vector<QByteArray> m_deferredChunks;
     JournalRecovery m_journalRecovery = JournalRecovery::Nothing;
-    CRepaintPacer m_repaintPacer {*this};
+    CPacer m_repaintPacer {[this] { return ScreenFrameInterval(*this); }, [this] { Repaint(); }};
+    CPacer m_showPacer {[] { return RECEIVED_SHOW_INTERVAL; }, [this] { ShowReceivedNow(); }};
     int m_redrawTimerId = 0;
     int m_reconnectTimerId = 0;
     std::unique_ptr<CPortWatch> m_portWatch;
