@@ -2,7 +2,7 @@
 
 #include "csvexport.h"
 #include "portchoicetables.h"
-#include "portdiscovery.h"
+#include "portlist.h"
 #include "recording.h"
 #include "samplebuffers.h"
 #include "texts.h"
@@ -16,7 +16,6 @@
 namespace {
 
 constexpr int FAILURE = 1;
-constexpr int USAGE_ERROR = 2;
 
 // The values of --bits, in the order of their codes 1 to 5.
 constexpr const char *BIT_LENGTH_NAMES[] = {"16", "14", "12", "10", "8"};
@@ -34,16 +33,32 @@ std::string PaddedTo(const std::string &text, std::size_t width)
     return text + std::string(width - std::min(width, CharacterCount(text)) + 2, ' ');
 }
 
+bool IsControl(char c)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+}
+
+// A backslash before what an escape holds would read as an escape itself.
+bool ReadsAsEscape(const std::string &text, std::size_t at)
+{
+    const std::size_t next = at + 1;
+    return next < text.size() && (text[next] == 'x' || text[next] == '\\' || IsControl(text[next]));
+}
+
 // A device's name may hold a line end or a terminal's escape; written as \x0a, \x1b and so on,
-// it stays on its line. The backslash is written twice, so that no name reads as another.
+// it stays on its line. A backslash is written twice where it would start such an escape, so
+// that no name reads as another, and Windows' names (USB\VID_0403&PID_6001\A50285BI) stay as
+// they are.
 std::string Escaped(const std::string &text)
 {
     std::string escaped;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
         if (c == '\\') {
-            escaped += "\\\\";
-        } else if (byte < 0x20 || byte == 0x7F) {
+            escaped += ReadsAsEscape(text, i) ? "\\\\" : "\\";
+        } else if (IsControl(c)) {
+            const auto byte = static_cast<unsigned char>(c);
             char code[5];
             std::snprintf(code, sizeof code, "\\x%02x", byte);
             escaped += code;
@@ -58,17 +73,14 @@ std::string Escaped(const std::string &text)
 // why its number is not kept follows it.
 int ListPorts()
 {
-    const PortRoots roots = DefaultPortRoots();
-    const std::vector<SerialAdapter> unnumbered = DiscoverPorts(roots);
-    std::vector<PortTarget> targets;
+    PortList list = CurrentPortList();
     std::size_t reachesWidth = 1;
-    for (std::uint32_t i = 0; i < PORT_COUNT; ++i) {
-        targets.push_back(ResolvePort(roots, i));
-        targets.back().reaches = Escaped(targets.back().reaches);
-        reachesWidth = std::max(reachesWidth, CharacterCount(targets.back().reaches));
+    for (PortTarget &target : list.ports) {
+        target.reaches = Escaped(target.reaches);
+        reachesWidth = std::max(reachesWidth, CharacterCount(target.reaches));
     }
-    for (std::uint32_t i = 0; i < PORT_COUNT; ++i) {
-        const PortTarget &target = targets[i];
+    for (std::uint32_t i = 0; i < list.ports.size(); ++i) {
+        const PortTarget &target = list.ports[i];
         std::string line = PaddedTo(PORT_CHOICE_TABLES.port[i].text, 5)
             + PaddedTo(target.reaches.empty() ? "-" : target.reaches, reachesWidth)
             + (target.present ? Strings::PORT_PRESENT : Strings::PORT_ABSENT) + "  "
@@ -77,9 +89,8 @@ int ListPorts()
             line += "  " + Escaped(target.notKept);
         std::puts(line.c_str());
     }
-    for (const SerialAdapter &adapter : unnumbered)
-        std::printf("%s: %s\n", Strings::PORT_NUMBERS_EXHAUSTED,
-                    Escaped(adapter.description).c_str());
+    for (const std::string &device : list.unlisted)
+        std::puts(Escaped(device).c_str());
     return 0;
 }
 
@@ -102,23 +113,22 @@ int Fail(const std::string &reason)
 }
 
 // --csv FILE [--bits N], with `at` the index of --csv: the whole file as CSV on standard output.
-int ExportCsv(int argc, char **argv, int at)
+int ExportCsv(const std::vector<std::string> &arguments, std::size_t at)
 {
-    if (at + 1 >= argc)
-        return RejectValue(Strings::OPTION_VALUE_MISSING, argv[at]);
-    const std::string path = argv[at + 1];
+    if (at + 1 >= arguments.size())
+        return RejectValue(Strings::OPTION_VALUE_MISSING, arguments[at]);
+    const std::string &path = arguments[at + 1];
     std::int32_t code = BIT_LENGTH_12;
-    for (int i = at + 2; i < argc; ++i) {
-        const std::string option = argv[i];
+    for (std::size_t i = at + 2; i < arguments.size(); ++i) {
+        const std::string &option = arguments[i];
         if (option != "--bits")
             return RejectOption(option);
-        if (++i == argc)
+        if (++i == arguments.size())
             return RejectValue(Strings::OPTION_VALUE_MISSING, option);
-        const auto *name
-            = std::find_if(std::begin(BIT_LENGTH_NAMES), std::end(BIT_LENGTH_NAMES),
-                           [&](const char *bits) { return argv[i] == std::string(bits); });
+        const auto *name = std::find_if(std::begin(BIT_LENGTH_NAMES), std::end(BIT_LENGTH_NAMES),
+                                        [&](const char *bits) { return arguments[i] == bits; });
         if (name == std::end(BIT_LENGTH_NAMES))
-            return RejectValue(Strings::BIT_LENGTH_INVALID, argv[i]);
+            return RejectValue(Strings::BIT_LENGTH_INVALID, arguments[i]);
         code = static_cast<std::int32_t>(name - std::begin(BIT_LENGTH_NAMES)) + 1;
     }
     CRecording recording(path);
@@ -132,10 +142,10 @@ int ExportCsv(int argc, char **argv, int at)
 
 } // namespace
 
-std::optional<int> RunCommandLine(int argc, char **argv, std::string &viewPath)
+std::optional<int> RunCommandLine(const std::vector<std::string> &arguments, std::string &viewPath)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string &option = arguments[i];
         if (option == "--list-ports")
             return ListPorts();
         if (option == "--help") {
@@ -147,13 +157,13 @@ std::optional<int> RunCommandLine(int argc, char **argv, std::string &viewPath)
             return 0;
         }
         if (option == "--view") {
-            if (i + 1 == argc)
+            if (i + 1 == arguments.size())
                 return RejectValue(Strings::OPTION_VALUE_MISSING, option);
-            viewPath = argv[++i];
+            viewPath = arguments[++i];
             continue;
         }
         if (option == "--csv")
-            return ExportCsv(argc, argv, i);
+            return ExportCsv(arguments, i);
         if (option.starts_with("--"))
             return RejectOption(option);
     }

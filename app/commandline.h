@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 // The options Orvanta reads before any window exists, so that they work without a display:
 // --list-ports, --help, --version and --csv each print and end the program. Arguments with a
@@ -9,6 +10,10 @@
 
 // --view FILE asks for the log viewer alone, on that file, instead of the main window.
 
-// The exit status when an option ends the program here; nothing when a window is to start, with
-// `viewPath` set when it is the viewer's.
-std::optional<int> RunCommandLine(int argc, char **argv, std::string &viewPath);
+// The exit status of a command line that is not understood.
+inline constexpr int USAGE_ERROR = 2;
+
+// `arguments` are the program's name and its arguments, in UTF-8 on either system. The exit status
+// when an option ends the program here; nothing when a window is to start, with `viewPath` set
+// when it is the viewer's.
+std::optional<int> RunCommandLine(const std::vector<std::string> &arguments, std::string &viewPath);

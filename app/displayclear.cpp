@@ -94,6 +94,8 @@ LogWriteResult CMonitorDlg::LogAndClearDisplay()
     // the click, which it may hold already.
     if (!chunksJournaled)
         m_journal.Clear();
+    // What was still to be shown went to the log with the text.
+    m_showPacer.Drop();
     EmptySamples(m_samples);
     m_frames.Reset();
     m_strReceived.Clear();

@@ -289,6 +289,13 @@ bool CMonitorDlg::event(QEvent *event)
     return QDialog::event(event);
 }
 
+// The paint that the repaint pacer held back, of everything that changed meanwhile.
+void CMonitorDlg::Repaint()
+{
+    QEvent request(QEvent::UpdateRequest);
+    QCoreApplication::sendEvent(this, &request);
+}
+
 void CMonitorDlg::timerEvent(QTimerEvent *event)
 {
     if (event->timerId() == m_redrawTimerId)

@@ -2,6 +2,7 @@
 
 #include "deviceidentity.h"
 #include "frameparser.h"
+#include "pacer.h"
 #include "portconfig.h"
 #include "portlayer.h"
 #include "portwatch.h"
@@ -9,7 +10,6 @@
 #include "receivedtext.h"
 #include "receivejournal.h"
 #include "receivemessages.h"
-#include "repaintpacer.h"
 #include "samplebuffers.h"
 #include "textbinding.h"
 
@@ -134,13 +134,14 @@ private:
     void RecoverJournal();
     void StartReceiving();
     void OpenJournalForEmptyText();
-    void ParseFrames(const QByteArray &block);
     void KillRedrawTimer();
     void TakeChunksHandedOver();
     LogWriteResult LogAndClearDisplay();
     LogWriteResult WriteTextToLog(bool &chunksJournaled);
     void TakeDeferredChunks(bool journaled);
     void ShowReceived(const QByteArray &block);
+    void ShowReceivedNow();
+    void Repaint();
     void ShowJournalState();
     void ClearDisplayAtClose();
 
@@ -182,7 +183,8 @@ private:
     bool m_receiveErrorDeferred = false;
     std::vector<QByteArray> m_deferredChunks;
     JournalRecovery m_journalRecovery = JournalRecovery::Nothing;
-    CRepaintPacer m_repaintPacer {*this};
+    CPacer m_repaintPacer {[this] { return ScreenFrameInterval(*this); }, [this] { Repaint(); }};
+    CPacer m_showPacer {[] { return RECEIVED_SHOW_INTERVAL; }, [this] { ShowReceivedNow(); }};
     int m_redrawTimerId = 0;
     int m_reconnectTimerId = 0;
     std::unique_ptr<CPortWatch> m_portWatch;

@@ -21,16 +21,26 @@ void CMonitorDlg::OnReceivedData(const QByteArray &block)
     ShowReceived(block);
 }
 
+// Every chunk is taken into the text and the samples at once; what the window shows of them
+// follows at most RECEIVED_SHOW_INTERVAL later, once for all the chunks of that time.
 void CMonitorDlg::ShowReceived(const QByteArray &block)
 {
     // Every received byte is kept, also those after a NUL: the log must hold what the device
     // sent. Only the parser stops at a NUL.
     m_strReceived.Append(block.constData(), static_cast<std::size_t>(block.size()));
     m_receivedChanged = true;
-    m_strByteCount = QString::number(m_strReceived.Size());
     ShowJournalState();
+    m_frames.Parse(block.constData(), static_cast<int>(block.size()), m_samples);
+    if (!m_showPacer.HoldBack())
+        ShowReceivedNow();
+}
+
+void CMonitorDlg::ShowReceivedNow()
+{
+    m_strByteCount = QString::number(m_strReceived.Size());
     UpdateData(false);
-    ParseFrames(block);
+    DrawGrid();
+    DrawTraces();
 }
 
 // Said once each way: while the journal is behind, a crash would lose what it has not written.
@@ -52,6 +62,8 @@ void CMonitorDlg::OnReceiveError()
     }
     static const QByteArray errorText
         = QStringEncoder("Shift_JIS").encode(QString::fromUtf8(Strings::RECEIVE_ERROR_TEXT));
+    // The error text replaces whatever was still to be shown.
+    m_showPacer.Drop();
     m_strReceived.Clear();
     m_strReceived.Append(errorText.constData(), static_cast<std::size_t>(errorText.size()));
     // The journal holds what the next log would get, so it follows the text.
@@ -59,13 +71,6 @@ void CMonitorDlg::OnReceiveError()
     m_journal.Append(errorText.constData(), static_cast<std::size_t>(errorText.size()));
     m_receivedChanged = true;
     UpdateData(false);
-}
-
-void CMonitorDlg::ParseFrames(const QByteArray &block)
-{
-    m_frames.Parse(block.constData(), static_cast<int>(block.size()), m_samples);
-    DrawGrid();
-    DrawTraces();
 }
 
 void CMonitorDlg::DrawLegendX()

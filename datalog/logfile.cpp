@@ -2,27 +2,21 @@
 
 #include "fileio.h"
 #include "logdirectory.h"
-#include "posixio.h"
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
-// Written means on the disk, not only in the page cache: the caller discards its copy next.
-bool WriteSegments(int fd, const SegmentVisitor &segments)
+// Written means on the disk, not only in the cache: the caller discards its copy next.
+bool WriteSegments(FileHandle file, const SegmentVisitor &segments)
 {
     bool ok = true;
     if (segments) {
         const bool handedOver = segments([&](const char *data, std::size_t length) {
-            ok = ok && WriteAll(fd, data, length);
+            ok = ok && AppendAll(file, data, length);
             return ok;
         });
         ok = ok && handedOver;
     }
-    return ok && RetryOnInterrupt([&] { return fsync(fd); }) == 0;
+    return ok && SyncFile(file);
 }
 
 } // namespace
@@ -30,17 +24,17 @@ bool WriteSegments(int fd, const SegmentVisitor &segments)
 LogWriteResult AppendToLogFile(const std::string &path, const SegmentVisitor &segments)
 {
     IgnoreFileSizeSignal();
-    off_t earlierLength = 0;
-    const int fd = OpenLockedRegularFile(path, O_WRONLY | O_CREAT | O_APPEND, earlierLength);
-    if (fd < 0)
+    std::uint64_t earlierLength = 0;
+    const FileHandle file = OpenLockedRegularFile(path, FILE_CREATE | FILE_APPEND, earlierLength);
+    if (file == NO_FILE)
         return LogWriteResult::OpenFailed;
     LogWriteResult result = LogWriteResult::Written;
-    if (!WriteSegments(fd, segments)) {
-        RetryOnInterrupt([&] { return ftruncate(fd, earlierLength); });
+    if (!WriteSegments(file, segments)) {
+        TruncateFile(file, earlierLength);
         result = LogWriteResult::WriteFailed;
     }
-    // fsync has reported every error of the writes; closing releases the lock.
-    close(fd);
+    // The sync has reported every error of the writes; closing releases the hold.
+    CloseFile(file);
     return result;
 }
 

@@ -1,15 +1,8 @@
 #include "receivejournal.h"
 
-#include "fileio.h"
 #include "logdirectory.h"
-#include "posixio.h"
 
-#include <algorithm>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <system_error>
-#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -17,56 +10,18 @@ namespace {
 // A write buffer larger than this, left by a long wait for the disk, is given back once written.
 constexpr std::size_t LARGE_BATCH = 16 * 1024 * 1024;
 
-bool SyncData(int fd)
-{
-    return RetryOnInterrupt([&] { return fdatasync(fd); }) == 0;
-}
-
 // Emptied means on the disk too: a journal that came back after a power cut with bytes that
 // are already in a log would put them there twice.
-bool EmptyFile(int fd)
+bool EmptyFile(FileHandle file)
 {
-    return RetryOnInterrupt([&] { return ftruncate(fd, 0); }) == 0 && SyncData(fd);
+    return TruncateFile(file, 0) && SyncData(file);
 }
 
-// Locked against other runs and a regular file (OpenLockedRegularFile); O_NOFOLLOW keeps a link
-// in the journal's place from sending the bytes elsewhere.
-int OpenJournalFile(const std::string &path, int flags, off_t &length)
+// Held against other runs and a regular file (OpenLockedRegularFile), read back by the text; a
+// link in the journal's place does not send the bytes elsewhere.
+FileHandle OpenJournalFile(const std::string &path, unsigned flags, std::uint64_t &length)
 {
-    return OpenLockedRegularFile(path, flags | O_NOFOLLOW, length);
-}
-
-// Reads exactly `length` bytes at `offset`; false when the file fails or is shorter.
-bool ReadExactly(int fd, std::uint64_t offset, char *buffer, std::size_t length)
-{
-    while (length > 0) {
-        const ssize_t got = RetryOnInterrupt(
-            [&] { return pread(fd, buffer, length, static_cast<off_t>(offset)); });
-        if (got <= 0)
-            return false;
-        buffer += got;
-        offset += static_cast<std::uint64_t>(got);
-        length -= static_cast<std::size_t>(got);
-    }
-    return true;
-}
-
-// A journal with bytes in it that cannot be opened for writing (a read-only file, taken over
-// from another machine or user) is left behind all the same; a run that holds it would hold its
-// lock, which a look for reading could not then take.
-bool HasLeftoverThatCannotBeTaken(const std::string &path)
-{
-    struct stat file
-    {
-    };
-    if (lstat(path.c_str(), &file) != 0 || !S_ISREG(file.st_mode) || file.st_size == 0)
-        return false;
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
-    if (fd < 0)
-        return true;
-    const bool heldByAnotherRun = flock(fd, LOCK_SH | LOCK_NB) != 0;
-    close(fd);
-    return !heldByAnotherRun;
+    return OpenLockedRegularFile(path, flags | FILE_READ | FILE_NO_LINK, length);
 }
 
 // Moves one journal file into the log, as a clear moves it: a kill on the way leaves either the
@@ -76,24 +31,23 @@ JournalRecovery RecoverFile(const std::string &path, const std::string &recordPa
                             const std::string &logPath, bool removeWhenEmpty)
 {
     // A journal locked by another run is that run's own, not one left behind.
-    off_t length = 0;
-    const int fd = OpenJournalFile(path, O_RDWR, length);
-    if (fd < 0)
-        return HasLeftoverThatCannotBeTaken(path) ? JournalRecovery::Failed
-                                                  : JournalRecovery::Nothing;
+    std::uint64_t length = 0;
+    const FileHandle file = OpenJournalFile(path, 0, length);
+    if (file == NO_FILE)
+        return IsLeftoverThatCannotBeTaken(path) ? JournalRecovery::Failed
+                                                 : JournalRecovery::Nothing;
     // Locked, the journal and its record are this run's to mend.
     UndoUnfinishedCopy(path, recordPath);
     JournalRecovery result = JournalRecovery::Nothing;
     if (length > 0) {
         const bool moved = RenameJournalToLog(path, logPath)
-            || CopyJournalIntoLog(path, fd, static_cast<std::uint64_t>(length), {}, logPath,
-                                  recordPath, {})
+            || CopyJournalIntoLog(path, file, length, {}, logPath, recordPath, {})
                 == MoveResult::Copied;
         result = moved ? JournalRecovery::Recovered : JournalRecovery::Failed;
     }
     if (removeWhenEmpty && result != JournalRecovery::Failed)
-        unlink(path.c_str());
-    close(fd);
+        RemoveFile(path);
+    CloseFile(file);
     return result;
 }
 
@@ -131,19 +85,18 @@ bool CReceiveJournal::Open()
         return true;
     IgnoreFileSizeSignal();
     EnsureDirectory(m_directory);
-    off_t length = 0;
-    const int fd = OpenJournalFile(m_path, O_RDWR | O_CREAT | O_APPEND, length);
-    if (fd < 0)
+    std::uint64_t length = 0;
+    const FileHandle file = OpenJournalFile(m_path, FILE_CREATE | FILE_APPEND, length);
+    if (file == NO_FILE)
         return false;
     if (length != 0) {
-        close(fd);
+        CloseFile(file);
         return false;
     }
-    m_fd = fd;
+    m_file = file;
     m_written = 0;
     if (!StartWriter()) {
-        close(m_fd);
-        m_fd = -1;
+        CloseFile(std::exchange(m_file, NO_FILE));
         return false;
     }
     std::lock_guard queue(m_queueMutex);
@@ -183,7 +136,7 @@ std::optional<LogWriteResult> CReceiveJournal::MoveIntoLog(const std::string &lo
     {
         std::lock_guard file(m_fileMutex);
         m_batch += std::exchange(m_queueOfText, {});
-        WriteBatch({m_fd, &m_written});
+        WriteBatch({m_file, &m_written});
         if (m_written + m_batch.size() != length)
             return std::nullopt;
     }
@@ -211,39 +164,39 @@ bool CReceiveJournal::SetAside()
 {
     if (!RenameJournalToLog(m_path, m_movingPath))
         return false;
-    off_t length = 0;
-    const int fd = OpenJournalFile(m_path, O_RDWR | O_CREAT | O_APPEND, length);
-    if (fd < 0 || length != 0 || !StartWriter()) {
-        if (fd >= 0)
-            close(fd);
-        RetryOnInterrupt([&] { return rename(m_movingPath.c_str(), m_path.c_str()); });
+    std::uint64_t length = 0;
+    const FileHandle fresh = OpenJournalFile(m_path, FILE_CREATE | FILE_APPEND, length);
+    if (fresh == NO_FILE || length != 0 || !StartWriter()) {
+        if (fresh != NO_FILE)
+            CloseFile(fresh);
+        RenameReplacing(m_movingPath, m_path);
         return false;
     }
     std::lock_guard file(m_fileMutex);
     std::lock_guard queue(m_queueMutex);
-    m_freshFd = fd;
+    m_freshFile = fresh;
     m_freshWritten = 0;
     m_wake.notify_one();
     return true;
 }
 
-// The file at `path` is the journal's, open as m_fd; `tail` follows its bytes in the log.
+// The file at `path` is the journal's, open as m_file; `tail` follows its bytes in the log.
 MoveResult CReceiveJournal::MoveFile(const std::string &path, std::string_view tail,
                                      const std::string &logPath, const CopyProgress &progress)
 {
     const std::uint64_t length = m_written + tail.size();
     if (RenameJournalToLog(path, logPath)) {
-        if (tail.empty() || (WriteAll(m_fd, tail.data(), tail.size()) && SyncData(m_fd))) {
+        if (tail.empty() || (AppendAll(m_file, tail.data(), tail.size()) && SyncData(m_file))) {
             if (progress)
                 progress(length, length);
             return MoveResult::Renamed;
         }
         // The log was new: without its tail it goes back to being the journal.
-        RetryOnInterrupt([&] { return ftruncate(m_fd, static_cast<off_t>(m_written)); });
-        RetryOnInterrupt([&] { return rename(logPath.c_str(), path.c_str()); });
+        TruncateFile(m_file, m_written);
+        RenameReplacing(logPath, path);
         return MoveResult::WriteFailed;
     }
-    return CopyJournalIntoLog(path, m_fd, m_written, tail, logPath,
+    return CopyJournalIntoLog(path, m_file, m_written, tail, logPath,
                               m_directory + '/' + CLEAR_RECORD_FILE_NAME, progress);
 }
 
@@ -268,9 +221,8 @@ bool CReceiveJournal::EndMove()
         m_behind = !m_batch.empty();
     }
     if (moved == MoveResult::Renamed) {
-        // The descriptor is the log's now, and its lock goes with it.
-        close(m_fd);
-        m_fd = -1;
+        // The handle is the log's now, and its hold goes with it.
+        CloseFile(std::exchange(m_file, NO_FILE));
         m_written = 0;
         {
             std::lock_guard queue(m_queueMutex);
@@ -294,8 +246,8 @@ void CReceiveJournal::TakeFresh(MoveResult moved)
     std::lock_guard queue(m_queueMutex);
     // Renamed, the file set aside is the log now; copied, it is empty and goes.
     if (moved != MoveResult::Renamed)
-        unlink(m_movingPath.c_str());
-    close(std::exchange(m_fd, std::exchange(m_freshFd, -1)));
+        RemoveFile(m_movingPath);
+    CloseFile(std::exchange(m_file, std::exchange(m_freshFile, NO_FILE)));
     m_written = m_freshWritten.load();
     m_moving = false;
 }
@@ -308,9 +260,7 @@ void CReceiveJournal::PutBackAfterFailedMove()
     {
         std::lock_guard file(m_fileMutex);
         std::lock_guard queue(m_queueMutex);
-        if (RetryOnInterrupt([&] { return rename(m_movingPath.c_str(), m_path.c_str()); }) != 0)
-            RetryOnInterrupt([&] { return ftruncate(m_freshFd, 0); });
-        close(std::exchange(m_freshFd, -1));
+        PutBackOver(m_movingPath, m_path, std::exchange(m_freshFile, NO_FILE));
         m_queue.clear();
         m_batch.clear();
         m_moving = false;
@@ -337,13 +287,13 @@ void CReceiveJournal::Append(const char *data, std::size_t length)
 bool CReceiveJournal::Flush()
 {
     std::lock_guard file(m_fileMutex);
-    Target target {m_fd, &m_written};
+    Target target {m_file, &m_written};
     {
         std::lock_guard queue(m_queueMutex);
         if (m_moving) {
-            if (m_freshFd < 0)
+            if (m_freshFile == NO_FILE)
                 return false;
-            target = {m_freshFd, &m_freshWritten};
+            target = {m_freshFile, &m_freshWritten};
         }
         // The two buffers trade places, so neither is allocated again while data streams in.
         if (m_batch.empty())
@@ -363,15 +313,14 @@ bool CReceiveJournal::WriteBatch(Target target)
 {
     if (m_batch.empty())
         return true;
-    if (WriteAll(target.fd, m_batch.data(), m_batch.size()) && SyncData(target.fd)) {
+    if (AppendAll(target.file, m_batch.data(), m_batch.size()) && SyncData(target.file)) {
         *target.written += m_batch.size();
         m_batch.clear();
         if (m_batch.capacity() > LARGE_BATCH)
             std::string().swap(m_batch);
         return true;
     }
-    RetryOnInterrupt(
-        [&] { return ftruncate(target.fd, static_cast<off_t>(target.written->load())); });
+    TruncateFile(target.file, target.written->load());
     return false;
 }
 
@@ -384,12 +333,12 @@ void CReceiveJournal::Clear()
     m_written = 0;
     m_behind = false;
     if (IsOpen())
-        m_accepting = EmptyFile(m_fd);
+        m_accepting = EmptyFile(m_file);
 }
 
 bool CReceiveJournal::ReadStored(std::uint64_t offset, char *buffer, std::size_t length) const
 {
-    return IsOpen() && offset + length <= m_written && ReadExactly(m_fd, offset, buffer, length);
+    return IsOpen() && offset + length <= m_written && ReadExactly(m_file, offset, buffer, length);
 }
 
 void CReceiveJournal::Close()
@@ -402,8 +351,7 @@ void CReceiveJournal::Close()
         std::lock_guard queue(m_queueMutex);
         m_accepting = false;
     }
-    close(m_fd);
-    m_fd = -1;
+    CloseFile(std::exchange(m_file, NO_FILE));
 }
 
 void CReceiveJournal::WriterLoop()
@@ -412,7 +360,7 @@ void CReceiveJournal::WriterLoop()
     while (!m_stopping) {
         // During a move the queue waits for the fresh journal.
         m_wake.wait(queue, [this] {
-            return m_stopping || (!m_queue.empty() && (!m_moving || m_freshFd >= 0));
+            return m_stopping || (!m_queue.empty() && (!m_moving || m_freshFile != NO_FILE));
         });
         // Later bytes gather behind the oldest until it is due, then all go with one sync. Timed
         // from the oldest byte, not from the last write, a slow sync does not delay the next.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fileio.h"
 #include "journalmove.h"
 #include "logfile.h"
 #include "receivedtext.h"
@@ -69,7 +70,7 @@ public:
     // a journal that still holds bytes of an earlier run, so they are neither mixed with this
     // run's nor lost. True when the journal is open afterwards.
     bool Open();
-    bool IsOpen() const { return m_fd >= 0; }
+    bool IsOpen() const { return m_file != NO_FILE; }
 
     // Queues the bytes for the writer; costs a copy of them. Does nothing while the journal is not
     // open.
@@ -111,7 +112,7 @@ private:
     // Where the writer puts the queue: the journal, or during a move the fresh one.
     struct Target
     {
-        int fd;
+        FileHandle file;
         std::atomic<std::uint64_t> *written;
     };
 
@@ -129,14 +130,14 @@ private:
     std::string m_path;
     std::string m_movingPath;
     std::chrono::milliseconds m_flushPeriod;
-    int m_fd = -1;
+    FileHandle m_file = NO_FILE;
     std::thread m_writer;
     std::atomic<std::uint64_t> m_written {0};
     std::atomic<bool> m_behind {false};
 
     // During a move: the fresh journal, how the move went, and whether the journal had been set
     // aside for it.
-    int m_freshFd = -1;
+    FileHandle m_freshFile = NO_FILE;
     std::atomic<std::uint64_t> m_freshWritten {0};
     std::optional<MoveResult> m_moved;
     bool m_setAside = false;

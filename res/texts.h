@@ -86,6 +86,10 @@ inline constexpr const char *PORT_NOT_CONNECTED = "接続されていません";
 inline constexpr const char *PORT_NUMBERS_EXHAUSTED = "COM番号の空きがありません";
 // Before the ports folder and the system's reason: an adapter's number that lasts for this run.
 inline constexpr const char *PORT_NUMBER_NOT_KEPT = "今回限りの番号です。保存できません：";
+// Before a device that Windows numbered beyond COM16; Device Manager gives it another number.
+inline constexpr const char *PORT_BEYOND_SIXTEEN = "COM16 より後の番号のため選べません";
+// A port that the system lists with no description of its device.
+inline constexpr const char *PORT_UNDESCRIBED = "説明のないポート";
 inline constexpr const char *PORT_PRESENT = "あり";
 inline constexpr const char *PORT_ABSENT = "なし";
 
@@ -98,6 +102,9 @@ inline constexpr const char *USAGE
       "                ログをCSVにして標準出力に書き、終了します (既定は12ビット)\n"
       "  --help        この説明を表示して終了します\n"
       "  --version     バージョンを表示して終了します\n";
+// Windows, started without an option or with --view: the windows are not built there yet.
+inline constexpr const char *COMMAND_LINE_ONLY
+    = "この版はコマンドラインだけで使えます。使い方は orvanta --help で表示します。";
 inline constexpr const char *UNKNOWN_OPTION = "不明なオプションです: ";
 inline constexpr const char *OPTION_VALUE_MISSING = "オプションの値がありません: ";
 inline constexpr const char *BIT_LENGTH_INVALID = "ビット長は 16, 14, 12, 10, 8 のどれかです: ";

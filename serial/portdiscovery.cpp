@@ -63,19 +63,6 @@ std::string ReadAttribute(const fs::path &path)
     return line;
 }
 
-std::string JoinParts(const std::vector<std::string> &parts)
-{
-    std::string joined;
-    for (const std::string &part : parts) {
-        if (part.empty())
-            continue;
-        if (!joined.empty())
-            joined += " — ";
-        joined += part;
-    }
-    return joined;
-}
-
 std::string UartName(std::uint32_t portIndex)
 {
     return "ttyS" + std::to_string(portIndex);
@@ -558,10 +545,4 @@ PortTarget ResolvePort(const PortRoots &roots, std::uint32_t portIndex)
         return {PortKind::OnBoardUart, true, node, node, Strings::PORT_ON_BOARD, {}};
     }
     return {PortKind::NotPresent, false, {}, {}, Strings::PORT_NOT_CONNECTED, {}};
-}
-
-std::string DescribePortTarget(const PortTarget &target)
-{
-    const std::string description = JoinParts({target.label, target.reaches});
-    return target.notKept.empty() ? description : description + "\n" + target.notKept;
 }

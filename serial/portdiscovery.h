@@ -1,5 +1,7 @@
 #pragma once
 
+#include "porttarget.h"
+
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -84,26 +86,5 @@ std::vector<SerialAdapter> DiscoverPorts(const PortRoots &roots = DefaultPortRoo
 // A note for the port list on the adapters left without a number; empty when there are none.
 std::string UnnumberedAdaptersNote(const std::vector<SerialAdapter> &unnumbered);
 
-enum class PortKind { WorkFolderEntry, Adapter, OnBoardUart, NotPresent };
-
-struct PortTarget
-{
-    PortKind kind = PortKind::NotPresent;
-    bool present = false;
-    // What opening the port opens; empty when nothing is there to open.
-    std::string openPath;
-    // The device the name stands for: a link's target, an adapter's node (its kept name while it
-    // is unplugged), an on-board UART's node.
-    std::string reaches;
-    // What it is: an adapter's sysfs description, else a short text of the kind.
-    std::string label;
-    // Why an adapter's number lasts for this run only; empty when it is kept.
-    std::string notKept;
-};
-
 // What COM(portIndex + 1) reaches now; not present beyond the sixteen ports.
 PortTarget ResolvePort(const PortRoots &roots, std::uint32_t portIndex);
-
-// The label and what it reaches, and on a line of its own why the number is not kept; for a
-// tooltip.
-std::string DescribePortTarget(const PortTarget &target);

@@ -200,7 +200,7 @@ TEST_F(MonitorFaults, DeviceUnpluggedMidStreamIsWaitedForAndTakenUpAgain)
     const std::string kept = Received();
     EXPECT_GE(kept.size(), half);
     EXPECT_EQ(kept, stream.substr(0, kept.size())) << "the window holds the stream's beginning";
-    EXPECT_EQ(m_dialog->ByteCountText(), QString::number(kept.size()));
+    EXPECT_TRUE(WaitFor([&] { return m_dialog->ByteCountText() == QString::number(kept.size()); }));
     EXPECT_TRUE(m_messages.isEmpty());
     // Sending to the lost line fails at once.
     SendBox().setPlainText(QStringLiteral("after"));

@@ -1,52 +1,16 @@
 // The journal's bytes into a log: by renaming the file when the log is new, by copying when it is
 // not, and a copy killed at any point mended at the next start.
+#include "datalogtesting.h"
 #include "journalmove.h"
-#include "receivejournal.h"
-#include "tempworkdir.h"
 
-#include <gtest/gtest.h>
-
-#include <csignal>
-#include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <optional>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-const std::string JOURNAL = "DATALOG/.journal";
-const std::string MOVING = "DATALOG/.journal.moving";
-const std::string RECORD = "DATALOG/.journal.clear";
 const std::string LOG = "DATALOG/COM1_2026_12_8_21_5_DataLogger.txt";
-const std::string RECOVERY_LOG = "DATALOG/recovered.txt";
-
-std::string Contents(const fs::path &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const fs::path &path, const std::string &bytes)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-ino_t Inode(const std::string &path)
-{
-    struct stat status
-    {
-    };
-    stat(path.c_str(), &status);
-    return status.st_ino;
-}
 
 // Journals that take their bytes now and are moved at once.
 class JournalMove : public testing::Test
@@ -86,26 +50,26 @@ protected:
 TEST_F(JournalMove, ANewLogIsTheJournalRenamedAndAnExistingOneGetsACopy)
 {
     Receive("first\r\n");
-    const ino_t journalFile = Inode(JOURNAL);
+    const std::uint64_t journalFile = FileIdentity(JOURNAL);
     EXPECT_EQ(Move(), LogWriteResult::Written);
-    EXPECT_EQ(Contents(LOG), "first\r\n");
-    EXPECT_EQ(Inode(LOG), journalFile) << "the log is the journal's own file";
+    EXPECT_EQ(ContentsOf(LOG), "first\r\n");
+    EXPECT_EQ(FileIdentity(LOG), journalFile) << "the log is the journal's own file";
     EXPECT_EQ(m_progress, std::make_pair(std::uint64_t {7}, std::uint64_t {7}));
 
     // The same minute: the log is there already.
     ASSERT_TRUE(m_journal.IsOpen()) << "a new journal takes the next bytes";
     Receive("second\r\n");
     EXPECT_EQ(Move(), LogWriteResult::Written);
-    EXPECT_EQ(Contents(LOG), "first\r\nsecond\r\n");
+    EXPECT_EQ(ContentsOf(LOG), "first\r\nsecond\r\n");
     EXPECT_EQ(m_progress, std::make_pair(std::uint64_t {8}, std::uint64_t {8}));
-    EXPECT_EQ(Contents(JOURNAL), "");
+    EXPECT_EQ(ContentsOf(JOURNAL), "");
     EXPECT_FALSE(fs::exists(RECORD));
 
     // The journal goes on after the copy, from its start.
     Receive("third");
     ASSERT_TRUE(m_journal.Flush());
     EXPECT_EQ(m_journal.StoredSize(), 5u);
-    EXPECT_EQ(Contents(JOURNAL), "third");
+    EXPECT_EQ(ContentsOf(JOURNAL), "third");
 }
 
 TEST_F(JournalMove, ALogThatCannotBeOpenedLeavesTheJournalAsItWas)
@@ -113,40 +77,29 @@ TEST_F(JournalMove, ALogThatCannotBeOpenedLeavesTheJournalAsItWas)
     Receive("kept");
     fs::create_directory(LOG);
     EXPECT_EQ(Move(), LogWriteResult::OpenFailed);
-    EXPECT_EQ(Contents(JOURNAL), "kept");
+    EXPECT_EQ(ContentsOf(JOURNAL), "kept");
     EXPECT_EQ(m_journal.StoredSize(), 4u);
     Receive(" and more");
     ASSERT_TRUE(m_journal.Flush());
-    EXPECT_EQ(Contents(JOURNAL), "kept and more");
+    EXPECT_EQ(ContentsOf(JOURNAL), "kept and more");
 }
 
-// As on a full disk: the copy stops part-way, the log is cut back and the journal keeps the text.
-TEST(JournalCopy, ThatFailsPartWayLeavesLogAndJournalAsTheyWere)
+// A journal that cannot be read: the copy fails, and the log, the journal and the folder are as
+// they were.
+TEST(JournalCopy, ThatFailsLeavesLogAndJournalAsTheyWere)
 {
     CTempWorkDir workDir;
     fs::create_directory("DATALOG");
-    const std::string earlier(50, 'e');
-    const std::string bytes = "X07FFY0801Z0ABC\r\n";
-    WriteFile(LOG, earlier);
-    WriteFile(JOURNAL, bytes);
-    const int journal = open(JOURNAL.c_str(), O_RDWR | O_CLOEXEC);
-    ASSERT_GE(journal, 0);
-    // Room for the record, not for the whole copy.
-    const pid_t child = fork();
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit fileSize = {60, 60};
-        setrlimit(RLIMIT_FSIZE, &fileSize);
-        const MoveResult result
-            = CopyJournalIntoLog(JOURNAL, journal, bytes.size(), {}, LOG, RECORD, {});
-        _exit(result == MoveResult::WriteFailed ? 0 : 1);
-    }
-    close(journal);
-    int status = -1;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(Contents(LOG), earlier);
-    EXPECT_EQ(Contents(JOURNAL), bytes);
+    WriteFile(LOG, "earlier");
+    WriteFile(JOURNAL, "X0100\r\n");
+    std::uint64_t length = 0;
+    const FileHandle writeOnly = OpenLockedRegularFile(JOURNAL, 0, length);
+    ASSERT_NE(writeOnly, NO_FILE);
+    EXPECT_EQ(CopyJournalIntoLog(JOURNAL, writeOnly, length, "tail", LOG, RECORD, {}),
+              MoveResult::WriteFailed);
+    CloseFile(writeOnly);
+    EXPECT_EQ(ContentsOf(LOG), "earlier");
+    EXPECT_EQ(ContentsOf(JOURNAL), "X0100\r\n");
     EXPECT_FALSE(fs::exists(RECORD));
 }
 
@@ -158,7 +111,7 @@ TEST_F(JournalMove, AJournalShorterThanTheTextStaysWhereItIs)
     EXPECT_EQ(m_journal.MoveIntoLog(LOG, 9, {}), std::nullopt);
     EXPECT_FALSE(m_journal.EndMove());
     EXPECT_FALSE(fs::exists(LOG));
-    EXPECT_EQ(Contents(JOURNAL), "part");
+    EXPECT_EQ(ContentsOf(JOURNAL), "part");
 }
 
 // Bytes that arrive during a clear are in a fresh journal before the move has ended; a move that
@@ -172,14 +125,14 @@ TEST_F(JournalMove, BytesOfAClearGoToAFreshJournalAtOnce)
     EXPECT_EQ(Move([&] {
                   m_journal.Append("new", 3);
                   m_journal.Flush();
-                  fresh = Contents(JOURNAL);
-                  setAside = Contents(MOVING);
+                  fresh = ContentsOf(JOURNAL);
+                  setAside = ContentsOf(MOVING);
               }),
               LogWriteResult::Written);
     EXPECT_EQ(fresh, "new");
     EXPECT_EQ(setAside, "old");
     EXPECT_TRUE(m_endedWithChunks);
-    EXPECT_EQ(Contents(LOG), "earlierold");
+    EXPECT_EQ(ContentsOf(LOG), "earlierold");
     EXPECT_FALSE(fs::exists(MOVING));
     EXPECT_EQ(m_journal.StoredSize(), 3u);
 
@@ -194,7 +147,7 @@ TEST_F(JournalMove, BytesOfAClearGoToAFreshJournalAtOnce)
     EXPECT_FALSE(m_journal.EndMove());
     m_journal.Append("again", 5);
     ASSERT_TRUE(m_journal.Flush());
-    EXPECT_EQ(Contents(JOURNAL), "new+again");
+    EXPECT_EQ(ContentsOf(JOURNAL), "new+again");
     EXPECT_FALSE(fs::exists(MOVING));
 }
 
@@ -237,9 +190,9 @@ TEST(JournalMoveKilled, IsMendedAtTheNextStartWithNothingLostOrTwice)
         WriteFile(RECORD, "7 " + std::to_string(bytes.size()) + "\n" + LOG + "\n" + copied + "\n");
 
         CReceiveJournal journal("DATALOG");
-        journal.Recover(RECOVERY_LOG);
-        EXPECT_EQ(Contents(LOG), point.expectedLog);
-        EXPECT_EQ(Contents(RECOVERY_LOG), point.expectedRecovery);
+        journal.Recover(RECOVERED_LOG);
+        EXPECT_EQ(ContentsOf(LOG), point.expectedLog);
+        EXPECT_EQ(ContentsOf(RECOVERED_LOG), point.expectedRecovery);
         EXPECT_FALSE(fs::exists(RECORD));
         EXPECT_FALSE(fs::exists(MOVING));
     }

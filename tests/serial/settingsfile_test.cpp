@@ -2,6 +2,7 @@
 #include "settingsfiletesting.h"
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -35,6 +36,37 @@ TEST_F(SettingsFile, LongerFileLoadsItsFirstRecordAndIsSavedBackAt124Bytes)
 
     ASSERT_TRUE(WriteSettingsFile(g_portSettings));
     EXPECT_EQ(ReadBytes(SETTINGS_FILE_NAME), Encoded(Custom()));
+}
+
+// A file saved by Orvanta on the other system, written out byte by byte: COM5, 115200 baud, 8 data
+// bits, odd parity, 1 stop bit, XON/XOFF. Both systems read it alike and save it back unchanged.
+TEST_F(SettingsFile, ReadsAndSavesTheSameBytesOnEitherSystem)
+{
+    Bytes record(124, 0);
+    record[0] = 4;
+    record[5] = 0xC2;
+    record[6] = 0x01;
+    record[8] = 8;
+    record[9] = 1;
+    record[12] = 1;
+    record[16] = 1;
+    const std::pair<std::size_t, std::string> texts[]
+        = {{28, "COM5"}, {44, "115200"}, {60, "8"}, {76, "Odd"}, {92, "1"}, {108, "Xon/Xoff"}};
+    for (const auto &[offset, text] : texts)
+        std::memcpy(record.data() + offset, text.data(), text.size());
+    WriteBytes(SETTINGS_FILE_NAME, record);
+
+    LoadPortSettings();
+    EXPECT_EQ(g_settingsFileRead, 1);
+    EXPECT_EQ(g_portSettings.portIndex, 4u);
+    EXPECT_EQ(g_portSettings.baudRate, 115200u);
+    EXPECT_EQ(g_portSettings.parity, 1);
+    EXPECT_EQ(g_portSettings.outX, 1u);
+    EXPECT_STREQ(g_portSettings.flowText, "Xon/Xoff");
+
+    std::filesystem::remove(SETTINGS_FILE_NAME);
+    ASSERT_TRUE(WriteSettingsFile(g_portSettings));
+    EXPECT_EQ(ReadBytes(SETTINGS_FILE_NAME), record);
 }
 
 // None of these was written by the program; each counts as missing.

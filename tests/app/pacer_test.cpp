@@ -1,4 +1,4 @@
-#include "repaintpacer.h"
+#include "pacer.h"
 
 #include <QElapsedTimer>
 #include <QEvent>
@@ -22,7 +22,7 @@ public:
         m_clock.start();
     }
 
-    qint64 FrameIntervalNs() const { return m_pacer.FrameIntervalNs(); }
+    qint64 FrameIntervalNs() const { return ScreenFrameInterval(*this).count(); }
     std::size_t Paints() const { return m_paintTimes.size(); }
     qint64 SinceLastPaintNs() const { return m_clock.nsecsElapsed() - m_paintTimes.back(); }
     const std::vector<qint64> &PaintTimes() const { return m_paintTimes; }
@@ -37,7 +37,11 @@ protected:
     void paintEvent(QPaintEvent *) override { m_paintTimes.push_back(m_clock.nsecsElapsed()); }
 
 private:
-    CRepaintPacer m_pacer {*this};
+    CPacer m_pacer {[this] { return ScreenFrameInterval(*this); },
+                    [this] {
+                        QEvent request(QEvent::UpdateRequest);
+                        QCoreApplication::sendEvent(this, &request);
+                    }};
     QElapsedTimer m_clock;
     std::vector<qint64> m_paintTimes;
 };

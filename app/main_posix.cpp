@@ -6,7 +6,7 @@
 int main(int argc, char **argv)
 {
     std::string viewPath;
-    if (const std::optional<int> status = RunCommandLine(argc, argv, viewPath))
+    if (const std::optional<int> status = RunCommandLine({argv, argv + argc}, viewPath))
         return *status;
     CMonitorApp app(argc, argv);
     if (!viewPath.empty())

@@ -1,0 +1,124 @@
+#include "commandline.h"
+#include "texts.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
+#include <io.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Utf8(const wchar_t *text)
+{
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1)
+        return {};
+    std::string utf8(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), size, nullptr, nullptr);
+    utf8.pop_back();
+    return utf8;
+}
+
+std::wstring Wide(const char *utf8)
+{
+    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(std::max(size, 1)), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), size);
+    wide.pop_back();
+    return wide;
+}
+
+// The arguments as the user typed them, in UTF-8 like on Linux, so that a file name in any
+// script reaches the file calls whole.
+std::vector<std::string> Utf8Arguments()
+{
+    int count = 0;
+    wchar_t **arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> utf8;
+    for (int i = 0; arguments && i < count; ++i)
+        utf8.push_back(Utf8(arguments[i]));
+    LocalFree(arguments);
+    return utf8;
+}
+
+// A file or a pipe that a parent handed over is kept; a console's handle is not, so that the
+// console's code page can be set for it.
+bool Redirected(DWORD stream)
+{
+    const HANDLE handle = GetStdHandle(stream);
+    DWORD mode = 0;
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE
+        && GetFileType(handle) != FILE_TYPE_UNKNOWN && !GetConsoleMode(handle, &mode);
+}
+
+// The stream is buffered whole, so that a letter's bytes reach the console in one write: a console
+// takes a part of a UTF-8 sequence for a wrong letter.
+void ToConsole(FILE *stream)
+{
+    std::freopen("CONOUT$", "w", stream);
+    std::setvbuf(stream, nullptr, _IOFBF, 1 << 16);
+}
+
+// Whether the program has a console now: its parent's, or one it was given already.
+bool AttachedToConsole()
+{
+    return AttachConsole(ATTACH_PARENT_PROCESS) || GetLastError() == ERROR_ACCESS_DENIED;
+}
+
+// A window program gets no console from Windows; the command line's output goes to the console
+// of whoever started it, where there is one. The console's code page is the user's own, and is
+// given back as it was.
+class CParentConsole
+{
+public:
+    CParentConsole()
+    {
+        const bool outputKept = Redirected(STD_OUTPUT_HANDLE);
+        const bool errorKept = Redirected(STD_ERROR_HANDLE);
+        if ((!outputKept || !errorKept) && AttachedToConsole()) {
+            if (!outputKept)
+                ToConsole(stdout);
+            if (!errorKept)
+                ToConsole(stderr);
+            m_codePage = GetConsoleOutputCP();
+            SetConsoleOutputCP(CP_UTF8);
+        }
+        // Bytes go out as they are: the CSV has its own line ends, which text mode would double.
+        _setmode(_fileno(stdout), _O_BINARY);
+        _setmode(_fileno(stderr), _O_BINARY);
+    }
+    ~CParentConsole()
+    {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        if (m_codePage != 0)
+            SetConsoleOutputCP(m_codePage);
+    }
+    CParentConsole(const CParentConsole &) = delete;
+    CParentConsole &operator=(const CParentConsole &) = delete;
+
+private:
+    UINT m_codePage = 0;
+};
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+{
+    const CParentConsole console;
+    std::string viewPath;
+    if (const std::optional<int> status = RunCommandLine(Utf8Arguments(), viewPath))
+        return *status;
+    // Neither the main window nor the viewer is built for Windows yet.
+    std::fputs(Strings::USAGE, stderr);
+    std::fflush(stderr);
+    MessageBoxW(nullptr, Wide(Strings::COMMAND_LINE_ONLY).c_str(), Wide(Strings::APP_NAME).c_str(),
+                MB_OK | MB_ICONINFORMATION);
+    return USAGE_ERROR;
+}

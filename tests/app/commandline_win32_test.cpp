@@ -1,0 +1,125 @@
+// The options on Windows: the run with pipes for its output, a file name beyond ASCII, the port
+// list from the registry, and a start without options while there is no window yet.
+
+#include "commandlinetesting.h"
+#include "tempworkdir.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+
+// Wine has no message box without a display: the box returns at once, and the exit status shows.
+const std::vector<CommandLineCase> SYSTEM_COMMAND_LINE_CASES = {
+    {"", 2, "使い方: orvanta"},
+    {"--view log", 2, "使い方: orvanta"},
+    {"--csv missing", 1, "ログファイルがオープンできません："},
+};
+
+namespace {
+
+// A value in SERIALCOMM for one test, gone again after it.
+class CSerialCommValue
+{
+public:
+    CSerialCommValue(const wchar_t *device, const std::wstring &port)
+        : m_device(device)
+    {
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr, 0,
+                        KEY_WRITE, nullptr, &m_key, nullptr);
+        RegSetValueExW(m_key, device, 0, REG_SZ, reinterpret_cast<const BYTE *>(port.c_str()),
+                       static_cast<DWORD>((port.size() + 1) * sizeof(wchar_t)));
+    }
+    ~CSerialCommValue()
+    {
+        RegDeleteValueW(m_key, m_device);
+        RegCloseKey(m_key);
+    }
+    CSerialCommValue(const CSerialCommValue &) = delete;
+    CSerialCommValue &operator=(const CSerialCommValue &) = delete;
+
+private:
+    const wchar_t *m_device;
+    HKEY m_key = nullptr;
+};
+
+// The program beside the test program in the build tree.
+std::filesystem::path ProgramPath()
+{
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    return (std::filesystem::path(self).parent_path() / ORVANTA_RELATIVE_PATH).make_preferred();
+}
+
+} // namespace
+
+// The program's output comes through one pipe, as when a console's output is redirected.
+ProgramRun RunOrvanta(const std::string &arguments)
+{
+    SECURITY_ATTRIBUTES inherit {sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+        return {-1, "no pipe"};
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    const std::wstring program = ProgramPath().wstring();
+    std::wstring commandLine = L"\"" + program + L"\" "
+        + std::filesystem::path(std::u8string(arguments.begin(), arguments.end())).wstring();
+    PROCESS_INFORMATION process {};
+    const bool started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                        0, nullptr, nullptr, &startup, &process);
+    CloseHandle(writeEnd);
+    ProgramRun run {-1, {}};
+    char buffer[4096];
+    for (DWORD got; started && ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0;)
+        run.output.append(buffer, got);
+    CloseHandle(readEnd);
+    if (started) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD status = 0;
+        GetExitCodeProcess(process.hProcess, &status);
+        run.status = static_cast<int>(status);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    return run;
+}
+
+namespace {
+
+TEST(CommandLine, CsvReadsALogWhoseNameIsJapanese)
+{
+    const CTempWorkDir workDir;
+    std::ofstream(std::filesystem::path(u8"測定ログ.txt"), std::ios::binary) << "X0100\r\n";
+    const ProgramRun run = RunOrvanta("--csv 測定ログ.txt --bits 10");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output,
+              "フレーム番号,バイト位置,X 16進,Y 16進,Z 16進,X 値,Y 値,Z 値\r\n"
+              "0,0,0x0100,,,125,,\r\n");
+}
+
+// Ports that SetupAPI does not know, as SERIALCOMM names them; one beyond the sixteen.
+TEST(CommandLine, ListPortsShowsThePortsTheRegistryNames)
+{
+    const CSerialCommValue onTheList(L"\\Device\\OrvantaTest14", L"COM14");
+    const CSerialCommValue beyondIt(L"\\Device\\OrvantaTest17", L"COM17");
+    const ProgramRun run = RunOrvanta("--list-ports");
+    EXPECT_EQ(run.status, 0);
+    const std::vector<std::string> lines = Lines(run.output);
+    ASSERT_EQ(lines.size(), 17u) << run.output;
+    EXPECT_TRUE(lines[13].starts_with("COM14  \\Device\\OrvantaTest14 ")) << lines[13];
+    EXPECT_TRUE(lines[13].ends_with("  あり  説明のないポート")) << lines[13];
+    EXPECT_TRUE(PresenceColumnsAligned({lines.begin(), lines.begin() + 16})) << run.output;
+    EXPECT_EQ(lines[16],
+              "COM16 より後の番号のため選べません: COM17 — 説明のないポート — "
+              "\\Device\\OrvantaTest17");
+}
+
+} // namespace

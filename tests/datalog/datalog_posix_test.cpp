@@ -1,0 +1,267 @@
+// The log and the journal where the system is POSIX: a FIFO or a link in a file's place,
+// permissions that bind, and writes that fail part-way under a file size limit.
+#include "datalogtesting.h"
+#include "filecontents.h"
+#include "journalmove.h"
+#include "logdirectory.h"
+#include "unprivilegedrun.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <linux/capability.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string LOG = "DATALOG/COM1_2026_12_8_21_5_DataLogger.txt";
+
+} // namespace
+
+std::uint64_t FileIdentity(const std::string &path)
+{
+    struct stat status
+    {
+    };
+    stat(path.c_str(), &status);
+    return status.st_ino;
+}
+
+const std::vector<ArrangementCase> SYSTEM_UNOPENABLE_JOURNAL_CASES = {
+    {"a FIFO named .journal",
+     [] {
+         mkfifo(JOURNAL.c_str(), 0644);
+         return [] {};
+     }},
+    // The bytes must not go to the file that the link names.
+    {"a link named .journal",
+     [] {
+         WriteFile("elsewhere", "");
+         fs::create_symlink("../elsewhere", JOURNAL);
+         return [] { EXPECT_EQ(ContentsOf("elsewhere"), ""); };
+     }},
+};
+
+namespace {
+
+TEST_F(LogFile, FailsToOpenAFifoInsteadOfWaitingForAReader)
+{
+    ASSERT_TRUE(EnsureDirectory("DATALOG"));
+    ASSERT_EQ(mkfifo(LOG_COM3.c_str(), 0644), 0);
+    EXPECT_EQ(AppendToLog(2, Segments({"text"})), LogWriteResult::OpenFailed);
+}
+
+TEST_F(LogFile, FailsToOpenInAReadOnlyDirectory)
+{
+    const struct
+    {
+        const char *name;
+        const char *readOnly;
+    } rows[] = {{"working directory", "."}, {"log directory", "DATALOG"}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::create_directories(row.readOnly);
+        fs::permissions(row.readOnly, fs::perms::owner_write, fs::perm_options::remove);
+        const auto check
+            = [] { EXPECT_EQ(AppendToLog(2, Segments({"text"})), LogWriteResult::OpenFailed); };
+        EXPECT_TRUE(PassesInUnprivilegedChild(check));
+        fs::permissions(row.readOnly, fs::perms::owner_write, fs::perm_options::add);
+        fs::remove_all("DATALOG");
+    }
+}
+
+// The child writes under a file size limit that the append crosses part-way and reports the
+// result as its exit status; a child ended by SIGXFSZ reports nothing.
+int AppendUnderFileSizeLimit(rlim_t limit, const std::vector<std::string> &parts)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_DFL);
+        const rlimit fileSize = {limit, limit};
+        if (setrlimit(RLIMIT_FSIZE, &fileSize) != 0)
+            _exit(100);
+        _exit(static_cast<int>(AppendToLog(2, Segments(parts))));
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(LogFile, CutsAFailedAppendBackToTheEarlierLength)
+{
+    const std::string earlier = "earlier text\r\n";
+    ASSERT_EQ(AppendToLog(2, Segments({earlier})), LogWriteResult::Written);
+
+    // The first segment fits under the limit, the second is written in part.
+    const std::vector<std::string> parts = {std::string(600, 'a'), std::string(4400, 'b')};
+    EXPECT_EQ(AppendUnderFileSizeLimit(earlier.size() + 1000, parts),
+              static_cast<int>(LogWriteResult::WriteFailed));
+    EXPECT_EQ(ContentsOf(LOG_COM3), earlier);
+
+    EXPECT_EQ(AppendUnderFileSizeLimit(earlier.size() + 5000, parts),
+              static_cast<int>(LogWriteResult::Written));
+    EXPECT_EQ(ContentsOf(LOG_COM3), earlier + parts[0] + parts[1]);
+}
+
+TEST_F(LogFile, TellsDirectoriesFromOtherEntries)
+{
+    WriteFile("plain", "x");
+    fs::create_directory("folder");
+    fs::create_directory_symlink("folder", "link");
+    fs::create_directory_symlink("gone", "dangling");
+    const struct
+    {
+        const char *path;
+        bool directory;
+    } rows[] = {{".", true},      {"folder", true},   {"link", true},
+                {"plain", false}, {"missing", false}, {"dangling", false}};
+    for (const auto &row : rows)
+        EXPECT_EQ(IsDirectory(row.path), row.directory) << row.path;
+}
+
+// Runs `check` in a child process and gives its verdict. There, file permissions bind the way
+// they bind a user: a root process drops its power to override them, so a read-only directory
+// stays read-only.
+bool InChildWherePermissionsBind(const std::function<bool()> &check)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        __user_cap_header_struct header {_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct capabilities[2] = {};
+        if (syscall(SYS_capget, &header, capabilities) != 0)
+            _exit(2);
+        capabilities[0].effective
+            &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
+        if (syscall(SYS_capset, &header, capabilities) != 0)
+            _exit(2);
+        _exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)
+        && WEXITSTATUS(status) == 0;
+}
+
+TEST_F(ReceiveJournal, WritesWhatIsQueuedWithoutBeingAsked)
+{
+    CReceiveJournal journal("DATALOG");
+    ASSERT_TRUE(journal.Open());
+    journal.Append("X0100\r\n", 7);
+    EXPECT_TRUE(WaitForContents(JOURNAL, "X0100\r\n", 10s));
+    journal.Append("X0200\r\n", 7);
+    EXPECT_TRUE(WaitForContents(JOURNAL, "X0100\r\nX0200\r\n", 10s));
+}
+
+// A leftover that this user may not write, in a folder that takes no log, is reported as not
+// recovered, not as nothing there, and left as it is.
+TEST_F(ReceiveJournal, ReportsALeftoverItCannotWriteAndLeavesItAlone)
+{
+    fs::create_directory("DATALOG");
+    WriteFile(JOURNAL, "left behind");
+    const auto readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+    fs::permissions(JOURNAL, readOnly);
+    fs::permissions("DATALOG",
+                    readOnly | fs::perms::owner_exec | fs::perms::group_exec
+                        | fs::perms::others_exec);
+    EXPECT_TRUE(PassesInUnprivilegedChild([] {
+        CReceiveJournal journal("DATALOG");
+        EXPECT_EQ(journal.Recover(RECOVERED_LOG), JournalRecovery::Failed);
+        EXPECT_EQ(ContentsOf(JOURNAL), "left behind");
+        EXPECT_FALSE(fs::exists(RECOVERED_LOG));
+    }));
+}
+
+TEST_F(ReceiveJournal, TakesNothingInAReadOnlyLogDirectory)
+{
+    fs::create_directory("DATALOG");
+    fs::permissions("DATALOG", fs::perms::all, fs::perm_options::remove);
+    fs::permissions("DATALOG", fs::perms::owner_read | fs::perms::owner_exec,
+                    fs::perm_options::add);
+    EXPECT_TRUE(InChildWherePermissionsBind([] {
+        CReceiveJournal journal("DATALOG");
+        return TakesNothing(journal);
+    }));
+    EXPECT_FALSE(fs::exists(JOURNAL));
+}
+
+TEST_F(ReceiveJournal, AFailedWriteIsCutBackAndTriedAgainWithTheNextBytes)
+{
+    // Under a file size limit the second chunk is written in part only: the file is cut back to
+    // the first, and the second waits in memory. Once the limit is raised, the next bytes take
+    // it with them; a clear that cannot write the waiting bytes puts the journal back.
+    enum Step { Done, FirstFlush, FailedFlush, CutBack, FlushAfterRaise, Clear, ClearAfterRaise };
+    const std::string a(600, 'a');
+    const std::string b(600, 'b');
+    const pid_t child = fork();
+    if (child == 0) {
+        rlimit fileSize = {1000, RLIM_INFINITY};
+        setrlimit(RLIMIT_FSIZE, &fileSize);
+        CReceiveJournal journal("DATALOG", NEVER_BY_ITSELF);
+        journal.Open();
+        journal.Append(a.data(), a.size());
+        if (!journal.Flush() || journal.Behind())
+            _exit(FirstFlush);
+        journal.Append(b.data(), b.size());
+        if (journal.Flush() || !journal.Behind())
+            _exit(FailedFlush);
+        if (ContentsOf(JOURNAL) != a || journal.StoredSize() != a.size())
+            _exit(CutBack);
+        // The clear renames the journal to a new log, which the waiting bytes do not fit.
+        journal.BeginMove();
+        if (journal.MoveIntoLog(RECOVERED_LOG, 1200, {}) != LogWriteResult::WriteFailed
+            || journal.EndMove() || ContentsOf(JOURNAL) != a || fs::exists(RECOVERED_LOG))
+            _exit(Clear);
+        fileSize.rlim_cur = RLIM_INFINITY;
+        setrlimit(RLIMIT_FSIZE, &fileSize);
+        journal.Append("c", 1);
+        if (!journal.Flush() || journal.Behind())
+            _exit(FlushAfterRaise);
+        journal.BeginMove();
+        if (journal.MoveIntoLog(RECOVERED_LOG, 1201, {}) != LogWriteResult::Written)
+            _exit(ClearAfterRaise);
+        journal.EndMove();
+        _exit(Done);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), Done);
+    EXPECT_EQ(ContentsOf(RECOVERED_LOG), a + b + "c");
+}
+
+// As on a full disk: the copy stops part-way, the log is cut back and the journal keeps the text.
+TEST(JournalCopy, ThatFailsPartWayLeavesLogAndJournalAsTheyWere)
+{
+    CTempWorkDir workDir;
+    fs::create_directory("DATALOG");
+    const std::string earlier(50, 'e');
+    const std::string bytes = "X07FFY0801Z0ABC\r\n";
+    WriteFile(LOG, earlier);
+    WriteFile(JOURNAL, bytes);
+    const int journal = open(JOURNAL.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(journal, 0);
+    // Room for the record, not for the whole copy.
+    const pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit fileSize = {60, 60};
+        setrlimit(RLIMIT_FSIZE, &fileSize);
+        const MoveResult result
+            = CopyJournalIntoLog(JOURNAL, journal, bytes.size(), {}, LOG, RECORD, {});
+        _exit(result == MoveResult::WriteFailed ? 0 : 1);
+    }
+    close(journal);
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(ContentsOf(LOG), earlier);
+    EXPECT_EQ(ContentsOf(JOURNAL), bytes);
+    EXPECT_FALSE(fs::exists(RECORD));
+}
+
+} // namespace
