@@ -251,7 +251,7 @@ void CMonitorDlg::RecoverJournal()
 void CMonitorDlg::StartReceiving()
 {
     OpenJournalForEmptyText();
-    m_reader.StartReader(this);
+    m_reader.StartReader(&m_readerEvents);
 }
 
 // The journal holds the text from its first byte or not at all: one opened partway would hold

@@ -9,6 +9,7 @@
 #include "reader.h"
 #include "receivedtext.h"
 #include "receivejournal.h"
+#include "receivemessages.h"
 #include "samplebuffers.h"
 #include "textbinding.h"
 
@@ -168,6 +169,8 @@ private:
     CommTimeouts commTimeouts;
     CSerialPort m_port;
     // Declared after the port: it stops, and closes the port, before the port goes.
+    // Made before the reader and gone after it, which stops the thread that reports to it.
+    CWindowEvents m_readerEvents {this};
     CReader m_reader {m_port};
 
     CReceivedTextView *m_receivedView = nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "portsystem.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -30,15 +32,17 @@ public:
     virtual ~CLineControl() = default;
 
     // Drops the output that has not gone out yet; some usb-serial drivers keep theirs.
-    virtual void DiscardOutput(int fd);
+    virtual void DiscardOutput(PortHandle fd);
     // Lets output go whatever the line's flow state: no CTS handshake, no XON/XOFF, and output
     // stopped by an XOFF goes on.
-    virtual void ReleaseFlowControl(int fd);
-    virtual void Close(int fd);
+    virtual void ReleaseFlowControl(PortHandle fd);
+    virtual void Close(PortHandle fd);
     // Raises DTR, then RTS. Ports without modem lines refuse, which is of no consequence.
-    virtual void RaiseModemLines(int fd);
-    // The driver's counters now; none where the driver keeps none (pseudo-terminals, ch341).
-    virtual std::optional<LineErrorCounts> ReadErrorCounts(int fd);
+    virtual void RaiseModemLines(PortHandle fd);
+    // The driver's counters now; none where the driver keeps none (pseudo-terminals, ch341). On
+    // Windows, where the system flags the kinds of error since the last look rather than
+    // counting them, each look adds one for every kind flagged, counted from the port's open.
+    virtual std::optional<LineErrorCounts> ReadErrorCounts(PortHandle fd);
 };
 
 // The calls as the system makes them. Shared: a close that runs on after its port has gone keeps

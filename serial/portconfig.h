@@ -1,10 +1,14 @@
 #pragma once
 
-#include <cstdint>
-#include <termios.h>
+#include "portsystem.h"
 
-// The configuration applied to the port: the fields the program sets, beside the terminal
-// settings read from the port, so that everything else stays as the port reported it.
+#include <cstdint>
+
+struct PortSettings;
+
+// The configuration applied to the port: the fields the program sets, beside the state read
+// from the port (the terminal settings on Linux, the system's DCB on Windows), so that
+// everything else stays as the port reported it.
 
 // The parity and stop-bit codes of the settings, passed to the port unchanged.
 inline constexpr std::uint8_t PARITY_NONE = 0;
@@ -23,18 +27,19 @@ struct Dcb
     bool fOutX = false;
     bool fInX = false;
     bool fOutxCtsFlow = false;
-    // No line discipline holds output on DSR; kept so that the settings map field by field.
+    // No Linux line discipline holds output on DSR; kept so that the settings map field by field.
     bool fOutxDsrFlow = false;
     char XonChar = 0;
     char XoffChar = 0;
-    // The terminal has no adjustable thresholds for XON and XOFF; kept for the same reason.
+    // A Linux terminal has no adjustable thresholds for XON and XOFF; kept for the same reason.
     std::uint16_t XonLim = 0;
     std::uint16_t XoffLim = 0;
-    termios portState {};
+    PortState portState {};
 };
 
 // In milliseconds; 0 means "no time-out". Only the read interval has an effect: the reader
-// ends a chunk after that gap. Writes are bounded by WRITE_STALL_TIMEOUT_MS instead.
+// ends a chunk after that gap, on both systems alike. Writes are bounded by
+// WRITE_STALL_TIMEOUT_MS instead.
 struct CommTimeouts
 {
     std::uint32_t ReadIntervalTimeout = 0;
@@ -43,3 +48,7 @@ struct CommTimeouts
     std::uint32_t WriteTotalTimeoutMultiplier = 0;
     std::uint32_t WriteTotalTimeoutConstant = 0;
 };
+
+// Sets the fields of dcb that the settings decide, and the fixed time-outs. All other fields,
+// portState among them, keep what they hold.
+void MapPortSettings(const PortSettings &settings, Dcb &dcb, CommTimeouts &commTimeouts);

@@ -18,13 +18,13 @@ struct PortSettings;
 
 // The serial port: opened by name "COMn", configured from the settings it is given, written to
 // and closed. The main window owns one; it is opened, configured and closed on the window's
-// thread, and only while the reader is stopped. The reader reads the descriptor and the read
+// thread, and only while the reader is stopped. The reader reads the handle and the read
 // interval; sending writes on the window's thread.
 //
-// The descriptor is non-blocking for its whole life: the reader waits in poll() and a write
-// waits in poll() with a bound, so no thread ever changes the mode under the other.
-
-inline constexpr int INVALID_PORT_HANDLE = -1;
+// On Linux the descriptor is non-blocking for its whole life: the reader waits in poll() and a
+// write waits in poll() with a bound, so no thread ever changes the mode under the other. On
+// Windows the handle is opened for overlapped use, so the reader's wait and a write never hold
+// each other up, and each waits with a bound or a stop of its own.
 
 // How long a write may go without the port taking a byte (output held by XOFF or CTS, or a
 // device that stopped reading) before it counts as failed.
@@ -46,15 +46,16 @@ public:
     // False when the port is missing, held by another program (a descriptor of another process,
     // a lock file of another program, a lock, or exclusive use), still closing from this
     // program's previous open after the wait, or portIndex is outside 0..15; LastFailure() then
-    // says why. While the port is open its lock file (see portholders.h) names this process.
+    // says why. On Linux, while the port is open its lock file (see portholders.h) names this
+    // process; on Windows the system keeps every other opener out.
     bool OpenPort(std::uint32_t portIndex);
     // The wait for a previous close of later opens; PREVIOUS_CLOSE_WAIT_MS until set. Tests
     // shorten it.
     void SetPreviousCloseWait(std::chrono::milliseconds bound) { m_previousCloseWait = bound; }
 
     // Reads the port's state into dcb, then maps settings into dcb and fills commTimeouts.
-    // Returns false when the state could not be read (anything that is not a terminal); the
-    // port then stays open and commTimeouts unchanged.
+    // Returns false when the state could not be read (anything that is not a terminal or a
+    // communications device); the port then stays open and commTimeouts unchanged.
     bool ApplyPortSettings(const PortSettings &settings, Dcb &dcb, CommTimeouts &commTimeouts);
 
     // Applies both to the port, then discards what was received before; on failure closes the
@@ -74,7 +75,7 @@ public:
     void SetWriteStallTimeout(std::chrono::milliseconds bound) { m_writeStallTimeout = bound; }
 
     // Closes the port if one is open; harmless when none is. Returns at once whatever the
-    // line's flow state: the descriptor itself is closed on a thread of its own, and an open of
+    // line's flow state: the handle itself is closed on a thread of its own, and an open of
     // the same device waits for that close, at most for the previous close's wait.
     void ClosePort();
 
@@ -85,22 +86,29 @@ public:
     bool IsOpen() const { return m_handle != INVALID_PORT_HANDLE; }
     // The path the port was last opened at.
     const std::string &OpenedPath() const { return m_openedPath; }
-    int Handle() const { return m_handle; }
+    PortHandle Handle() const { return m_handle; }
     // The gap in milliseconds that ends a read once bytes have come.
     std::uint32_t ReadIntervalTimeout() const { return m_readIntervalTimeout; }
     const OpenFailure &LastFailure() const { return m_lastFailure; }
 
 private:
+    // Linux: who else holds the device, and this program's lock file.
     OpenFailure ClaimDevice(const std::string &path);
+    bool ReadState(PortState &state) const;
+    // All `length` bytes, or false; the port is open.
+    bool WriteAll(PortHandle port, const char *bytes, std::int32_t length);
 
     std::shared_ptr<CLineControl> m_control;
     std::shared_ptr<CClosesInFlight> m_closes;
     std::chrono::milliseconds m_previousCloseWait {PREVIOUS_CLOSE_WAIT_MS};
+    // Linux only: the lock file that names this process while the port is open.
     std::filesystem::path m_lockFile;
-    std::atomic<int> m_handle {INVALID_PORT_HANDLE};
+    std::atomic<PortHandle> m_handle {INVALID_PORT_HANDLE};
     std::optional<LineErrorCounts> m_countsAtOpen;
     std::atomic<std::uint32_t> m_readIntervalTimeout {20};
     std::chrono::milliseconds m_writeStallTimeout {WRITE_STALL_TIMEOUT_MS};
     OpenFailure m_lastFailure;
     std::string m_openedPath;
+    // The port last opened (0 is "COM1").
+    std::uint32_t m_portIndex = 0;
 };

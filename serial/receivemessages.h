@@ -1,9 +1,12 @@
 #pragma once
 
 #include "linecontrol.h"
+#include "receivesink.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QEvent>
+#include <QObject>
 
 #include <cstdint>
 
@@ -109,4 +112,28 @@ public:
 
 private:
     LineErrorCounts m_counts;
+};
+
+// The reader's messages as events posted to the window, which owns each one once it is posted.
+class CWindowEvents : public CReceiveSink
+{
+public:
+    explicit CWindowEvents(QObject *window)
+        : m_window(window)
+    { }
+    void ChunkReceived(const char *bytes, std::int32_t length) override
+    {
+        QCoreApplication::postEvent(m_window, new CReceivedDataEvent(QByteArray(bytes, length)));
+    }
+    void PortLost(std::uint64_t readerRun) override
+    {
+        QCoreApplication::postEvent(m_window, new CPortLostEvent(readerRun));
+    }
+    void LineErrorsChanged(const LineErrorCounts &counts) override
+    {
+        QCoreApplication::postEvent(m_window, new CLineErrorsEvent(counts));
+    }
+
+private:
+    QObject *m_window;
 };

@@ -8,12 +8,6 @@
 
 namespace {
 
-constexpr char XON_CHAR = 0x11;
-constexpr char XOFF_CHAR = 0x13;
-constexpr std::uint16_t XON_LIMIT = 2048;
-constexpr std::uint16_t XOFF_LIMIT = 512;
-constexpr std::uint32_t READ_INTERVAL_TIMEOUT = 20;
-
 constexpr std::array<std::pair<std::uint32_t, speed_t>, 30> SPEED_CONSTANTS = {{
     {50, B50},           {75, B75},           {110, B110},         {134, B134},
     {150, B150},         {200, B200},         {300, B300},         {600, B600},
@@ -24,11 +18,6 @@ constexpr std::array<std::pair<std::uint32_t, speed_t>, 30> SPEED_CONSTANTS = {{
     {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
     {3500000, B3500000}, {4000000, B4000000},
 }};
-
-bool FlagBit(std::uint32_t flag)
-{
-    return (flag & 1) != 0;
-}
 
 void SetBits(tcflag_t &flags, tcflag_t bits, bool on)
 {
@@ -104,25 +93,6 @@ void SetFlowControl(const Dcb &dcb, termios &state)
 }
 
 } // namespace
-
-void MapPortSettings(const PortSettings &settings, Dcb &dcb, CommTimeouts &commTimeouts)
-{
-    dcb.BaudRate = settings.baudRate;
-    dcb.ByteSize = settings.byteSize;
-    dcb.StopBits = settings.stopBits;
-    dcb.Parity = settings.parity;
-    dcb.fOutX = FlagBit(settings.outX);
-    dcb.fInX = FlagBit(settings.inX);
-    dcb.XonChar = XON_CHAR;
-    dcb.XoffChar = XOFF_CHAR;
-    dcb.XonLim = XON_LIMIT;
-    dcb.XoffLim = XOFF_LIMIT;
-    dcb.fOutxCtsFlow = FlagBit(settings.outxCtsFlow);
-    dcb.fOutxDsrFlow = FlagBit(settings.outxDsrFlow);
-
-    commTimeouts = CommTimeouts {};
-    commTimeouts.ReadIntervalTimeout = READ_INTERVAL_TIMEOUT;
-}
 
 std::optional<termios> PortTermios(const Dcb &dcb)
 {

@@ -1,12 +1,10 @@
 #pragma once
 
+#include "portconfig.h"
+
 #include <cstdint>
 #include <optional>
 #include <termios.h>
-
-struct CommTimeouts;
-struct Dcb;
-struct PortSettings;
 
 // Principles of operation. The port's terminal settings are read once after the open and kept
 // in Dcb::portState. The chosen settings are mapped onto the Dcb fields, and the Dcb onto a copy
@@ -15,10 +13,6 @@ struct PortSettings;
 // parity checking or the hang-up on close, stays as the port had it. The speed is applied
 // separately, since speeds without a B-constant need the kernel's own interface. Nothing is
 // restored on close: the next open configures the port again. No Qt here.
-
-// Sets the fields of dcb that the settings decide, and the fixed time-outs. All other fields,
-// portState among them, keep what they hold.
-void MapPortSettings(const PortSettings &settings, Dcb &dcb, CommTimeouts &commTimeouts);
 
 // The terminal settings for dcb, speed left as portState has it; none when the framing cannot be
 // expressed: data bits outside 5..8, a parity code above 2, a stop-bit code above 2, 1.5 stop

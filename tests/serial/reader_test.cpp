@@ -1,3 +1,4 @@
+#include "lineerrorsteps.h"
 #include "portconfig.h"
 #include "portlayer.h"
 #include "portsettings.h"
@@ -63,8 +64,10 @@ public:
     std::size_t received() const { return m_received; }
     const std::vector<std::size_t> &lostAfterChunks() const { return m_lostAfterChunks; }
     const std::vector<LineErrorCounts> &lineErrors() const { return m_lineErrors; }
+    CReceiveSink *events() { return &m_events; }
 
 private:
+    CWindowEvents m_events {this};
     std::vector<std::string> m_chunks;
     std::size_t m_received = 0;
     std::vector<std::size_t> m_lostAfterChunks;
@@ -134,7 +137,7 @@ protected:
 
 TEST_F(Reader, EachFrameBeforeAPauseIsOneChunk)
 {
-    m_reader.StartReader(&m_window);
+    m_reader.StartReader(m_window.events());
     for (std::size_t frame = 1; frame <= 3; ++frame) {
         m_device.Send(FRAME);
         ASSERT_TRUE(DeliverUntil([&] { return m_window.received() >= frame * FRAME.size(); }, 5s));
@@ -153,7 +156,7 @@ TEST_F(Reader, BytesComingWithinTheIntervalJoinTheChunk)
     commTimeouts.ReadIntervalTimeout = 500;
     ASSERT_TRUE(m_port.ConfigurePort(dcb, commTimeouts));
 
-    m_reader.StartReader(&m_window);
+    m_reader.StartReader(m_window.events());
     // Three pieces a few milliseconds apart: well within the interval, and within the time after
     // which a chunk goes whatever follows.
     for (const std::size_t start : {0, 5, 10}) {
@@ -169,7 +172,7 @@ TEST_F(Reader, GapFreeStreamComesInFullChunks)
 {
     const std::string stream = Pattern(30 * CHUNK_SIZE);
     std::thread device([&] { m_device.Send(stream); });
-    m_reader.StartReader(&m_window);
+    m_reader.StartReader(m_window.events());
     const bool complete = DeliverUntil([&] { return m_window.received() >= stream.size(); }, 20s);
     device.join();
     ASSERT_TRUE(complete);
@@ -193,7 +196,7 @@ TEST_F(Reader, GapFreeStreamComesInFullChunks)
 // is full, which would take seconds.
 TEST_F(Reader, SteadyStreamIsHandedOverWithoutWaitingForAFullBuffer)
 {
-    m_reader.StartReader(&m_window);
+    m_reader.StartReader(m_window.events());
     std::atomic<bool> enough {false};
     std::thread device([&] {
         for (int frame = 0; frame < 2000 && !enough; ++frame) {
@@ -212,7 +215,7 @@ TEST_F(Reader, SteadyStreamIsHandedOverWithoutWaitingForAFullBuffer)
 TEST_F(Reader, StopDuringIdleWaitEndsThreadThenClosesPort)
 {
     const auto readerThreadRuns = [] { return ThreadCpuTime(READER_THREAD_NAME).has_value(); };
-    m_reader.StartReader(&m_window);
+    m_reader.StartReader(m_window.events());
     // A reader that has just started names its thread first thing.
     ASSERT_TRUE(DeliverUntil(readerThreadRuns, 5s));
 
@@ -235,7 +238,7 @@ TEST_F(Reader, HangUpIsReportedOnceAfterEveryChunkThenTheReaderSleeps)
         device.LinkAs("COM1");
         ASSERT_TRUE(OpenConfiguredPort(m_port, 0));
         ChunkCollector window;
-        m_reader.StartReader(&window);
+        m_reader.StartReader(window.events());
         const std::string stream = Pattern(streamLength);
         device.Send(stream);
         device.HangUp();
@@ -271,21 +274,10 @@ TEST(ReaderLineErrors, ChangedCountsAreReportedAtMostOnceASecond)
     std::atomic<std::chrono::steady_clock::duration> now {1000s};
     CReader reader(port, [&] { return std::chrono::steady_clock::time_point(now.load()); });
     ChunkCollector window;
-    reader.StartReader(&window);
+    reader.StartReader(window.events());
 
-    struct Step
-    {
-        std::chrono::milliseconds at;
-        std::uint32_t overrun;
-        std::optional<std::uint32_t> reported;
-    };
-    // Counted since the open: 10 overruns were there before it.
-    const Step steps[] = {
-        {0ms, 11, 1},     {500ms, 12, {}},  {999ms, 13, {}},  {1000ms, 13, 3},
-        {2500ms, 13, {}}, {2600ms, 14, {}}, {3499ms, 14, {}}, {3500ms, 14, 4},
-    };
     std::size_t sent = 0;
-    for (const Step &step : steps) {
+    for (const LineErrorStep &step : LINE_ERROR_STEPS) {
         SCOPED_TRACE(step.at.count());
         now = 1000s + step.at;
         control->SetCounts(LineErrorCounts {step.overrun, 20 + 2, 30, 40 + 1});
@@ -304,7 +296,7 @@ TEST(ReaderLineErrors, ChangedCountsAreReportedAtMostOnceASecond)
     control->SetCounts(std::nullopt);
     ASSERT_TRUE(OpenConfiguredPort(port, 0));
     ChunkCollector quiet;
-    reader.StartReader(&quiet);
+    reader.StartReader(quiet.events());
     now = 1000s + 10s;
     device.Send(FRAME);
     ASSERT_TRUE(DeliverUntil([&] { return quiet.received() == FRAME.size(); }, 5s));
@@ -317,7 +309,7 @@ TEST(ReaderLineErrors, ChangedCountsAreReportedAtMostOnceASecond)
 TEST_F(Reader, WithoutPortStaysAsleepUntilStopped)
 {
     m_port.ClosePort();
-    m_reader.StartReader(&m_window);
+    m_reader.StartReader(m_window.events());
     ASSERT_TRUE(DeliverUntil([] { return ThreadCpuTime(READER_THREAD_NAME).has_value(); }, 5s));
     EXPECT_LT(ReaderCpuTimeOverQuietSpan(), QUIET_CPU_TIME) << "the reader spins";
     EXPECT_TRUE(StopReaderWithin(m_reader, 5s));

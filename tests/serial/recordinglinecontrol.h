@@ -25,17 +25,17 @@ public:
         std::thread::id thread;
     };
 
-    void DiscardOutput(int fd) override
+    void DiscardOutput(PortHandle fd) override
     {
         Record("discard output");
         CLineControl::DiscardOutput(fd);
     }
-    void ReleaseFlowControl(int fd) override
+    void ReleaseFlowControl(PortHandle fd) override
     {
         Record("release flow control");
         CLineControl::ReleaseFlowControl(fd);
     }
-    void Close(int fd) override
+    void Close(PortHandle fd) override
     {
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [&] { return !m_closeHeld; });
@@ -44,12 +44,12 @@ public:
         m_changed.notify_all();
         CLineControl::Close(fd);
     }
-    void RaiseModemLines(int fd) override
+    void RaiseModemLines(PortHandle fd) override
     {
         Record("raise modem lines");
         CLineControl::RaiseModemLines(fd);
     }
-    std::optional<LineErrorCounts> ReadErrorCounts(int) override
+    std::optional<LineErrorCounts> ReadErrorCounts(PortHandle) override
     {
         std::lock_guard lock(m_mutex);
         return m_counts;
