@@ -1,5 +1,6 @@
 #include "commandline.h"
 #include "texts.h"
+#include "widetext.h"
 
 #include <windows.h>
 
@@ -14,26 +15,6 @@
 
 namespace {
 
-std::string Utf8(const wchar_t *text)
-{
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1)
-        return {};
-    std::string utf8(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), size, nullptr, nullptr);
-    utf8.pop_back();
-    return utf8;
-}
-
-std::wstring Wide(const char *utf8)
-{
-    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(std::max(size, 1)), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), size);
-    wide.pop_back();
-    return wide;
-}
-
 // The arguments as the user typed them, in UTF-8 like on Linux, so that a file name in any
 // script reaches the file calls whole.
 std::vector<std::string> Utf8Arguments()
@@ -42,7 +23,7 @@ std::vector<std::string> Utf8Arguments()
     wchar_t **arguments = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<std::string> utf8;
     for (int i = 0; arguments && i < count; ++i)
-        utf8.push_back(Utf8(arguments[i]));
+        utf8.push_back(Utf8FromWide(arguments[i]));
     LocalFree(arguments);
     return utf8;
 }
@@ -118,7 +99,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     // Neither the main window nor the viewer is built for Windows yet.
     std::fputs(Strings::USAGE, stderr);
     std::fflush(stderr);
-    MessageBoxW(nullptr, Wide(Strings::COMMAND_LINE_ONLY).c_str(), Wide(Strings::APP_NAME).c_str(),
-                MB_OK | MB_ICONINFORMATION);
+    MessageBoxW(nullptr, WideFromUtf8(Strings::COMMAND_LINE_ONLY).c_str(),
+                WideFromUtf8(Strings::APP_NAME).c_str(), MB_OK | MB_ICONINFORMATION);
     return USAGE_ERROR;
 }

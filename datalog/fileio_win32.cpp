@@ -1,5 +1,7 @@
 #include "fileio.h"
 
+#include "widetext.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -9,17 +11,6 @@ namespace {
 
 // One call moves at most this much, well below what a DWORD counts.
 constexpr std::size_t LARGEST_CALL = 1u << 30;
-
-std::wstring WidePath(const std::string &path)
-{
-    const int length = static_cast<int>(path.size());
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    const int converted = length > 0
-        ? MultiByteToWideChar(CP_UTF8, 0, path.data(), length, wide.data(), length)
-        : 0;
-    wide.resize(static_cast<std::size_t>(converted));
-    return wide;
-}
 
 HANDLE HandleOf(FileHandle file)
 {
@@ -64,7 +55,7 @@ bool IsRegularFile(HANDLE file, bool refuseLinks)
 
 bool Attributes(const std::string &path, WIN32_FILE_ATTRIBUTE_DATA &attributes)
 {
-    return GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &attributes);
+    return GetFileAttributesExW(WideFromUtf8(path).c_str(), GetFileExInfoStandard, &attributes);
 }
 
 std::uint64_t SizeOf(const WIN32_FILE_ATTRIBUTE_DATA &attributes)
@@ -83,7 +74,7 @@ void IgnoreFileSizeSignal() { }
 FileHandle OpenLockedRegularFile(const std::string &path, unsigned flags, std::uint64_t &length)
 {
     const HANDLE file = CreateFileW(
-        WidePath(path).c_str(), GENERIC_WRITE | (flags & FILE_READ ? GENERIC_READ : 0),
+        WideFromUtf8(path).c_str(), GENERIC_WRITE | (flags & FILE_READ ? GENERIC_READ : 0),
         FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
         flags & FILE_CREATE ? OPEN_ALWAYS : OPEN_EXISTING,
         FILE_ATTRIBUTE_NORMAL | (flags & FILE_NO_LINK ? FILE_FLAG_OPEN_REPARSE_POINT : 0), nullptr);
@@ -100,9 +91,9 @@ FileHandle OpenLockedRegularFile(const std::string &path, unsigned flags, std::u
 
 FileHandle CreateEmptyFile(const std::string &path)
 {
-    const HANDLE file
-        = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                      nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileW(WideFromUtf8(path).c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
     return file == INVALID_HANDLE_VALUE ? NO_FILE : reinterpret_cast<FileHandle>(file);
 }
 
@@ -172,12 +163,13 @@ bool SyncFile(FileHandle file)
 
 bool RenameWithoutReplace(const std::string &from, const std::string &to)
 {
-    return MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), MOVEFILE_WRITE_THROUGH);
+    return MoveFileExW(WideFromUtf8(from).c_str(), WideFromUtf8(to).c_str(),
+                       MOVEFILE_WRITE_THROUGH);
 }
 
 bool RenameReplacing(const std::string &from, const std::string &to)
 {
-    return MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(),
+    return MoveFileExW(WideFromUtf8(from).c_str(), WideFromUtf8(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
@@ -205,7 +197,7 @@ bool SyncDirectoryOf(const std::string &)
 
 void RemoveFile(const std::string &path)
 {
-    DeleteFileW(WidePath(path).c_str());
+    DeleteFileW(WideFromUtf8(path).c_str());
 }
 
 bool FileLength(const std::string &path, std::uint64_t &length)
@@ -227,7 +219,7 @@ bool IsLeftoverThatCannotBeTaken(const std::string &path)
         || SizeOf(attributes) == 0)
         return false;
     const HANDLE file
-        = CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+        = CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return GetLastError() != ERROR_SHARING_VIOLATION;
@@ -237,11 +229,11 @@ bool IsLeftoverThatCannotBeTaken(const std::string &path)
 
 bool IsDirectory(const std::string &path)
 {
-    const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
+    const DWORD attributes = GetFileAttributesW(WideFromUtf8(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool MakeDirectory(const std::string &path)
 {
-    return CreateDirectoryW(WidePath(path).c_str(), nullptr);
+    return CreateDirectoryW(WideFromUtf8(path).c_str(), nullptr);
 }

@@ -1,4 +1,5 @@
 #include "comports.h"
+#include "widetext.h"
 
 // The GUIDs of the Ports class and the COM port interface are defined here, not in a library.
 #include <initguid.h>
@@ -13,16 +14,6 @@
 
 namespace {
 
-std::string Utf8(const std::wstring &text)
-{
-    const int length = static_cast<int>(text.size());
-    const int size
-        = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(std::max(size, 0)), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), length, utf8.data(), size, nullptr, nullptr);
-    return utf8;
-}
-
 // A string property up to its first NUL: a REG_MULTI_SZ gives its first string.
 std::string DeviceProperty(HDEVINFO set, SP_DEVINFO_DATA &device, DWORD property)
 {
@@ -31,7 +22,7 @@ std::string DeviceProperty(HDEVINFO set, SP_DEVINFO_DATA &device, DWORD property
                                            reinterpret_cast<BYTE *>(value), sizeof value - 2,
                                            nullptr))
         return {};
-    return Utf8(value);
+    return Utf8FromWide(value);
 }
 
 std::string InstanceId(HDEVINFO set, SP_DEVINFO_DATA &device)
@@ -40,7 +31,7 @@ std::string InstanceId(HDEVINFO set, SP_DEVINFO_DATA &device)
     wchar_t id[201] = {};
     if (!SetupDiGetDeviceInstanceIdW(set, &device, id, std::size(id), nullptr))
         return {};
-    return Utf8(id);
+    return Utf8FromWide(id);
 }
 
 // The number Windows gave the port lives in the device's own registry key.
@@ -55,7 +46,7 @@ std::string PortName(HDEVINFO set, SP_DEVINFO_DATA &device)
     const LONG status
         = RegQueryValueExW(key, L"PortName", nullptr, &type, reinterpret_cast<BYTE *>(name), &size);
     RegCloseKey(key);
-    return status == ERROR_SUCCESS && type == REG_SZ ? Utf8(name) : std::string();
+    return status == ERROR_SUCCESS && type == REG_SZ ? Utf8FromWide(name) : std::string();
 }
 
 // The present devices of one set, each once: a device may be both in the Ports class and have a
@@ -109,7 +100,7 @@ std::vector<ComPortRecord> SerialCommValues()
         if (status == ERROR_NO_MORE_ITEMS)
             break;
         if (status == ERROR_SUCCESS && type == REG_SZ)
-            records.push_back({Utf8(data), {}, {}, {}, Utf8(name)});
+            records.push_back({Utf8FromWide(data), {}, {}, {}, Utf8FromWide(name)});
     }
     RegCloseKey(key);
     return records;
