@@ -1,7 +1,6 @@
-// The watch for ports coming back, on Windows. Wine sends no device notifications for the
-// pseudo-terminals it maps as ports, so the tests send the watch's window the broadcasts the
-// system would, built by hand, and wait on the event the watch gives. Wine without a display
-// makes the watch's message-only window, which these find as they would the top-level one.
+// The watch for ports coming back, on Windows. Wine notifies nothing of the ports it maps, so the
+// tests send the watch's window (message-only under Wine without a display) broadcasts built by
+// hand, and wait on the event the watch gives.
 #include "portbroadcast.h"
 #include "portwatch.h"
 
@@ -34,35 +33,19 @@ std::vector<DWORD> PortBroadcast(std::wstring_view name, DWORD size = 0)
     return words;
 }
 
-std::vector<DWORD> InterfaceBroadcast(const GUID &interfaceClass)
+// Another device's broadcast, whole: a device interface of the class given, or a volume.
+std::vector<DWORD> DeviceBroadcast(DWORD type, const GUID &interfaceClass = {})
 {
     std::vector<DWORD> words(sizeof(DEV_BROADCAST_DEVICEINTERFACE_W) / sizeof(DWORD));
     auto *device = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W *>(words.data());
     device->dbcc_size = sizeof *device;
-    device->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    device->dbcc_devicetype = type;
     device->dbcc_classguid = interfaceClass;
     return words;
 }
 
-std::vector<DWORD> VolumeBroadcast()
-{
-    std::vector<DWORD> words(sizeof(DEV_BROADCAST_VOLUME) / sizeof(DWORD));
-    auto *volume = reinterpret_cast<DEV_BROADCAST_VOLUME *>(words.data());
-    volume->dbcv_size = sizeof *volume;
-    volume->dbcv_devicetype = DBT_DEVTYP_VOLUME;
-    volume->dbcv_unitmask = 1 << 4;
-    return words;
-}
-
-const DEV_BROADCAST_HDR *Header(const std::vector<DWORD> &words)
-{
-    return reinterpret_cast<const DEV_BROADCAST_HDR *>(words.data());
-}
-
 TEST(PortBroadcast, NamesCom1ToCom16AndNothingElse)
 {
-    // A disk's interface.
-    const GUID disk {0x53f56307, 0xb6bf, 0x11d0, {0x94, 0xf2, 0x00, 0xa0, 0xc9, 0x1e, 0xfb, 0x8b}};
     struct Case
     {
         const char *what;
@@ -79,12 +62,16 @@ TEST(PortBroadcast, NamesCom1ToCom16AndNothingElse)
          std::nullopt},
         {"no room for a name", PortBroadcast(L"COM3", 12), std::nullopt},
         {"shorter than a header", PortBroadcast(L"COM3", 8), std::nullopt},
-        {"the COM port interface", InterfaceBroadcast(COM_PORT_INTERFACE), ""},
-        {"another interface", InterfaceBroadcast(disk), std::nullopt},
-        {"a volume", VolumeBroadcast(), std::nullopt},
+        {"the COM port interface", DeviceBroadcast(DBT_DEVTYP_DEVICEINTERFACE, COM_PORT_INTERFACE),
+         ""},
+        {"another interface", DeviceBroadcast(DBT_DEVTYP_DEVICEINTERFACE), std::nullopt},
+        {"a volume", DeviceBroadcast(DBT_DEVTYP_VOLUME), std::nullopt},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(BroadcastPortName(Header(c.broadcast)), c.portName) << c.what;
+        EXPECT_EQ(
+            BroadcastPortName(reinterpret_cast<const DEV_BROADCAST_HDR *>(c.broadcast.data())),
+            c.portName)
+            << c.what;
     EXPECT_EQ(BroadcastPortName(nullptr), std::nullopt);
 }
 
@@ -116,9 +103,9 @@ TEST(PortWatch, TellsPortsThatGoAndArriveAndNothingElse)
         } steps[] = {
             {"unplugged", DBT_DEVICEREMOVECOMPLETE, PortBroadcast(L"COM5"), {{"COM5", false}}},
             {"plugged in again", DBT_DEVICEARRIVAL, PortBroadcast(L"COM5"), {{"COM5", true}}},
-            {"a port's driver that names none",
+            {"a driver that names none",
              DBT_DEVICEARRIVAL,
-             InterfaceBroadcast(COM_PORT_INTERFACE),
+             DeviceBroadcast(DBT_DEVTYP_DEVICEINTERFACE, COM_PORT_INTERFACE),
              {}},
         };
         for (const Step &step : steps) {
@@ -131,7 +118,7 @@ TEST(PortWatch, TellsPortsThatGoAndArriveAndNothingElse)
         }
 
         // The window has taken these when the sending returns.
-        Broadcast(DBT_DEVICEARRIVAL, VolumeBroadcast());
+        Broadcast(DBT_DEVICEARRIVAL, DeviceBroadcast(DBT_DEVTYP_VOLUME));
         Broadcast(DBT_DEVICEQUERYREMOVE, PortBroadcast(L"COM5"));
         EXPECT_FALSE(Signalled(watch, 0));
         EXPECT_FALSE(watch.TakeChanges());
