@@ -19,41 +19,53 @@ constexpr std::uint32_t CHANGES = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOV
 
 } // namespace
 
-CPortWatch::CPortWatch(std::vector<fs::path> folders)
-    : m_fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
-    , m_folders(std::move(folders))
+struct CPortWatch::State
 {
-    WatchFolders();
+    int fd = -1;
+    std::vector<fs::path> folders;
+
+    // Watching a folder already watched changes nothing, so every folder is simply watched again.
+    void WatchFolders()
+    {
+        if (fd < 0)
+            return;
+        for (fs::path folder : folders) {
+            while (inotify_add_watch(fd, folder.c_str(), CHANGES) < 0 && errno == ENOENT
+                   && folder.has_relative_path())
+                folder = folder.parent_path();
+        }
+    }
+};
+
+CPortWatch::CPortWatch(PortWatchSetup setup)
+    : m_state(std::make_unique<State>())
+{
+    m_state->fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    m_state->folders = std::move(setup);
+    m_state->WatchFolders();
 }
 
 CPortWatch::~CPortWatch()
 {
-    if (m_fd >= 0)
-        close(m_fd);
+    if (m_state->fd >= 0)
+        close(m_state->fd);
 }
 
-// Watching a folder already watched changes nothing, so every folder is simply watched again.
-void CPortWatch::WatchFolders()
+WatchSignal CPortWatch::Descriptor() const
 {
-    if (m_fd < 0)
-        return;
-    for (fs::path folder : m_folders) {
-        while (inotify_add_watch(m_fd, folder.c_str(), CHANGES) < 0 && errno == ENOENT
-               && folder.has_relative_path())
-            folder = folder.parent_path();
-    }
+    return m_state->fd;
 }
 
-bool CPortWatch::TakeChanges()
+bool CPortWatch::TakeChanges(std::vector<PortChange> *)
 {
-    if (m_fd < 0)
+    if (m_state->fd < 0)
         return false;
     alignas(inotify_event) char events[4096];
     bool changed = false;
-    while (RetryOnInterrupt([&] { return read(m_fd, events, sizeof events); }) > 0)
+    while (RetryOnInterrupt([&] { return read(m_state->fd, events, sizeof events); }) > 0)
         changed = true;
     if (changed)
-        WatchFolders();
+        m_state->WatchFolders();
     return changed;
 }
 
