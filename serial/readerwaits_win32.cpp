@@ -1,5 +1,7 @@
 #include "readerwaits.h"
 
+#include "widetext.h"
+
 namespace {
 
 // Waits on the port and on a stop event together. The port's time-outs (portlayer_win32.cpp)
@@ -119,7 +121,17 @@ std::unique_ptr<CReaderWaits> MakeReaderWaits()
 }
 
 // The thread lists of Windows show no names this program sets; only the priority is lowered.
-void PrepareReaderThread(const char *)
+// The name shows in debuggers and in thread lists from Windows 10 on; earlier systems lack the
+// call, so it is looked up rather than linked.
+void PrepareReaderThread(const char *name)
 {
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST);
+    using SetThreadDescriptionCall = HRESULT(WINAPI *)(HANDLE, PCWSTR);
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    const auto describe = kernel
+        ? reinterpret_cast<SetThreadDescriptionCall>(
+            reinterpret_cast<void *>(GetProcAddress(kernel, "SetThreadDescription")))
+        : nullptr;
+    if (describe)
+        describe(GetCurrentThread(), WideFromUtf8(name).c_str());
 }
