@@ -1,3 +1,4 @@
+#include "devicestreams.h"
 #include "lineerrorsteps.h"
 #include "portconfig.h"
 #include "portlayer.h"
@@ -85,14 +86,6 @@ bool DeliverUntil(const std::function<bool()> &condition, std::chrono::milliseco
         std::this_thread::sleep_for(1ms);
     }
     return true;
-}
-
-std::string Pattern(std::size_t length)
-{
-    std::string bytes(length, '\0');
-    for (std::size_t i = 0; i < length; ++i)
-        bytes[i] = static_cast<char>(i * 7 % 251);
-    return bytes;
 }
 
 // The CPU time the reader thread uses while QUIET_SPAN passes.
@@ -191,22 +184,14 @@ TEST_F(Reader, GapFreeStreamComesInFullChunks)
     EXPECT_EQ(received, stream);
 }
 
-// A device that never pauses for the read interval, 7-byte frames every 5 ms as at 19,200 baud
-// with 100 frames a second: its bytes reach the window about every 50 ms, not once the buffer
-// is full, which would take seconds.
+// A device that never pauses for the read interval: its bytes reach the window about every
+// 50 ms, not once the buffer is full, which would take seconds.
 TEST_F(Reader, SteadyStreamIsHandedOverWithoutWaitingForAFullBuffer)
 {
     m_reader.StartReader(m_window.events());
-    std::atomic<bool> enough {false};
-    std::thread device([&] {
-        for (int frame = 0; frame < 2000 && !enough; ++frame) {
-            m_device.Send("X0100\r\n");
-            std::this_thread::sleep_for(5ms);
-        }
-    });
+    CSteadyDevice device([&](const std::string &frame) { m_device.Send(frame); });
     const bool handedOver = DeliverUntil([&] { return m_window.chunks().size() >= 3; }, 30s);
-    enough = true;
-    device.join();
+    device.Stop();
     ASSERT_TRUE(handedOver);
     for (std::size_t chunk = 0; chunk < 2; ++chunk)
         EXPECT_LT(m_window.chunks()[chunk].size(), 1000u) << "chunk " << chunk;
