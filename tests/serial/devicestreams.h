@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <functional>
@@ -20,28 +19,13 @@ inline std::string Pattern(std::size_t length)
 }
 
 // A device that never pauses for the read interval: 7-byte frames every 5 ms, as at 19,200 baud
-// with 100 frames a second, until it is stopped or 2000 frames are sent.
-class CSteadyDevice
+// with 100 frames a second, until it is asked to stop or has sent 2000.
+inline std::jthread SteadyDevice(std::function<void(const std::string &)> send)
 {
-public:
-    explicit CSteadyDevice(std::function<void(const std::string &)> send)
-        : m_thread([this, send = std::move(send)] {
-            for (int frame = 0; frame < 2000 && !m_enough; ++frame) {
-                send("X0100\r\n");
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
-        })
-    { }
-    ~CSteadyDevice() { Stop(); }
-
-    void Stop()
-    {
-        m_enough = true;
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-
-private:
-    std::atomic<bool> m_enough {false};
-    std::thread m_thread;
-};
+    return std::jthread([send = std::move(send)](const std::stop_token &stop) {
+        for (int frame = 0; frame < 2000 && !stop.stop_requested(); ++frame) {
+            send("X0100\r\n");
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+}

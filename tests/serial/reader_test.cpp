@@ -189,9 +189,9 @@ TEST_F(Reader, GapFreeStreamComesInFullChunks)
 TEST_F(Reader, SteadyStreamIsHandedOverWithoutWaitingForAFullBuffer)
 {
     m_reader.StartReader(m_window.events());
-    CSteadyDevice device([&](const std::string &frame) { m_device.Send(frame); });
+    std::jthread device = SteadyDevice([&](const std::string &frame) { m_device.Send(frame); });
     const bool handedOver = DeliverUntil([&] { return m_window.chunks().size() >= 3; }, 30s);
-    device.Stop();
+    device.request_stop();
     ASSERT_TRUE(handedOver);
     for (std::size_t chunk = 0; chunk < 2; ++chunk)
         EXPECT_LT(m_window.chunks()[chunk].size(), 1000u) << "chunk " << chunk;

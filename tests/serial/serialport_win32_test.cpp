@@ -160,13 +160,13 @@ TEST_F(WindowsPort, GapFreeStreamComesWholeInChunksOfAtMost4095Bytes)
 TEST_F(WindowsPort, SteadyStreamIsHandedOverWithoutWaitingForAFullBuffer)
 {
     m_reader.StartReader(&m_received);
-    CSteadyDevice device([&](const std::string &frame) { Send(frame); });
+    std::jthread device = SteadyDevice([&](const std::string &frame) { Send(frame); });
     bool handedOver = false;
     for (int wait = 0; wait < 600 && !handedOver; ++wait) {
         m_received.WaitForBytes(m_received.Received().size() + 1, 50ms);
         handedOver = m_received.Chunks().size() >= 3;
     }
-    device.Stop();
+    device.request_stop();
     ASSERT_TRUE(handedOver);
     for (std::size_t chunk = 0; chunk < 2; ++chunk)
         EXPECT_LT(m_received.Chunks()[chunk].size(), 1000u) << "chunk " << chunk;
