@@ -42,20 +42,32 @@ ProgramRun RunOrvanta(const std::string &arguments)
 
 namespace {
 
-TEST(CommandLine, ListPortsNumbersAnAdapterAndShowsEveryPort)
+// A working folder whose devices/ stands for the system's folder of adapter links and config/ for
+// the settings folder, and a pseudo-terminal for an adapter.
+class ListPorts : public testing::Test
 {
-    const CTempWorkDir workDir;
-    const CPseudoTerminal device;
-    const fs::path root = fs::current_path();
-    fs::create_directories("devices");
-    fs::create_symlink(device.SlavePath(), "devices/usb-Orvanta_Sim_0001-if00-port0");
+protected:
+    ListPorts() { fs::create_directories("devices"); }
+    ProgramRun Run() const
+    {
+        const std::string config = (m_root / "config").string();
+        return RunOrvantaWith("env ORVANTA_SERIAL_DEVICES=devices XDG_CONFIG_HOME='" + config + "'",
+                              "--list-ports");
+    }
+
+    const CTempWorkDir m_workDir;
+    const CPseudoTerminal m_device;
+    const fs::path m_root = fs::current_path();
+};
+
+TEST_F(ListPorts, NumbersAnAdapterAndShowsEveryPort)
+{
+    fs::create_symlink(m_device.SlavePath(), "devices/usb-Orvanta_Sim_0001-if00-port0");
     fs::create_directories("config/orvanta/ports");
-    fs::create_symlink(root / "devices/usb-Gone", "config/orvanta/ports/COM15");
+    fs::create_symlink(m_root / "devices/usb-Gone", "config/orvanta/ports/COM15");
     fs::create_symlink("/dev/null", "COM16");
 
-    const std::string environment
-        = "env ORVANTA_SERIAL_DEVICES=devices XDG_CONFIG_HOME='" + (root / "config").string() + "'";
-    const ProgramRun run = RunOrvantaWith(environment, "--list-ports");
+    const ProgramRun run = Run();
     EXPECT_EQ(run.status, 0);
     const std::vector<std::string> lines = Lines(run.output);
     ASSERT_EQ(lines.size(), 16u) << run.output;
@@ -64,42 +76,36 @@ TEST(CommandLine, ListPortsNumbersAnAdapterAndShowsEveryPort)
     EXPECT_TRUE(PresenceColumnsAligned(lines)) << run.output;
 
     // Which number the adapter gets depends on the machine's UARTs; its line and its link agree.
-    const std::string adapter = (root / "devices/usb-Orvanta_Sim_0001-if00-port0").string();
+    const std::string adapter = (m_root / "devices/usb-Orvanta_Sim_0001-if00-port0").string();
     const auto line = std::find_if(lines.begin(), lines.end(), [&](const std::string &text) {
-        return text.find(" " + device.SlavePath() + " ") != std::string::npos;
+        return text.find(" " + m_device.SlavePath() + " ") != std::string::npos;
     });
     ASSERT_NE(line, lines.end()) << run.output;
     EXPECT_TRUE(line->ends_with("  あり  " + adapter)) << *line;
     EXPECT_EQ(fs::read_symlink("config/orvanta/ports/" + line->substr(0, line->find(' '))),
               adapter);
     EXPECT_TRUE(
-        lines[14].ends_with((root / "devices/usb-Gone").string() + "  なし  接続されていません"))
+        lines[14].ends_with((m_root / "devices/usb-Gone").string() + "  なし  接続されていません"))
         << lines[14];
 }
 
 // A ports folder that takes no link, and an adapter whose name holds a line end, a terminal's
 // escape and a backslash before an x: the adapter still has its line, which says why its number
 // is not kept.
-TEST(CommandLine, ListPortsShowsAnAdapterWhoseNumberCannotBeKept)
+TEST_F(ListPorts, ShowsAnAdapterWhoseNumberCannotBeKept)
 {
-    const CTempWorkDir workDir;
-    const CPseudoTerminal device;
-    const fs::path root = fs::current_path();
-    fs::create_directories("devices");
-    fs::create_symlink(device.SlavePath(), "devices/usb-Odd\nName\x1b[2J\\x41\\y");
+    fs::create_symlink(m_device.SlavePath(), "devices/usb-Odd\nName\x1b[2J\\x41\\y");
     fs::create_directories("config/orvanta");
     std::ofstream("config/orvanta/ports") << "not a folder\n";
 
-    const std::string environment
-        = "env ORVANTA_SERIAL_DEVICES=devices XDG_CONFIG_HOME='" + (root / "config").string() + "'";
-    const ProgramRun run = RunOrvantaWith(environment, "--list-ports");
+    const ProgramRun run = Run();
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(Lines(run.output).size(), 16u) << run.output;
     EXPECT_EQ(run.output.find('\x1b'), std::string::npos);
-    const std::string expected = "  あり  " + root.string()
+    const std::string expected = "  あり  " + m_root.string()
         + "/devices/usb-Odd\\x0aName\\x1b[2J\\\\x41\\y" + "  今回限りの番号です。保存できません："
-        + root.string() + "/config/orvanta/ports: Not a directory\n";
-    EXPECT_NE(run.output.find(" " + device.SlavePath() + " "), std::string::npos) << run.output;
+        + m_root.string() + "/config/orvanta/ports: Not a directory\n";
+    EXPECT_NE(run.output.find(" " + m_device.SlavePath() + " "), std::string::npos) << run.output;
     EXPECT_NE(run.output.find(expected), std::string::npos) << run.output;
 }
 

@@ -8,10 +8,8 @@
 
 #include <csignal>
 #include <fcntl.h>
-#include <linux/capability.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -75,22 +73,29 @@ TEST_F(LogFile, FailsToOpenInAReadOnlyDirectory)
     }
 }
 
-// The child writes under a file size limit that the append crosses part-way and reports the
-// result as its exit status; a child ended by SIGXFSZ reports nothing.
+// Runs `child` in a forked child, where a file size limit does not outlast it, and gives what it
+// returned as its exit status, or the signal that ended it as a negative number.
+int RunInChild(const std::function<int()> &child)
+{
+    const pid_t pid = fork();
+    if (pid == 0)
+        _exit(child());
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid)
+        return -1000;
+    return WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status);
+}
+
+// The append crosses the file size limit part-way; a child ended by SIGXFSZ reports nothing.
 int AppendUnderFileSizeLimit(rlim_t limit, const std::vector<std::string> &parts)
 {
-    const pid_t child = fork();
-    if (child == 0) {
+    return RunInChild([&] {
         std::signal(SIGXFSZ, SIG_DFL);
         const rlimit fileSize = {limit, limit};
         if (setrlimit(RLIMIT_FSIZE, &fileSize) != 0)
-            _exit(100);
-        _exit(static_cast<int>(AppendToLog(2, Segments(parts))));
-    }
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child)
-        return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            return 100;
+        return static_cast<int>(AppendToLog(2, Segments(parts)));
+    });
 }
 
 TEST_F(LogFile, CutsAFailedAppendBackToTheEarlierLength)
@@ -123,28 +128,6 @@ TEST_F(LogFile, TellsDirectoriesFromOtherEntries)
                 {"plain", false}, {"missing", false}, {"dangling", false}};
     for (const auto &row : rows)
         EXPECT_EQ(IsDirectory(row.path), row.directory) << row.path;
-}
-
-// Runs `check` in a child process and gives its verdict. There, file permissions bind the way
-// they bind a user: a root process drops its power to override them, so a read-only directory
-// stays read-only.
-bool InChildWherePermissionsBind(const std::function<bool()> &check)
-{
-    const pid_t child = fork();
-    if (child == 0) {
-        __user_cap_header_struct header {_LINUX_CAPABILITY_VERSION_3, 0};
-        __user_cap_data_struct capabilities[2] = {};
-        if (syscall(SYS_capget, &header, capabilities) != 0)
-            _exit(2);
-        capabilities[0].effective
-            &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
-        if (syscall(SYS_capset, &header, capabilities) != 0)
-            _exit(2);
-        _exit(check() ? 0 : 1);
-    }
-    int status = 0;
-    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)
-        && WEXITSTATUS(status) == 0;
 }
 
 TEST_F(ReceiveJournal, WritesWhatIsQueuedWithoutBeingAsked)
@@ -182,9 +165,9 @@ TEST_F(ReceiveJournal, TakesNothingInAReadOnlyLogDirectory)
     fs::permissions("DATALOG", fs::perms::all, fs::perm_options::remove);
     fs::permissions("DATALOG", fs::perms::owner_read | fs::perms::owner_exec,
                     fs::perm_options::add);
-    EXPECT_TRUE(InChildWherePermissionsBind([] {
+    EXPECT_TRUE(PassesInUnprivilegedChild([] {
         CReceiveJournal journal("DATALOG");
-        return TakesNothing(journal);
+        EXPECT_TRUE(TakesNothing(journal));
     }));
     EXPECT_FALSE(fs::exists(JOURNAL));
 }
@@ -194,43 +177,45 @@ TEST_F(ReceiveJournal, AFailedWriteIsCutBackAndTriedAgainWithTheNextBytes)
     // Under a file size limit the second chunk is written in part only: the file is cut back to
     // the first, and the second waits in memory. Once the limit is raised, the next bytes take
     // it with them; a clear that cannot write the waiting bytes puts the journal back.
-    enum Step { Done, FirstFlush, FailedFlush, CutBack, FlushAfterRaise, Clear, ClearAfterRaise };
+    enum Step {
+        Done,
+        FirstFlush,
+        FailedFlush,
+        CutBack,
+        FlushAfterRaise,
+        FailedClear,
+        ClearAfterRaise
+    };
     const std::string a(600, 'a');
     const std::string b(600, 'b');
-    const pid_t child = fork();
-    if (child == 0) {
+    const int result = RunInChild([&] {
         rlimit fileSize = {1000, RLIM_INFINITY};
         setrlimit(RLIMIT_FSIZE, &fileSize);
         CReceiveJournal journal("DATALOG", NEVER_BY_ITSELF);
         journal.Open();
         journal.Append(a.data(), a.size());
         if (!journal.Flush() || journal.Behind())
-            _exit(FirstFlush);
+            return FirstFlush;
         journal.Append(b.data(), b.size());
         if (journal.Flush() || !journal.Behind())
-            _exit(FailedFlush);
+            return FailedFlush;
         if (ContentsOf(JOURNAL) != a || journal.StoredSize() != a.size())
-            _exit(CutBack);
+            return CutBack;
         // The clear renames the journal to a new log, which the waiting bytes do not fit.
         journal.BeginMove();
         if (journal.MoveIntoLog(RECOVERED_LOG, 1200, {}) != LogWriteResult::WriteFailed
             || journal.EndMove() || ContentsOf(JOURNAL) != a || fs::exists(RECOVERED_LOG))
-            _exit(Clear);
+            return FailedClear;
         fileSize.rlim_cur = RLIM_INFINITY;
         setrlimit(RLIMIT_FSIZE, &fileSize);
         journal.Append("c", 1);
         if (!journal.Flush() || journal.Behind())
-            _exit(FlushAfterRaise);
-        journal.BeginMove();
-        if (journal.MoveIntoLog(RECOVERED_LOG, 1201, {}) != LogWriteResult::Written)
-            _exit(ClearAfterRaise);
-        journal.EndMove();
-        _exit(Done);
-    }
-    int status = -1;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), Done);
+            return FlushAfterRaise;
+        if (!Clear(journal, RECOVERED_LOG, 1201))
+            return ClearAfterRaise;
+        return Done;
+    });
+    EXPECT_EQ(result, Done) << "a negative result is the signal that ended the child";
     EXPECT_EQ(ContentsOf(RECOVERED_LOG), a + b + "c");
 }
 
@@ -246,19 +231,15 @@ TEST(JournalCopy, ThatFailsPartWayLeavesLogAndJournalAsTheyWere)
     const int journal = open(JOURNAL.c_str(), O_RDWR | O_CLOEXEC);
     ASSERT_GE(journal, 0);
     // Room for the record, not for the whole copy.
-    const pid_t child = fork();
-    if (child == 0) {
+    const int result = RunInChild([&] {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit fileSize = {60, 60};
         setrlimit(RLIMIT_FSIZE, &fileSize);
-        const MoveResult result
-            = CopyJournalIntoLog(JOURNAL, journal, bytes.size(), {}, LOG, RECORD, {});
-        _exit(result == MoveResult::WriteFailed ? 0 : 1);
-    }
+        return static_cast<int>(
+            CopyJournalIntoLog(JOURNAL, journal, bytes.size(), {}, LOG, RECORD, {}));
+    });
     close(journal);
-    int status = -1;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_EQ(status, 0);
+    EXPECT_EQ(result, static_cast<int>(MoveResult::WriteFailed));
     EXPECT_EQ(ContentsOf(LOG), earlier);
     EXPECT_EQ(ContentsOf(JOURNAL), bytes);
     EXPECT_FALSE(fs::exists(RECORD));

@@ -53,9 +53,7 @@ TEST_F(ReceiveJournal, IsRenamedIntoALogWhileTheViewerReadsIt)
     const HANDLE viewer = OpenAsViewer(JOURNAL);
     ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
 
-    journal.BeginMove();
-    EXPECT_EQ(journal.MoveIntoLog(RECOVERED_LOG, 7, {}), LogWriteResult::Written);
-    journal.EndMove();
+    EXPECT_TRUE(Clear(journal, RECOVERED_LOG, 7));
     EXPECT_EQ(ContentsOf(RECOVERED_LOG), "X0100\r\n");
     char read[8] = {};
     DWORD got = 0;

@@ -86,6 +86,15 @@ protected:
     CTempWorkDir m_workDir;
 };
 
+// Takes everything appended since the last clear into the log at `logPath`.
+inline bool Clear(CReceiveJournal &journal, const std::string &logPath, std::uint64_t length)
+{
+    journal.BeginMove();
+    const bool written = journal.MoveIntoLog(logPath, length, {}) == LogWriteResult::Written;
+    journal.EndMove();
+    return written;
+}
+
 // The program runs on without the journal; nothing is created where it cannot be.
 inline bool TakesNothing(CReceiveJournal &journal)
 {

@@ -7,15 +7,6 @@
 
 namespace {
 
-// Takes everything appended since the last clear into the log at `logPath`.
-bool Clear(CReceiveJournal &journal, const std::string &logPath, std::uint64_t length)
-{
-    journal.BeginMove();
-    const bool written = journal.MoveIntoLog(logPath, length, {}) == LogWriteResult::Written;
-    journal.EndMove();
-    return written;
-}
-
 // No line end is translated, no end-of-file mark (0x1A) or NUL ends the text, and nothing is
 // added: a clear that renames the journal into a new log, an append from memory and a clear
 // that copies the journal onto the log's end.

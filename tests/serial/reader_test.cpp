@@ -1,3 +1,4 @@
+#include "devicestreams.h"
 #include "lineerrorsteps.h"
 #include "portconfig.h"
 #include "portlayer.h"
@@ -85,14 +86,6 @@ bool DeliverUntil(const std::function<bool()> &condition, std::chrono::milliseco
         std::this_thread::sleep_for(1ms);
     }
     return true;
-}
-
-std::string Pattern(std::size_t length)
-{
-    std::string bytes(length, '\0');
-    for (std::size_t i = 0; i < length; ++i)
-        bytes[i] = static_cast<char>(i * 7 % 251);
-    return bytes;
 }
 
 // The CPU time the reader thread uses while QUIET_SPAN passes.
@@ -191,22 +184,14 @@ TEST_F(Reader, GapFreeStreamComesInFullChunks)
     EXPECT_EQ(received, stream);
 }
 
-// A device that never pauses for the read interval, 7-byte frames every 5 ms as at 19,200 baud
-// with 100 frames a second: its bytes reach the window about every 50 ms, not once the buffer
-// is full, which would take seconds.
+// A device that never pauses for the read interval: its bytes reach the window about every
+// 50 ms, not once the buffer is full, which would take seconds.
 TEST_F(Reader, SteadyStreamIsHandedOverWithoutWaitingForAFullBuffer)
 {
     m_reader.StartReader(m_window.events());
-    std::atomic<bool> enough {false};
-    std::thread device([&] {
-        for (int frame = 0; frame < 2000 && !enough; ++frame) {
-            m_device.Send("X0100\r\n");
-            std::this_thread::sleep_for(5ms);
-        }
-    });
+    std::jthread device = SteadyDevice([&](const std::string &frame) { m_device.Send(frame); });
     const bool handedOver = DeliverUntil([&] { return m_window.chunks().size() >= 3; }, 30s);
-    enough = true;
-    device.join();
+    device.request_stop();
     ASSERT_TRUE(handedOver);
     for (std::size_t chunk = 0; chunk < 2; ++chunk)
         EXPECT_LT(m_window.chunks()[chunk].size(), 1000u) << "chunk " << chunk;
@@ -277,20 +262,13 @@ TEST(ReaderLineErrors, ChangedCountsAreReportedAtMostOnceASecond)
     reader.StartReader(window.events());
 
     std::size_t sent = 0;
-    for (const LineErrorStep &step : LINE_ERROR_STEPS) {
-        SCOPED_TRACE(step.at.count());
-        now = 1000s + step.at;
-        control->SetCounts(LineErrorCounts {step.overrun, 20 + 2, 30, 40 + 1});
-        const std::size_t reportsBefore = window.lineErrors().size();
+    const auto deliverFrame = [&] {
         device.Send(FRAME);
         sent += FRAME.size();
-        ASSERT_TRUE(DeliverUntil([&] { return window.received() == sent; }, 5s));
-        const auto &reports = window.lineErrors();
-        ASSERT_EQ(reports.size(), reportsBefore + (step.reported ? 1 : 0));
-        if (step.reported) {
-            EXPECT_EQ(reports.back(), (LineErrorCounts {*step.reported, 2, 0, 1}));
-        }
-    }
+        return DeliverUntil([&] { return window.received() == sent; }, 5s);
+    };
+    ASSERT_NO_FATAL_FAILURE(
+        ExpectLineErrorSteps(now, *control, deliverFrame, [&] { return window.lineErrors(); }));
     reader.StopReader();
 
     control->SetCounts(std::nullopt);

@@ -1,3 +1,4 @@
+#include "devicestreams.h"
 #include "portlayer.h"
 #include "portsetup.h"
 #include "pseudoterminal.h"
@@ -21,14 +22,6 @@ namespace {
 
 constexpr char XON = 0x11;
 constexpr char XOFF = 0x13;
-
-std::string Pattern(std::size_t length)
-{
-    std::string bytes(length, '\0');
-    for (std::size_t i = 0; i < length; ++i)
-        bytes[i] = static_cast<char>(i * 13 % 253);
-    return bytes;
-}
 
 class Sending : public testing::Test
 {

@@ -1,6 +1,7 @@
 // The port and its reader on Windows, on two pseudo-terminals that tools/wine-ports joins like a
 // null-modem cable: COM5 is the port under test, COM6 the device's end, both opened here as
 // Windows opens ports.
+#include "devicestreams.h"
 #include "lineerrorsteps.h"
 #include "openfailure.h"
 #include "portlayer.h"
@@ -19,6 +20,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -95,27 +97,22 @@ private:
     int m_lost = 0;
 };
 
-std::string Pattern(std::size_t length)
+// Opens the port under test and the device's end, each as the program opens its port.
+void OpenBothEnds(CSerialPort &port, CSerialPort &device)
 {
-    std::string bytes(length, '\0');
-    for (std::size_t i = 0; i < length; ++i)
-        bytes[i] = static_cast<char>(i * 7 % 251);
-    return bytes;
+    ChooseLineSettings({.baudRate = 115200});
+    const std::pair<CSerialPort *, std::uint32_t> ends[]
+        = {{&port, PORT_UNDER_TEST}, {&device, DEVICE_END}};
+    for (const auto &[end, number] : ends) {
+        end->SetPreviousCloseWait(CLOSE_WAIT);
+        ASSERT_TRUE(OpenConfiguredPort(*end, number)) << DescribeOpenFailure(end->LastFailure());
+    }
 }
 
 class WindowsPort : public testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ChooseLineSettings({.baudRate = 115200});
-        m_port.SetPreviousCloseWait(CLOSE_WAIT);
-        m_device.SetPreviousCloseWait(CLOSE_WAIT);
-        ASSERT_TRUE(OpenConfiguredPort(m_port, PORT_UNDER_TEST))
-            << DescribeOpenFailure(m_port.LastFailure());
-        ASSERT_TRUE(OpenConfiguredPort(m_device, DEVICE_END))
-            << DescribeOpenFailure(m_device.LastFailure());
-    }
+    void SetUp() override { OpenBothEnds(m_port, m_device); }
     void Send(const std::string &bytes)
     {
         ASSERT_TRUE(m_device.WritePort(bytes.data(), static_cast<std::int32_t>(bytes.size())));
@@ -158,25 +155,18 @@ TEST_F(WindowsPort, GapFreeStreamComesWholeInChunksOfAtMost4095Bytes)
     EXPECT_EQ(m_received.Received(), stream);
 }
 
-// 7-byte frames every 5 ms never leave a gap of the read interval: the bytes are handed over
-// about every 50 ms all the same, long before a buffer fills.
+// A device that never pauses for the read interval: the bytes are handed over about every 50 ms
+// all the same, long before a buffer fills.
 TEST_F(WindowsPort, SteadyStreamIsHandedOverWithoutWaitingForAFullBuffer)
 {
     m_reader.StartReader(&m_received);
-    std::atomic<bool> enough {false};
-    std::thread device([&] {
-        for (int frame = 0; frame < 2000 && !enough; ++frame) {
-            Send("X0100\r\n");
-            std::this_thread::sleep_for(5ms);
-        }
-    });
+    std::jthread device = SteadyDevice([&](const std::string &frame) { Send(frame); });
     bool handedOver = false;
     for (int wait = 0; wait < 600 && !handedOver; ++wait) {
         m_received.WaitForBytes(m_received.Received().size() + 1, 50ms);
         handedOver = m_received.Chunks().size() >= 3;
     }
-    enough = true;
-    device.join();
+    device.request_stop();
     ASSERT_TRUE(handedOver);
     for (std::size_t chunk = 0; chunk < 2; ++chunk)
         EXPECT_LT(m_received.Chunks()[chunk].size(), 1000u) << "chunk " << chunk;
@@ -250,35 +240,21 @@ TEST_F(WindowsPort, StopEndsTheIdleWaitAndClosesThePort)
 // change, before the chunk they came with.
 TEST(WindowsPortLineErrors, ChangedCountsAreReportedAtMostOnceASecond)
 {
-    ChooseLineSettings({.baudRate = 115200});
     const auto control = std::make_shared<CRecordingLineControl>();
     control->SetCounts(LineErrorCounts {10, 20, 30, 40});
     CSerialPort port(control);
     CSerialPort device;
-    port.SetPreviousCloseWait(CLOSE_WAIT);
-    device.SetPreviousCloseWait(CLOSE_WAIT);
-    ASSERT_TRUE(OpenConfiguredPort(port, PORT_UNDER_TEST))
-        << DescribeOpenFailure(port.LastFailure());
-    ASSERT_TRUE(OpenConfiguredPort(device, DEVICE_END))
-        << DescribeOpenFailure(device.LastFailure());
+    ASSERT_NO_FATAL_FAILURE(OpenBothEnds(port, device));
     std::atomic<std::chrono::steady_clock::duration> now {1000s};
     CReader reader(port, [&] { return std::chrono::steady_clock::time_point(now.load()); });
     CCollected received;
     reader.StartReader(&received);
 
     std::size_t sent = 0;
-    for (const LineErrorStep &step : LINE_ERROR_STEPS) {
-        SCOPED_TRACE(step.at.count());
-        now = 1000s + step.at;
-        control->SetCounts(LineErrorCounts {step.overrun, 20 + 2, 30, 40 + 1});
-        const std::size_t reportsBefore = received.LineErrors().size();
-        ASSERT_TRUE(device.WritePort(FRAME.data(), static_cast<std::int32_t>(FRAME.size())));
+    const auto deliverFrame = [&] {
         sent += FRAME.size();
-        ASSERT_TRUE(received.WaitForBytes(sent));
-        const auto reports = received.LineErrors();
-        ASSERT_EQ(reports.size(), reportsBefore + (step.reported ? 1 : 0));
-        if (step.reported) {
-            EXPECT_EQ(reports.back(), (LineErrorCounts {*step.reported, 2, 0, 1}));
-        }
-    }
+        return device.WritePort(FRAME.data(), static_cast<std::int32_t>(FRAME.size()))
+            && received.WaitForBytes(sent);
+    };
+    ExpectLineErrorSteps(now, *control, deliverFrame, [&] { return received.LineErrors(); });
 }
