@@ -5,17 +5,15 @@
 #include "dialogtemplate.h"
 #include "filechoice.h"
 #include "legendview.h"
-#include "logfile.h"
+#include "lognames.h"
 #include "logviewer.h"
 #include "mainicon.h"
 #include "messagebox.h"
 #include "modalrun.h"
 #include "plotrenderer.h"
 #include "plotview.h"
-#include "portsettings.h"
 #include "portsettingsdlg.h"
 #include "receivedtextview.h"
-#include "receivemessages.h"
 #include "templates.h"
 #include "texts.h"
 
@@ -24,14 +22,23 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDropEvent>
-#include <QKeyEvent>
+#include <QElapsedTimer>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QScreen>
+#include <QSocketNotifier>
 #include <QTimerEvent>
 
-#include <cstring>
-
 namespace {
+
+// A log write that takes longer than this shows how far it has got.
+constexpr int PROGRESS_DELAY_MS = 500;
+constexpr int PROGRESS_STEPS = 1000;
+// Screens that report no rate of their own (virtual ones) are taken to refresh at this rate.
+constexpr qreal DEFAULT_REFRESH_RATE = 60;
 
 // The local files among what is dragged over the window; a link to a web page is no log.
 QStringList DroppedFiles(const QMimeData &data)
@@ -44,20 +51,40 @@ QStringList DroppedFiles(const QMimeData &data)
     return files;
 }
 
+QString FromUtf8(const std::string &text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 } // namespace
 
 CMonitorDlg::CMonitorDlg(QWidget *parent, std::shared_ptr<CLineControl> lineControl)
     : QDialog(parent)
     , m_hIcon(MainIcon())
-    , m_port(std::move(lineControl))
+    , m_penX(MakeTracePen(TraceChannel::X))
+    , m_penY(MakeTracePen(TraceChannel::Y))
+    , m_penZ(MakeTracePen(TraceChannel::Z))
+    , m_penGrid(MakeGridPen())
+    , m_monitor(*this, m_readerEvents, std::move(lineControl))
+    , m_repaintPacer([this] { return ScreenFrameInterval(*this); }, [this] { Repaint(); },
+                     {[this](std::chrono::nanoseconds delay) {
+                          const auto ms = std::chrono::ceil<std::chrono::milliseconds>(delay);
+                          m_repaintTimer.start(static_cast<int>(ms.count()), Qt::PreciseTimer,
+                                               this);
+                      },
+                      [this] { m_repaintTimer.stop(); }})
 {
     BuildDialog(*this, MAIN_TEMPLATE, [this](const ControlTemplate &control, QWidget *) {
         return MakeControl(control.id);
     });
-    DoDataExchange();
-    // The text since the last clear lives in the journal; memory holds what it has not yet
-    // written.
-    m_strReceived.SetBacking(&m_journal);
+    m_legendZ = FindControlAs<CLegendView>(*this, IDC_LEGEND_Z);
+    m_legendY = FindControlAs<CLegendView>(*this, IDC_LEGEND_Y);
+    m_legendX = FindControlAs<CLegendView>(*this, IDC_LEGEND_X);
+    m_plot = FindControlAs<CPlotView>(*this, IDC_PLOT);
+    m_receivedView = FindControlAs<CReceivedTextView>(*this, IDC_RECEIVED);
+    m_monitor.DoDataExchange();
+    ConnectCommands();
+    setWindowIcon(m_hIcon);
     // Key presses go to the focused control first; a filter on the application sees them for
     // the window and every one of its controls.
     qApp->installEventFilter(this);
@@ -68,18 +95,15 @@ CMonitorDlg::CMonitorDlg(QWidget *parent, std::shared_ptr<CLineControl> lineCont
 CMonitorDlg::~CMonitorDlg()
 {
     qApp->removeEventFilter(this);
-    // The reader posts to this window: it must have ended before the window is gone, also when
-    // the window goes without its close sequence.
-    m_reader.StopReader();
 }
 
 QWidget *CMonitorDlg::MakeControl(int id)
 {
     switch (id) {
     case IDC_RECEIVED:
-        return new CReceivedTextView(m_strReceived, this);
+        return new CReceivedTextView(m_monitor.ReceivedText(), this);
     case IDC_PLOT:
-        return new CPlotView(m_samples, {m_penX, m_penY, m_penZ, m_penGrid}, this);
+        return new CPlotView(m_monitor.Samples(), {m_penX, m_penY, m_penZ, m_penGrid}, this);
     case IDC_LEGEND_X:
         return new CLegendView(TraceChannel::X, this);
     case IDC_LEGEND_Y:
@@ -91,176 +115,27 @@ QWidget *CMonitorDlg::MakeControl(int id)
     }
 }
 
-void CMonitorDlg::DoDataExchange()
+void CMonitorDlg::ConnectCommands()
 {
-    m_legendZ = FindControlAs<CLegendView>(*this, IDC_LEGEND_Z);
-    m_legendY = FindControlAs<CLegendView>(*this, IDC_LEGEND_Y);
-    m_legendX = FindControlAs<CLegendView>(*this, IDC_LEGEND_X);
-    m_comboBitLength = FindControlAs<QComboBox>(*this, IDC_BIT_LENGTH);
-    m_plot = FindControlAs<CPlotView>(*this, IDC_PLOT);
-    m_receivedView = FindControlAs<CReceivedTextView>(*this, IDC_RECEIVED);
-    m_binding.Bind(m_strByteCount, *FindControl(*this, IDC_BYTE_COUNT));
-    m_binding.Bind(m_strStatus, *FindControl(*this, IDC_STATUS));
-    m_binding.Bind(m_strPortInfo, *FindControl(*this, IDC_PORT_INFO));
-    m_binding.Bind(m_strSendText, *FindControl(*this, IDC_SEND_TEXT));
-
-    connect(FindControlAs<QAbstractButton>(*this, IDC_CANCEL), &QAbstractButton::clicked, this,
-            &CMonitorDlg::OnCancel);
-    connect(FindControlAs<QAbstractButton>(*this, IDC_DISPLAY_CLEAR), &QAbstractButton::clicked,
-            this, &CMonitorDlg::OnDisplayClear);
-    connect(m_comboBitLength, &QComboBox::activated, this, &CMonitorDlg::OnSelchangeBitLength);
-    connect(FindControlAs<QAbstractButton>(*this, IDC_PORT_SELECT), &QAbstractButton::clicked, this,
-            &CMonitorDlg::OnPortSelect);
-    connect(FindControlAs<QAbstractButton>(*this, IDC_SEND), &QAbstractButton::clicked, this,
-            &CMonitorDlg::OnSend);
-    connect(FindControlAs<QAbstractButton>(*this, IDC_SEND_CLEAR), &QAbstractButton::clicked, this,
-            &CMonitorDlg::OnSendClear);
-}
-
-void CMonitorDlg::UpdateData(bool saveAndValidate)
-{
-    if (saveAndValidate) {
-        m_binding.Pull();
-        return;
-    }
-    m_binding.Push();
-    // The received text only grows between clears: the view indexes just the new tail.
-    if (m_receivedChanged) {
-        m_receivedView->TextChanged();
-        m_receivedChanged = false;
-    }
+    const auto onClick = [this](int id, void (CMonitor::*handler)()) {
+        connect(FindControlAs<QAbstractButton>(*this, id), &QAbstractButton::clicked, this,
+                [this, handler] { (m_monitor.*handler)(); });
+    };
+    onClick(IDC_CANCEL, &CMonitor::OnCancel);
+    onClick(IDC_DISPLAY_CLEAR, &CMonitor::OnDisplayClear);
+    onClick(IDC_PORT_SELECT, &CMonitor::OnPortSelect);
+    onClick(IDC_SEND, &CMonitor::OnSend);
+    onClick(IDC_SEND_CLEAR, &CMonitor::OnSendClear);
+    connect(FindControlAs<QComboBox>(*this, IDC_BIT_LENGTH), &QComboBox::activated, this,
+            [this] { m_monitor.OnSelchangeBitLength(); });
 }
 
 int CMonitorDlg::DoModal()
 {
-    OnInitDialog();
-    if (m_endedAtStartup)
+    m_monitor.OnInitDialog();
+    if (m_monitor.EndedAtStartup())
         return result();
     return exec();
-}
-
-bool CMonitorDlg::OnInitDialog()
-{
-    UpdateData(false);
-    setWindowIcon(m_hIcon);
-    m_bTracesShown = 0;
-    CreatePens();
-    EmptySamples(m_samples);
-    EmptyPortSettingTexts(g_portSettings);
-    std::memset(m_sendBuffer, 0, sizeof m_sendBuffer);
-    m_sendLength = 0;
-    FillBitLengthSelector();
-
-    RunPortSettingsDialog();
-    g_settingsLoaded = 1;
-
-    setWindowTitle(QString::fromUtf8(Strings::MAIN_TITLE));
-    ComposePortInfo();
-    UpdateData(false);
-    RecoverJournal();
-
-    switch (OpenAndConfigurePort()) {
-    case PortOutcome::NotOpened:
-        ShowPortNotOpened(QString::fromUtf8(Strings::PORT_MISSING));
-        SetStartupStatus(Strings::STATUS_NO_PORT);
-        UpdateData(false);
-        return true;
-    case PortOutcome::StateUnreadable:
-        EndAtStartup(Strings::PORT_STATE_UNREADABLE);
-        return true;
-    case PortOutcome::ConfigurationRefused:
-        EndAtStartup(Strings::PORT_CONFIG_REFUSED);
-        return true;
-    case PortOutcome::Configured:
-        break;
-    }
-    m_port.RaiseModemLines();
-    SetStartupStatus(Strings::STATUS_STARTUP_PORT_SET);
-    UpdateData(false);
-    StartReceiving();
-    m_redrawTimerId = startTimer(REDRAW_PERIOD_MS);
-    FindControl(*this, IDC_CANCEL)->setFocus();
-    return true;
-}
-
-// Nothing has been written yet, and nothing is: no log, no settings file.
-void CMonitorDlg::EndAtStartup(const char *message)
-{
-    ShowMessageBox(QString::fromUtf8(message));
-    m_endedAtStartup = true;
-    QDialog::reject();
-}
-
-void CMonitorDlg::CreatePens()
-{
-    // The plotting area draws with these pens; the window keeps them for its whole life.
-    m_penX = MakeTracePen(TraceChannel::X);
-    m_penY = MakeTracePen(TraceChannel::Y);
-    m_penZ = MakeTracePen(TraceChannel::Z);
-    m_penGrid = MakeGridPen();
-}
-
-void CMonitorDlg::FillBitLengthSelector()
-{
-    // Appended in this order and never sorted: the position is the bit length code minus one.
-    m_comboBitLength->clear();
-    for (const char *label : BIT_LENGTH_LABELS)
-        m_comboBitLength->addItem(QString::fromLatin1(label));
-    m_comboBitLength->setCurrentIndex(
-        m_comboBitLength->findText(QStringLiteral("12Bit"), Qt::MatchStartsWith));
-    g_bitLengthSel = BIT_LENGTH_12;
-}
-
-void CMonitorDlg::ComposePortInfo()
-{
-    const PortSettings &s = g_portSettings;
-    const std::string line = std::string(" ") + s.portText + " , " + s.speedText + " BPS" + " , "
-        + s.dataBitsText + " BITS" + " , " + s.parityText + " PARITY" + " , " + s.stopBitsText
-        + " STOP" + " , " + s.flowText + " FLOW";
-    m_strPortInfo = QString::fromLatin1(line.c_str());
-}
-
-void CMonitorDlg::SetStatus(const char *text)
-{
-    m_strStatus = QString::fromUtf8(text);
-}
-
-// The port's outcome fills the status line before the window first shows, so what became of a
-// leftover journal stays in front of it, where the user still sees it, joined by a full-width
-// blank.
-void CMonitorDlg::SetStartupStatus(const char *text)
-{
-    SetStatus(text);
-    const char *recovery = m_journalRecovery == JournalRecovery::Recovered
-        ? Strings::STATUS_DATA_RECOVERED
-        : m_journalRecovery == JournalRecovery::Failed ? Strings::STATUS_DATA_NOT_RECOVERED
-                                                       : nullptr;
-    if (recovery)
-        m_strStatus.prepend(QString::fromUtf8(recovery) + QChar(0x3000));
-}
-
-// What a crash left in the journal goes to a log now, named for this start as a clear would
-// name it, before the port can bring anything new. A journal that cannot go there stays as it
-// is, for a later start, and the status line says so.
-void CMonitorDlg::RecoverJournal()
-{
-    m_journalRecovery = m_journal.Recover(LogFileName(g_portSettings.portIndex));
-}
-
-// The journal is only a safety net: the reader starts whether it opens or not.
-void CMonitorDlg::StartReceiving()
-{
-    OpenJournalForEmptyText();
-    m_reader.StartReader(&m_readerEvents);
-}
-
-// The journal holds the text from its first byte or not at all: one opened partway would hold
-// later bytes where the text reads back its beginning. While the text holds bytes that no
-// journal has, it stays in memory, and the journal starts with the next clear.
-void CMonitorDlg::OpenJournalForEmptyText()
-{
-    if (m_strReceived.Size() == 0)
-        m_journal.Open();
 }
 
 bool CMonitorDlg::event(QEvent *event)
@@ -268,22 +143,24 @@ bool CMonitorDlg::event(QEvent *event)
     TakeEventHandOff();
     const auto type = static_cast<std::uint32_t>(event->type());
     if (type == WM_RECEIVED_DATA) {
-        OnReceivedData(static_cast<CReceivedDataEvent *>(event)->chunk());
+        const QByteArray &chunk = static_cast<CReceivedDataEvent *>(event)->chunk();
+        m_monitor.OnReceivedData({chunk.constData(), static_cast<std::size_t>(chunk.size())});
         return true;
     }
     if (type == WM_RECEIVE_ERROR) {
-        OnReceiveError();
+        m_monitor.OnReceiveError();
         return true;
     }
     if (type == WM_PORT_LOST) {
-        OnPortLost(static_cast<CPortLostEvent *>(event)->readerRun());
+        m_monitor.OnPortLost(static_cast<CPortLostEvent *>(event)->readerRun());
         return true;
     }
     if (type == WM_LINE_ERRORS) {
-        OnLineErrors(static_cast<CLineErrorsEvent *>(event)->counts());
+        m_monitor.OnLineErrors(static_cast<CLineErrorsEvent *>(event)->counts());
         return true;
     }
-    // Chunks come faster than the screen shows them; their changes are painted once a frame.
+    // Qt repaints the window's dirty widgets when the window gets an UpdateRequest, posted once
+    // for every turn of the event loop that dirtied something; they are painted once a frame.
     if (event->type() == QEvent::UpdateRequest && m_repaintPacer.HoldBack())
         return true;
     return QDialog::event(event);
@@ -298,27 +175,18 @@ void CMonitorDlg::Repaint()
 
 void CMonitorDlg::timerEvent(QTimerEvent *event)
 {
-    if (event->timerId() == m_redrawTimerId)
-        OnTimer(REDRAW_TIMER);
-    else if (event->timerId() == m_reconnectTimerId)
-        TryReconnect();
+    if (event->timerId() == m_repaintTimer.timerId()) {
+        m_repaintTimer.stop();
+        m_repaintPacer.TimerExpired();
+        return;
+    }
+    for (int id = 1; id < static_cast<int>(m_timers.size()); ++id) {
+        if (event->timerId() == m_timers[id].timerId()) {
+            m_monitor.OnTimer(id);
+            return;
+        }
+    }
     QDialog::timerEvent(event);
-}
-
-void CMonitorDlg::OnTimer(unsigned id)
-{
-    if (id == REDRAW_TIMER)
-        RedrawDisplay();
-}
-
-void CMonitorDlg::RedrawDisplay()
-{
-    DrawLegendX();
-    DrawLegendY();
-    DrawLegendZ();
-    DrawGrid();
-    if (m_bTracesShown == 1)
-        DrawTraces();
 }
 
 bool CMonitorDlg::eventFilter(QObject *watched, QEvent *event)
@@ -337,7 +205,7 @@ void CMonitorDlg::contextMenuEvent(QContextMenuEvent *event)
     QMenu menu(this);
     menu.addAction(QString::fromUtf8(Strings::OPEN_LOG_MENU), this, &CMonitorDlg::OnOpenLog);
     menu.addSeparator();
-    menu.addAction(aboutText, this, [this] { OnSysCommand(SYSCMD_ABOUT); });
+    menu.addAction(aboutText, this, [this] { m_monitor.OnSysCommand(SYSCMD_ABOUT); });
     menu.exec(event->globalPos());
 }
 
@@ -364,49 +232,160 @@ void CMonitorDlg::dropEvent(QDropEvent *event)
     event->acceptProposedAction();
 }
 
-void CMonitorDlg::OnSysCommand(unsigned id)
+void CMonitorDlg::reject()
 {
-    // The low four bits of a command number are left free: 16 to 31 all mean About.
-    if ((id & ~0xFu) != SYSCMD_ABOUT)
+    m_monitor.OnCancel();
+}
+
+std::string CMonitorDlg::ControlText(int id) const
+{
+    const QWidget *control = FindControl(*this, id);
+    if (auto *line = qobject_cast<const QLineEdit *>(control))
+        return line->text().toStdString();
+    return static_cast<const QPlainTextEdit *>(control)->toPlainText().toStdString();
+}
+
+void CMonitorDlg::SetControlText(int id, const std::string &text)
+{
+    QWidget *control = FindControl(*this, id);
+    if (auto *line = qobject_cast<QLineEdit *>(control)) {
+        line->setText(FromUtf8(text));
+        // A replaced text is shown from its start, as a fresh edit box shows it.
+        line->setCursorPosition(0);
         return;
+    }
+    static_cast<QPlainTextEdit *>(control)->setPlainText(FromUtf8(text));
+}
+
+void CMonitorDlg::ReceivedTextChanged()
+{
+    m_receivedView->TextChanged();
+}
+
+void CMonitorDlg::SetTitle(const std::string &text)
+{
+    setWindowTitle(FromUtf8(text));
+}
+
+void CMonitorDlg::FocusControl(int id)
+{
+    FindControl(*this, id)->setFocus();
+}
+
+void CMonitorDlg::FillList(int id, std::span<const char *const> items, int selected)
+{
+    auto *list = FindControlAs<QComboBox>(*this, id);
+    list->clear();
+    for (const char *item : items)
+        list->addItem(QString::fromUtf8(item));
+    list->setCurrentIndex(selected);
+}
+
+int CMonitorDlg::SelectedItem(int id) const
+{
+    return FindControlAs<QComboBox>(*this, id)->currentIndex();
+}
+
+void CMonitorDlg::DrawLegends()
+{
+    m_legendX->update();
+    m_legendY->update();
+    m_legendZ->update();
+}
+
+void CMonitorDlg::DrawGrid()
+{
+    m_plot->ShowGrid();
+}
+
+void CMonitorDlg::DrawTraces()
+{
+    m_plot->ShowTraces();
+}
+
+void CMonitorDlg::StartTimer(int id, std::chrono::milliseconds period)
+{
+    m_timers[id].start(static_cast<int>(period.count()), Qt::PreciseTimer, this);
+}
+
+void CMonitorDlg::KillTimer(int id)
+{
+    m_timers[id].stop();
+}
+
+MessageAnswer CMonitorDlg::ShowMessage(const std::string &text, MessageButtons buttons,
+                                       const std::string &informativeText)
+{
+    return ShowMessageBox(FromUtf8(text), buttons, FromUtf8(informativeText));
+}
+
+void CMonitorDlg::RunPortSettings()
+{
+    RunPortSettingsDialog();
+}
+
+void CMonitorDlg::ShowAbout()
+{
     CAboutDlg about(m_hIcon);
     RunModal(about);
 }
 
-void CMonitorDlg::OnSelchangeBitLength()
+void CMonitorDlg::EndDialog()
 {
-    g_bitLengthSel = m_comboBitLength->currentIndex() + 1;
+    QDialog::reject();
 }
 
-void CMonitorDlg::reject()
+void CMonitorDlg::WatchPorts(WatchSignal signal)
 {
-    OnCancel();
+    m_portWatchNotifier = new QSocketNotifier(signal, QSocketNotifier::Read, this);
+    connect(m_portWatchNotifier, &QSocketNotifier::activated, this,
+            [this] { m_monitor.OnPortsChanged(); });
 }
 
-void CMonitorDlg::KillRedrawTimer()
+void CMonitorDlg::StopWatchingPorts()
 {
-    if (m_redrawTimerId != 0)
-        killTimer(m_redrawTimerId);
-    m_redrawTimerId = 0;
+    // The wait may end inside the notifier's own call, so the notifier goes once that is over.
+    if (!m_portWatchNotifier)
+        return;
+    m_portWatchNotifier->setEnabled(false);
+    m_portWatchNotifier->deleteLater();
+    m_portWatchNotifier = nullptr;
 }
 
-// The chunks that the reader posted before it ended are still queued; the log must hold them.
-void CMonitorDlg::TakeChunksHandedOver()
+void CMonitorDlg::TakePostedChunks()
 {
     QCoreApplication::sendPostedEvents(this, static_cast<int>(WM_RECEIVED_DATA));
 }
 
-void CMonitorDlg::OnCancel()
+// The window goes on painting and taking chunks, which wait for the write to end; user input
+// waits too. A bar shows the bytes written of the total once the write has taken
+// PROGRESS_DELAY_MS.
+void CMonitorDlg::WaitShowingProgress(
+    const std::function<bool(std::chrono::milliseconds)> &waitFinished,
+    const WriteProgress &progress)
 {
-    m_bTracesShown = 0;
-    StopWaitingForPort();
-    // The reader has ended before the port closes, so a reused descriptor is never read.
-    m_reader.StopReader();
-    TakeChunksHandedOver();
-    KillRedrawTimer();
-    ClearDisplayAtClose();
-    // Unless the text went to the log, the journal keeps it for the next start.
-    m_journal.Close();
-    SavePortSettings();
-    QDialog::reject();
+    QElapsedTimer clock;
+    clock.start();
+    std::unique_ptr<QProgressDialog> bar;
+    while (!waitFinished(std::chrono::milliseconds(5))) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+        if (!bar && clock.elapsed() >= PROGRESS_DELAY_MS) {
+            bar = std::make_unique<QProgressDialog>(QString::fromUtf8(Strings::LOG_WRITING),
+                                                    QString(), 0, PROGRESS_STEPS, this);
+            bar->setWindowModality(Qt::WindowModal);
+            bar->setMinimumDuration(0);
+            bar->show();
+        }
+        const std::uint64_t total = progress.total;
+        if (bar && total > 0)
+            bar->setValue(static_cast<int>(progress.done * PROGRESS_STEPS / total));
+    }
+}
+
+std::chrono::nanoseconds ScreenFrameInterval(const QWidget &window)
+{
+    const QScreen *screen = window.screen();
+    const qreal rate
+        = screen && screen->refreshRate() > 1 ? screen->refreshRate() : DEFAULT_REFRESH_RATE;
+    return std::chrono::nanoseconds(static_cast<qint64>(1e9 / rate));
 }

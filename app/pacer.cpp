@@ -1,20 +1,11 @@
 #include "pacer.h"
 
-#include <QScreen>
-#include <QTimerEvent>
-#include <QWidget>
-
-namespace {
-
-// Screens that report no rate of their own (virtual ones) are taken to refresh at this rate.
-constexpr qreal DEFAULT_REFRESH_RATE = 60;
-constexpr qint64 NS_PER_MS = 1'000'000;
-
-} // namespace
-
-CPacer::CPacer(Interval interval, std::function<void()> run)
+CPacer::CPacer(Interval interval, std::function<void()> run, Timer timer,
+               std::function<Clock::time_point()> now)
     : m_interval(std::move(interval))
     , m_run(std::move(run))
+    , m_timer(std::move(timer))
+    , m_now(std::move(now))
 { }
 
 bool CPacer::HoldBack()
@@ -22,41 +13,37 @@ bool CPacer::HoldBack()
     if (m_running)
         return false;
     // A run is due; it does whatever this ask would have done.
-    if (m_held.isActive())
+    if (m_held)
         return true;
-    const qint64 waitNs
-        = m_sinceRun.isValid() ? m_interval().count() - m_sinceRun.nsecsElapsed() : 0;
-    if (waitNs > 0) {
-        const auto waitMs = static_cast<int>((waitNs + NS_PER_MS - 1) / NS_PER_MS);
-        m_held.start(waitMs, Qt::PreciseTimer, this);
+    const Clock::time_point now = m_now();
+    const std::chrono::nanoseconds wait
+        = m_ranBefore ? m_interval() - (now - m_lastRun) : std::chrono::nanoseconds(0);
+    if (wait > std::chrono::nanoseconds(0)) {
+        m_held = true;
+        m_timer.start(wait);
         return true;
     }
-    m_sinceRun.start();
+    m_lastRun = now;
+    m_ranBefore = true;
     return false;
 }
 
 void CPacer::Drop()
 {
-    m_held.stop();
+    if (!m_held)
+        return;
+    m_held = false;
+    m_timer.stop();
 }
 
-void CPacer::timerEvent(QTimerEvent *event)
+void CPacer::TimerExpired()
 {
-    if (event->timerId() != m_held.timerId()) {
-        QObject::timerEvent(event);
+    if (!m_held)
         return;
-    }
-    m_held.stop();
-    m_sinceRun.start();
+    m_held = false;
+    m_lastRun = m_now();
+    m_ranBefore = true;
     m_running = true;
     m_run();
     m_running = false;
-}
-
-std::chrono::nanoseconds ScreenFrameInterval(const QWidget &window)
-{
-    const QScreen *screen = window.screen();
-    const qreal rate
-        = screen && screen->refreshRate() > 1 ? screen->refreshRate() : DEFAULT_REFRESH_RATE;
-    return std::chrono::nanoseconds(static_cast<qint64>(1e9 / rate));
 }

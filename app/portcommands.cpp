@@ -1,26 +1,24 @@
 // The commands of the port: choosing another port while running, sending the send box's text
 // and clearing it.
-#include "monitordlg.h"
+#include "monitor.h"
 
-#include "messagebox.h"
+#include "monitorwindow.h"
 #include "portsettings.h"
-#include "portsettingsdlg.h"
 #include "sending.h"
 #include "texts.h"
 
 #include <cstring>
 
-void CMonitorDlg::OnPortSelect()
+void CMonitor::OnPortSelect()
 {
     // The user's choice wins over waiting for a lost port to come back.
     StopWaitingForPort();
     m_reader.StopReader();
-    RunPortSettingsDialog();
-    setWindowTitle(QString::fromUtf8(Strings::MAIN_TITLE));
+    m_window.RunPortSettings();
+    m_window.SetTitle(Strings::MAIN_TITLE);
     const PortOutcome outcome = OpenAndConfigurePort();
     if (outcome == PortOutcome::NotOpened) {
-        ShowPortNotOpened(QString::fromLatin1(g_portSettings.portText)
-                          + QString::fromUtf8(Strings::PORT_CANNOT_OPEN_SUFFIX));
+        ShowPortNotOpened(std::string(g_portSettings.portText) + Strings::PORT_CANNOT_OPEN_SUFFIX);
         SetStatus(Strings::STATUS_PORT_NOT_SET);
     } else {
         // A port that opened but cannot be configured is closed without a message box; the
@@ -33,20 +31,20 @@ void CMonitorDlg::OnPortSelect()
     StartReceiving();
 }
 
-void CMonitorDlg::OnSend()
+void CMonitor::OnSend()
 {
     UpdateData(true);
-    if (m_strSendText.isEmpty())
+    if (m_strSendText.empty())
         return;
-    const QByteArray text = EncodeSendText(m_strSendText);
+    const std::string text = EncodeSendText(m_strSendText);
     if (!SendTextInPieces(m_port, text, m_sendBuffer, m_sendLength)) {
-        ShowMessageBox(QString::fromUtf8(Strings::SEND_FAILED));
+        m_window.ShowMessage(Strings::SEND_FAILED);
         return;
     }
     UpdateData(false);
 }
 
-void CMonitorDlg::OnSendClear()
+void CMonitor::OnSendClear()
 {
     UpdateData(true);
     std::memset(m_sendBuffer, 0, sizeof m_sendBuffer);

@@ -1,18 +1,35 @@
 // The port's connection: bringing it up, losing it when its device goes, and taking it up again
 // when the device comes back.
-#include "monitordlg.h"
+#include "monitor.h"
 
 #include "linecontrol.h"
-#include "messagebox.h"
+#include "monitorwindow.h"
 #include "openfailure.h"
 #include "portdiscovery.h"
 #include "portnames.h"
 #include "portsettings.h"
 #include "texts.h"
 
-#include <QSocketNotifier>
+#include <initializer_list>
 
-PortOutcome CMonitorDlg::OpenAndConfigurePort()
+namespace {
+
+// The text with its %1, %2, ... replaced by the numbers, in order.
+std::string FillIn(std::string_view text, std::initializer_list<std::uint32_t> numbers)
+{
+    std::string filled(text);
+    int n = 1;
+    for (const std::uint32_t number : numbers) {
+        const std::string mark = "%" + std::to_string(n++);
+        if (const std::size_t at = filled.find(mark); at != std::string::npos)
+            filled.replace(at, mark.size(), std::to_string(number));
+    }
+    return filled;
+}
+
+} // namespace
+
+PortOutcome CMonitor::OpenAndConfigurePort()
 {
     if (!m_port.OpenPort(g_portSettings.portIndex))
         return PortOutcome::NotOpened;
@@ -30,20 +47,19 @@ PortOutcome CMonitorDlg::OpenAndConfigurePort()
 }
 
 // The fixed text, and below it why the port did not open.
-void CMonitorDlg::ShowPortNotOpened(const QString &text)
+void CMonitor::ShowPortNotOpened(const std::string &text)
 {
-    ShowMessageBox(text, MessageButtons::Ok,
-                   QString::fromStdString(DescribeOpenFailure(m_port.LastFailure())));
+    m_window.ShowMessage(text, MessageButtons::Ok, DescribeOpenFailure(m_port.LastFailure()));
 }
 
-void CMonitorDlg::SetPortStatus(const char *suffix)
+void CMonitor::SetPortStatus(const char *suffix)
 {
-    m_strStatus = QString::fromLatin1(g_portSettings.portText) + QString::fromUtf8(suffix);
+    m_strStatus = std::string(g_portSettings.portText) + suffix;
 }
 
 // Everything received before stays: text, counter, journal and log. Sending fails meanwhile,
 // since no port is open.
-void CMonitorDlg::OnPortLost(std::uint64_t readerRun)
+void CMonitor::OnPortLost(std::uint64_t readerRun)
 {
     // Posted by a reader that has been stopped since, for a port that is closed already: acting
     // on it would close and reopen the port being read now, behind its reader.
@@ -56,22 +72,19 @@ void CMonitorDlg::OnPortLost(std::uint64_t readerRun)
     WaitForPort();
 }
 
-void CMonitorDlg::WaitForPort()
+void CMonitor::WaitForPort()
 {
-    if (m_reconnectTimerId != 0)
+    if (m_waitingForPort)
         return;
+    m_waitingForPort = true;
     m_reconnectTries = 0;
-    m_reconnectTimerId = startTimer(RECONNECT_FALLBACK_PERIOD_MS);
+    m_window.StartTimer(RECONNECT_TIMER, RECONNECT_FALLBACK_PERIOD);
     m_portWatch = std::make_unique<CPortWatch>(PortFolders(DefaultPortRoots()));
-    if (m_portWatch->Descriptor() < 0)
-        return;
-    m_portWatchNotifier
-        = new QSocketNotifier(m_portWatch->Descriptor(), QSocketNotifier::Read, this);
-    connect(m_portWatchNotifier, &QSocketNotifier::activated, this,
-            &CMonitorDlg::OnPortFoldersChanged);
+    if (m_portWatch->Descriptor() != NO_WATCH_SIGNAL)
+        m_window.WatchPorts(m_portWatch->Descriptor());
 }
 
-void CMonitorDlg::OnPortFoldersChanged()
+void CMonitor::OnPortsChanged()
 {
     if (m_portWatch && m_portWatch->TakeChanges())
         TryReconnect();
@@ -81,7 +94,7 @@ void CMonitorDlg::OnPortFoldersChanged()
 // behind a link pointed elsewhere; it is brought up as at start-up, with DTR and RTS raised. A
 // name that now leads somewhere else (a link removed, so COM1 would be the on-board port) is
 // not the device that went, nor is another device behind the same name, and the wait goes on.
-void CMonitorDlg::TryReconnect()
+void CMonitor::TryReconnect()
 {
     ++m_reconnectTries;
     // The journal is busy with a log; the port is tried again once the log is written.
@@ -96,26 +109,19 @@ void CMonitorDlg::TryReconnect()
     UpdateData(false);
 }
 
-void CMonitorDlg::StopWaitingForPort()
+void CMonitor::StopWaitingForPort()
 {
-    if (m_reconnectTimerId != 0)
-        killTimer(m_reconnectTimerId);
-    m_reconnectTimerId = 0;
-    // The wait may end inside the notifier's own call, so the notifier goes once that is over.
-    if (m_portWatchNotifier) {
-        m_portWatchNotifier->setEnabled(false);
-        m_portWatchNotifier->deleteLater();
-        m_portWatchNotifier = nullptr;
-    }
+    if (!m_waitingForPort)
+        return;
+    m_waitingForPort = false;
+    m_window.KillTimer(RECONNECT_TIMER);
+    m_window.StopWatchingPorts();
     m_portWatch.reset();
 }
 
-void CMonitorDlg::OnLineErrors(const LineErrorCounts &counts)
+void CMonitor::OnLineErrors(const LineErrorCounts &counts)
 {
-    m_strStatus = QString::fromUtf8(Strings::LINE_ERRORS)
-                      .arg(counts.overrun)
-                      .arg(counts.framing)
-                      .arg(counts.parity)
-                      .arg(counts.breaks);
+    m_strStatus = FillIn(Strings::LINE_ERRORS,
+                         {counts.overrun, counts.framing, counts.parity, counts.breaks});
     UpdateData(false);
 }

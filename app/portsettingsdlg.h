@@ -46,6 +46,3 @@ private:
 // Creates the dialog without a parent, runs it modally and destroys it; how it was closed does
 // not matter, since every pick has already been stored.
 void RunPortSettingsDialog();
-
-// Writes g_portSettings to rs232c.ini; shows a message when the file cannot be written.
-void SavePortSettings();

@@ -1,11 +1,10 @@
 #include "textbinding.h"
 
-#include <QLineEdit>
-#include <QPlainTextEdit>
+#include "monitorwindow.h"
 
-void CTextBinding::Bind(QString &member, QWidget &control)
+void CTextBinding::Bind(std::string &member, int controlId)
 {
-    m_entries.push_back({&member, &control, ControlText(control)});
+    m_entries.push_back({&member, controlId, m_window.ControlText(controlId)});
 }
 
 void CTextBinding::Push()
@@ -13,7 +12,7 @@ void CTextBinding::Push()
     for (Entry &entry : m_entries) {
         if (*entry.member == entry.shown)
             continue;
-        SetControlText(*entry.control, *entry.member);
+        m_window.SetControlText(entry.controlId, *entry.member);
         entry.shown = *entry.member;
     }
 }
@@ -21,25 +20,7 @@ void CTextBinding::Push()
 void CTextBinding::Pull()
 {
     for (Entry &entry : m_entries) {
-        entry.shown = ControlText(*entry.control);
+        entry.shown = m_window.ControlText(entry.controlId);
         *entry.member = entry.shown;
     }
-}
-
-QString CTextBinding::ControlText(const QWidget &control)
-{
-    if (auto *line = qobject_cast<const QLineEdit *>(&control))
-        return line->text();
-    return static_cast<const QPlainTextEdit &>(control).toPlainText();
-}
-
-void CTextBinding::SetControlText(QWidget &control, const QString &text)
-{
-    if (auto *line = qobject_cast<QLineEdit *>(&control)) {
-        line->setText(text);
-        // A replaced text is shown from its start, as a fresh edit box shows it.
-        line->setCursorPosition(0);
-        return;
-    }
-    static_cast<QPlainTextEdit &>(control).setPlainText(text);
 }

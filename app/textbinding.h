@@ -1,10 +1,9 @@
 #pragma once
 
-#include <QString>
-
+#include <string>
 #include <vector>
 
-class QWidget;
+class CMonitorWindow;
 
 // Binds text members of a window to its edit boxes. Push sends a member to its box only when
 // the program changed the member since the box last showed it, so what the user is typing in a
@@ -13,8 +12,11 @@ class QWidget;
 class CTextBinding
 {
 public:
-    // control is a QLineEdit or a QPlainTextEdit.
-    void Bind(QString &member, QWidget &control);
+    explicit CTextBinding(CMonitorWindow &window)
+        : m_window(window)
+    { }
+
+    void Bind(std::string &member, int controlId);
 
     void Push();
     void Pull();
@@ -22,13 +24,11 @@ public:
 private:
     struct Entry
     {
-        QString *member;
-        QWidget *control;
-        QString shown;
+        std::string *member;
+        int controlId;
+        std::string shown;
     };
 
-    static QString ControlText(const QWidget &control);
-    static void SetControlText(QWidget &control, const QString &text);
-
+    CMonitorWindow &m_window;
     std::vector<Entry> m_entries;
 };

@@ -103,7 +103,7 @@ std::uint64_t LogBytes()
 void MeasureClear(CRunningWindow &window, const std::string &which)
 {
     const std::uint64_t loggedBefore = LogBytes();
-    const std::uint64_t received = window.Dialog().ReceivedText().Size();
+    const std::uint64_t received = window.Dialog().Monitor().ReceivedText().Size();
     auto &button = static_cast<QAbstractButton &>(window.Control(IDC_DISPLAY_CLEAR));
     Clock::duration took {};
     bool done = false;
@@ -167,7 +167,7 @@ void MeasureRepaints(CRunningWindow &window, const char *place, double from, boo
                     + (cold ? ", journal not in the page cache" : ""),
                 p99, "ms", "<= 16", p99 <= REPAINT_LIMIT_MS);
     PrintFigure("  median", Percentile(times, 0.5), "ms");
-    const auto lines = static_cast<double>(window.Dialog().ReceivedText().LineCount());
+    const auto lines = static_cast<double>(window.Dialog().Monitor().ReceivedText().LineCount());
     std::printf("  top lines shown: %.1f %% to %.1f %% of %.0f lines\n",
                 static_cast<double>(lowest) / lines * 100,
                 static_cast<double>(highest) / lines * 100, lines);

@@ -96,7 +96,8 @@ void ChunkWithRepaint(benchmark::State &state, std::uint64_t receivedBefore)
     state.counters["cpu_median_ms"] = Percentile(cpuMilliseconds, 0.5);
     state.counters["repainted_share"]
         = static_cast<double>(repainted) / static_cast<double>(milliseconds.size());
-    state.counters["received_MB"] = static_cast<double>(window.Dialog().ReceivedText().Size()) / MB;
+    state.counters["received_MB"]
+        = static_cast<double>(window.Dialog().Monitor().ReceivedText().Size()) / MB;
 }
 
 void RepaintsAtLineRate(benchmark::State &state)
@@ -120,15 +121,16 @@ void RepaintsAtLineRate(benchmark::State &state)
         feeder.Stop();
         const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
         const std::uint64_t sent = feeder.BytesSent();
-        RunEventLoopUntil([&] { return window.Dialog().ReceivedText().Size() >= sent; }, 5'000);
+        RunEventLoopUntil([&] { return window.Dialog().Monitor().ReceivedText().Size() >= sent; },
+                          5'000);
         state.SetIterationTime(seconds);
 
         state.counters["chunks_per_s"] = static_cast<double>(chunks.count) / seconds;
         state.counters["graph_paints_per_s"] = static_cast<double>(plotPaints.count) / seconds;
         state.counters["text_paints_per_s"] = static_cast<double>(textPaints.count) / seconds;
         state.counters["screen_Hz"] = window.ScreenRate();
-        state.counters["bytes_lost"]
-            = static_cast<double>(sent - std::min(sent, window.Dialog().ReceivedText().Size()));
+        state.counters["bytes_lost"] = static_cast<double>(
+            sent - std::min(sent, window.Dialog().Monitor().ReceivedText().Size()));
         state.counters["stalled_wakeups"] = static_cast<double>(feeder.Stats()[0].stalledWakeUps);
     }
 }

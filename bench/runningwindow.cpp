@@ -45,7 +45,7 @@ CRunningWindow::CRunningWindow(const std::string &portPath)
     });
     SetModalRunner([](QDialog &) { return int(QDialog::Rejected); });
     m_dialog = std::make_unique<CMonitorDlg>();
-    m_dialog->OnInitDialog();
+    m_dialog->Monitor().OnInitDialog();
     m_dialog->show();
     RunEventLoopUntil([&] { return m_dialog->windowHandle()->isExposed(); }, 10'000);
     RunEventLoopFor(100);
@@ -84,7 +84,7 @@ void CRunningWindow::Receive(QByteArray chunk)
 
 void CRunningWindow::FillTo(std::uint64_t bytes)
 {
-    for (int n = 0; m_dialog->ReceivedText().Size() < bytes; ++n) {
+    for (int n = 0; m_dialog->Monitor().ReceivedText().Size() < bytes; ++n) {
         Receive(NextChunk());
         if (n % 64 == 0)
             QCoreApplication::processEvents();

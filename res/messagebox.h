@@ -1,5 +1,7 @@
 #pragma once
 
+#include "messagekinds.h"
+
 #include <QString>
 
 #include <functional>
@@ -8,9 +10,6 @@
 // and the executable's name as caption, the message and, where there is one, a second paragraph
 // that says more (why a port would not open). Tests replace the box with SetMessageBoxHandler,
 // so that no test blocks on a modal window and each can see which texts were shown.
-
-enum class MessageButtons { Ok, RetryIgnore };
-enum class MessageAnswer { Ok, Retry, Ignore };
 
 using MessageBoxHandler = std::function<MessageAnswer(const QString &text, MessageButtons buttons,
                                                       const QString &informativeText)>;

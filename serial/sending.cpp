@@ -53,7 +53,9 @@ bool SendTextInPieces(CSerialPort &port, std::span<const char> text,
     return true;
 }
 
-QByteArray EncodeSendText(const QString &text)
+std::string EncodeSendText(std::string_view text)
 {
-    return WithCrLfLineBreaks(EncodeWindows31j(text));
+    const QByteArray bytes = WithCrLfLineBreaks(
+        EncodeWindows31j(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))));
+    return bytes.toStdString();
 }

@@ -1,12 +1,11 @@
 #pragma once
 
-#include <QByteArray>
-
 #include <cstdint>
 #include <span>
+#include <string>
+#include <string_view>
 
 class CSerialPort;
-class QString;
 
 // Sending the send box's text to the device, on the main window's thread, while the reader
 // keeps receiving on the same port.
@@ -20,6 +19,6 @@ inline constexpr int SEND_PIECE_SIZE = 4096;
 bool SendTextInPieces(CSerialPort &port, std::span<const char> text,
                       std::span<char, SEND_PIECE_SIZE> sendBuffer, std::int32_t &sendLength);
 
-// The bytes that the send box's text stands for: windows-31j, every line break as CR LF (a CR LF
-// already there stays as it is). A character that windows-31j has not becomes "?".
-QByteArray EncodeSendText(const QString &text);
+// The bytes that the send box's text (UTF-8) stands for: windows-31j, every line break as CR LF (a
+// CR LF already there stays as it is). A character that windows-31j has not becomes "?".
+std::string EncodeSendText(std::string_view text);

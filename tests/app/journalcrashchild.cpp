@@ -32,7 +32,7 @@ protected:
         const bool chunk = static_cast<std::uint32_t>(event->type()) == WM_RECEIVED_DATA;
         const bool handled = CMonitorDlg::event(event);
         if (chunk)
-            Report(std::to_string(ReceivedText().Size()));
+            Report(std::to_string(Monitor().ReceivedText().Size()));
         return handled;
     }
 };
@@ -50,9 +50,9 @@ int main(int argc, char **argv)
     SetBeepHandler([] {});
 
     CReportingMonitorDlg dialog;
-    dialog.OnInitDialog();
+    dialog.Monitor().OnInitDialog();
     // The redraw timer runs only when the port opened and the reader started.
-    if (!dialog.RedrawTimerRunning())
+    if (!dialog.Monitor().RedrawTimerRunning())
         return 2;
     Report("ready");
     return app.exec();

@@ -118,11 +118,11 @@ TEST_F(MonitorJournal, StartUpPutsALeftoverIntoALogAndSaysSo)
             fs::create_directory(LOG_COM1);
 
         CMonitorDlg dialog;
-        dialog.OnInitDialog();
-        EXPECT_EQ(dialog.StatusText().toStdString(), row.status);
+        dialog.Monitor().OnInitDialog();
+        EXPECT_EQ(Shown(dialog.Monitor().StatusText()).toStdString(), row.status);
         const std::string journalLeft = row.logBlocked ? leftover : "";
         EXPECT_EQ(Contents(JOURNAL), journalLeft);
-        dialog.OnCancel();
+        dialog.Monitor().OnCancel();
         EXPECT_EQ(Contents(JOURNAL), journalLeft);
         if (!row.logBlocked) {
             EXPECT_EQ(Contents(LOG_COM1), leftover);
@@ -139,20 +139,20 @@ TEST_F(MonitorJournal, ClearAndCloseEmptyTheJournalOnceTheLogHoldsTheText)
     CPseudoTerminal device;
     device.LinkAs("COM1");
     CMonitorDlg dialog;
-    dialog.OnInitDialog();
-    ASSERT_TRUE(dialog.RedrawTimerRunning());
+    dialog.Monitor().OnInitDialog();
+    ASSERT_TRUE(dialog.Monitor().RedrawTimerRunning());
 
     const std::string first = MakeStream(20000);
     device.Send(first);
     ASSERT_TRUE(WaitFor([&] { return Contents(JOURNAL) == first; }, 20000));
-    dialog.OnDisplayClear();
+    dialog.Monitor().OnDisplayClear();
     EXPECT_EQ(fs::file_size(JOURNAL), 0u);
     EXPECT_EQ(LogBytes().toStdString(), first);
 
     const std::string second = "X0100\r\nX0200\r\n";
     device.Send(second);
     ASSERT_TRUE(WaitFor([&] { return Contents(JOURNAL) == second; }, 20000));
-    dialog.OnCancel();
+    dialog.Monitor().OnCancel();
     EXPECT_EQ(fs::file_size(JOURNAL), 0u);
     EXPECT_EQ(LogBytes().toStdString(), first + second);
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
@@ -165,15 +165,16 @@ TEST_F(MonitorJournal, KeepsWhatTheCloseCouldNotLogForTheNextStart)
     const std::string bytes = MakeStream(5000);
     {
         CMonitorDlg dialog;
-        dialog.OnInitDialog();
+        dialog.Monitor().OnInitDialog();
         device.Send(bytes);
-        ASSERT_TRUE(WaitFor([&] { return dialog.ReceivedText().Size() == bytes.size(); }, 20000));
+        ASSERT_TRUE(
+            WaitFor([&] { return dialog.Monitor().ReceivedText().Size() == bytes.size(); }, 20000));
 
         // Another writer holds the log, and the user lets the text go.
         const int holder = open(LOG_COM1.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
         ASSERT_GE(holder, 0);
         ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
-        dialog.OnCancel();
+        dialog.Monitor().OnCancel();
         close(holder);
         EXPECT_EQ(m_messages, QStringList {Text(Strings::LOG_CANNOT_OPEN)});
         EXPECT_EQ(Contents(LOG_COM1), "");
@@ -182,12 +183,12 @@ TEST_F(MonitorJournal, KeepsWhatTheCloseCouldNotLogForTheNextStart)
 
     NextStart();
     CMonitorDlg dialog;
-    dialog.OnInitDialog();
-    EXPECT_EQ(dialog.StatusText().toStdString(),
+    dialog.Monitor().OnInitDialog();
+    EXPECT_EQ(Shown(dialog.Monitor().StatusText()).toStdString(),
               "前回の受信データを回復しました　起動時のCOMポートが設定されました");
     EXPECT_EQ(Contents(LOG_COM1), bytes);
     EXPECT_EQ(Contents(JOURNAL), "");
-    dialog.OnCancel();
+    dialog.Monitor().OnCancel();
 }
 
 TEST_F(MonitorJournal, RunsAsBeforeWhereTheJournalCannotBeOpened)
@@ -196,16 +197,17 @@ TEST_F(MonitorJournal, RunsAsBeforeWhereTheJournalCannotBeOpened)
     CPseudoTerminal device;
     device.LinkAs("COM1");
     CMonitorDlg dialog;
-    dialog.OnInitDialog();
-    EXPECT_EQ(dialog.StatusText().toStdString(), Strings::STATUS_STARTUP_PORT_SET);
+    dialog.Monitor().OnInitDialog();
+    EXPECT_EQ(Shown(dialog.Monitor().StatusText()).toStdString(), Strings::STATUS_STARTUP_PORT_SET);
 
     const std::string bytes = MakeStream(5000);
     device.Send(bytes);
-    ASSERT_TRUE(WaitFor([&] { return dialog.ReceivedText().Size() == bytes.size(); }, 20000));
-    dialog.OnDisplayClear();
+    ASSERT_TRUE(
+        WaitFor([&] { return dialog.Monitor().ReceivedText().Size() == bytes.size(); }, 20000));
+    dialog.Monitor().OnDisplayClear();
     EXPECT_EQ(Contents(LOG_COM1), bytes);
-    EXPECT_EQ(dialog.ByteCountText(), QString());
-    dialog.OnCancel();
+    EXPECT_EQ(Shown(dialog.Monitor().ByteCountText()), QString());
+    dialog.Monitor().OnCancel();
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
     EXPECT_TRUE(fs::is_directory(JOURNAL));
 }
@@ -220,31 +222,33 @@ TEST_F(MonitorJournal, JournalHeldAtStartBeginsOnlyAfterTheNextClear)
     auto otherRun = std::make_unique<CReceiveJournal>("DATALOG");
     ASSERT_TRUE(otherRun->Open());
     CMonitorDlg dialog;
-    dialog.OnInitDialog();
+    dialog.Monitor().OnInitDialog();
     // Many of the text's segments, so that a journal taken up now would stand in for them.
     const std::string stream = MakeStream(1200000);
     const std::size_t half = stream.size() / 2;
     device.Send(stream.substr(0, half));
-    ASSERT_TRUE(WaitFor([&] { return dialog.ReceivedText().Size() == half; }, 20000));
+    ASSERT_TRUE(WaitFor([&] { return dialog.Monitor().ReceivedText().Size() == half; }, 20000));
 
     otherRun.reset();
-    dialog.OnPortSelect();
+    dialog.Monitor().OnPortSelect();
     // A journal taken up now would write what comes next, and the text would then let go of
     // its first segments for the journal's bytes.
     const std::size_t threeQuarters = half + half / 2;
     device.Send(stream.substr(half, threeQuarters - half));
-    ASSERT_TRUE(WaitFor([&] { return dialog.ReceivedText().Size() == threeQuarters; }, 20000));
+    ASSERT_TRUE(
+        WaitFor([&] { return dialog.Monitor().ReceivedText().Size() == threeQuarters; }, 20000));
     WaitFor([&] { return fs::file_size(JOURNAL) >= threeQuarters - half; }, 1000);
     device.Send(stream.substr(threeQuarters));
-    ASSERT_TRUE(WaitFor([&] { return dialog.ReceivedText().Size() == stream.size(); }, 20000));
-    EXPECT_EQ(Bytes(dialog.ReceivedText()), stream);
-    dialog.OnDisplayClear();
+    ASSERT_TRUE(
+        WaitFor([&] { return dialog.Monitor().ReceivedText().Size() == stream.size(); }, 20000));
+    EXPECT_EQ(Bytes(dialog.Monitor().ReceivedText()), stream);
+    dialog.Monitor().OnDisplayClear();
     EXPECT_EQ(Contents(LOG_COM1), stream);
 
     const std::string after = "X0100\r\nX0200\r\n";
     device.Send(after);
     EXPECT_TRUE(WaitFor([&] { return Contents(JOURNAL) == after; }, 20000));
-    dialog.OnCancel();
+    dialog.Monitor().OnCancel();
     EXPECT_EQ(Contents(LOG_COM1), stream + after);
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
 }
@@ -256,7 +260,7 @@ TEST_F(MonitorJournal, SaysOnceThatTheJournalIsBehindAndOnceThatItCaughtUp)
     CPseudoTerminal device;
     device.LinkAs("COM1");
     CMonitorDlg dialog;
-    dialog.OnInitDialog();
+    dialog.Monitor().OnInitDialog();
     const std::string stream = MakeStream(20000);
     std::size_t sent = 0;
     // The journal is written a moment after each chunk, and the window learns how that went with
@@ -267,11 +271,13 @@ TEST_F(MonitorJournal, SaysOnceThatTheJournalIsBehindAndOnceThatItCaughtUp)
                        const std::size_t piece = std::min<std::size_t>(100, stream.size() - sent);
                        device.Send(stream.substr(sent, piece));
                        sent += piece;
-                       WaitFor([&] { return dialog.ReceivedText().Size() == sent; }, 20000);
-                       return dialog.StatusText() == Text(status) || sent == stream.size();
+                       WaitFor([&] { return dialog.Monitor().ReceivedText().Size() == sent; },
+                               20000);
+                       return Shown(dialog.Monitor().StatusText()) == Text(status)
+                           || sent == stream.size();
                    },
                    20000)
-            && dialog.StatusText() == Text(status);
+            && Shown(dialog.Monitor().StatusText()) == Text(status);
     };
     device.Send(stream.substr(0, 1000));
     sent = 1000;
@@ -291,10 +297,10 @@ TEST_F(MonitorJournal, SaysOnceThatTheJournalIsBehindAndOnceThatItCaughtUp)
 
     ASSERT_TRUE(sendUntilStatus(Strings::STATUS_JOURNAL_CAUGHT_UP));
     EXPECT_TRUE(WaitFor([&] { return Contents(JOURNAL) == stream.substr(0, sent); }, 20000));
-    dialog.OnDisplayClear();
+    dialog.Monitor().OnDisplayClear();
     EXPECT_EQ(Contents(LOG_COM1), stream.substr(0, sent));
     EXPECT_EQ(Contents(JOURNAL), "");
-    dialog.OnCancel();
+    dialog.Monitor().OnCancel();
 }
 
 // The program that the crash test kills, with its stdout on a pipe.
@@ -444,8 +450,8 @@ TEST_F(MonitorJournal, TheNextStartRecoversWhatArrivedBeforeAKill)
     ASSERT_EQ(symlink("no-such-device", "COM1"), 0);
     NextStart();
     CMonitorDlg dialog;
-    dialog.OnInitDialog();
-    EXPECT_EQ(dialog.StatusText().toStdString(),
+    dialog.Monitor().OnInitDialog();
+    EXPECT_EQ(Shown(dialog.Monitor().StatusText()).toStdString(),
               "前回の受信データを回復しました　COMポートが設定されていません");
     const std::string recovered = Contents(LOG_COM1);
     EXPECT_GE(recovered.size(), required) << "received when killed: " << reports.back().received;
@@ -455,7 +461,7 @@ TEST_F(MonitorJournal, TheNextStartRecoversWhatArrivedBeforeAKill)
     EXPECT_EQ(firstDifference - recovered.begin(), static_cast<std::ptrdiff_t>(recovered.size()))
         << "the log of " << recovered.size() << " bytes is not the start of the stream";
     EXPECT_EQ(Contents(JOURNAL), "");
-    dialog.OnCancel();
+    dialog.Monitor().OnCancel();
 }
 
 } // namespace

@@ -89,21 +89,21 @@ TEST_F(MonitorWindow, RunsWithoutPortWhenThePortIsMissing)
 {
     ASSERT_EQ(::symlink("no-such-device", "COM1"), 0);
     CMonitorDlg dialog;
-    EXPECT_TRUE(dialog.OnInitDialog());
-    EXPECT_FALSE(dialog.EndedAtStartup());
+    EXPECT_TRUE(dialog.Monitor().OnInitDialog());
+    EXPECT_FALSE(dialog.Monitor().EndedAtStartup());
     EXPECT_EQ(m_messages, QStringList {Text(Strings::PORT_MISSING)});
     EXPECT_EQ(m_informativeTexts,
               QStringList {
                   Text("デバイスが見つかりません。アダプタが接続されているか確認してください。")});
     EXPECT_EQ(dialog.windowTitle(), Text("Orvanta (VER 3.00)   "));
-    EXPECT_EQ(dialog.PortInfoText(), Text(DEFAULT_PORT_INFO));
-    EXPECT_EQ(dialog.StatusText(), Text(Strings::STATUS_NO_PORT));
-    EXPECT_FALSE(dialog.RedrawTimerRunning());
-    EXPECT_FALSE(dialog.Reader().Running());
+    EXPECT_EQ(Shown(dialog.Monitor().PortInfoText()), Text(DEFAULT_PORT_INFO));
+    EXPECT_EQ(Shown(dialog.Monitor().StatusText()), Text(Strings::STATUS_NO_PORT));
+    EXPECT_FALSE(dialog.Monitor().RedrawTimerRunning());
+    EXPECT_FALSE(dialog.Monitor().Reader().Running());
     EXPECT_EQ(g_settingsLoaded, 1);
 
     // The close sequence runs whole: the (empty) log and the settings file are written.
-    dialog.OnCancel();
+    dialog.Monitor().OnCancel();
     EXPECT_EQ(LogFiles().size(), 1);
     EXPECT_EQ(QFileInfo("rs232c.ini").size(), 124);
     EXPECT_EQ(m_messages.size(), 1);
@@ -114,22 +114,22 @@ TEST_F(MonitorWindow, StartsOnTheDeviceAndKeepsEveryByteToTheLog)
 {
     CDevice device;
     CMonitorDlg dialog;
-    dialog.OnInitDialog();
+    dialog.Monitor().OnInitDialog();
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
-    EXPECT_EQ(dialog.StatusText(), Text(Strings::STATUS_STARTUP_PORT_SET));
-    EXPECT_TRUE(dialog.RedrawTimerRunning());
-    EXPECT_TRUE(dialog.Reader().Running());
+    EXPECT_EQ(Shown(dialog.Monitor().StatusText()), Text(Strings::STATUS_STARTUP_PORT_SET));
+    EXPECT_TRUE(dialog.Monitor().RedrawTimerRunning());
+    EXPECT_TRUE(dialog.Monitor().Reader().Running());
 
     device.Send("X07FFY0801Z0ABC\r\nX0100\r\n");
-    ASSERT_TRUE(WaitFor([&] { return dialog.Samples().writeIndex == 2; }));
-    EXPECT_EQ(dialog.Samples().z[0], 335);
-    EXPECT_EQ(dialog.ByteCountText(), Text("24"));
-    EXPECT_EQ(dialog.TracesShown(), 1);
+    ASSERT_TRUE(WaitFor([&] { return dialog.Monitor().Samples().writeIndex == 2; }));
+    EXPECT_EQ(dialog.Monitor().Samples().z[0], 335);
+    EXPECT_EQ(Shown(dialog.Monitor().ByteCountText()), Text("24"));
+    EXPECT_EQ(dialog.Monitor().TracesShown(), 1);
 
-    dialog.OnCancel();
-    EXPECT_FALSE(dialog.Reader().Running());
-    EXPECT_FALSE(dialog.RedrawTimerRunning());
-    EXPECT_EQ(dialog.TracesShown(), 0);
+    dialog.Monitor().OnCancel();
+    EXPECT_FALSE(dialog.Monitor().Reader().Running());
+    EXPECT_FALSE(dialog.Monitor().RedrawTimerRunning());
+    EXPECT_EQ(dialog.Monitor().TracesShown(), 0);
     EXPECT_EQ(LogBytes(), QByteArray("X07FFY0801Z0ABC\r\nX0100\r\n"));
     EXPECT_EQ(QFileInfo("rs232c.ini").size(), 124);
 }
@@ -149,7 +149,7 @@ TEST_F(MonitorWindow, RedrawsTheLegendsAndTheGraphAtEveryTickOfTheRedrawTimer)
 {
     CDevice device;
     CMonitorDlg dialog;
-    dialog.OnInitDialog();
+    dialog.Monitor().OnInitDialog();
     const int timerId = RedrawTimerId(dialog);
     ASSERT_NE(timerId, 0);
     std::vector<std::unique_ptr<CPaintCounter>> counters;
@@ -169,22 +169,23 @@ TEST_F(MonitorWindow, RedrawsTheLegendsAndTheGraphAtEveryTickOfTheRedrawTimer)
     QTimerEvent tick(timerId);
     QCoreApplication::sendEvent(&dialog, &tick);
     EXPECT_TRUE(WaitFor(everyOnePainted));
-    dialog.OnCancel();
+    dialog.Monitor().OnCancel();
 }
 
 TEST_F(MonitorWindow, LogsTheChunksTheReaderHandedOverBeforeItStopped)
 {
     CDevice device;
     CMonitorDlg dialog;
-    dialog.OnInitDialog();
-    const std::uint64_t wakeUps = dialog.Reader().WakeCount();
+    dialog.Monitor().OnInitDialog();
+    const std::uint64_t wakeUps = dialog.Monitor().Reader().WakeCount();
     device.Send("X07FFY0801Z0ABC\r\nX0100\r\n");
     // The reader has woken for the bytes and taken them; its chunk is posted, or is when the
     // stop wakes it, and the close runs before the event loop could deliver it.
     ASSERT_TRUE(WaitWithoutEvents([&] {
-        return dialog.Reader().WakeCount() > wakeUps && device.BytesWaitingForReader() == 0;
+        return dialog.Monitor().Reader().WakeCount() > wakeUps
+            && device.BytesWaitingForReader() == 0;
     }));
-    dialog.OnCancel();
+    dialog.Monitor().OnCancel();
     EXPECT_EQ(LogBytes(), QByteArray("X07FFY0801Z0ABC\r\nX0100\r\n"));
 }
 
@@ -197,10 +198,10 @@ TEST_F(MonitorWindow, EndsAtStartupWithoutWritingWhenTheConfigurationIsRefused)
         return int(QDialog::Rejected);
     });
     CMonitorDlg dialog;
-    dialog.OnInitDialog();
-    EXPECT_TRUE(dialog.EndedAtStartup());
+    dialog.Monitor().OnInitDialog();
+    EXPECT_TRUE(dialog.Monitor().EndedAtStartup());
     EXPECT_EQ(m_messages, QStringList {Text(Strings::PORT_CONFIG_REFUSED)});
-    EXPECT_FALSE(dialog.Reader().Running());
+    EXPECT_FALSE(dialog.Monitor().Reader().Running());
     EXPECT_FALSE(QFile::exists("rs232c.ini"));
     EXPECT_FALSE(QFile::exists("DATALOG"));
 }
@@ -213,7 +214,7 @@ protected:
         MonitorWindow::SetUp();
         ASSERT_EQ(::symlink("no-such-device", "COM1"), 0);
         m_dialog = std::make_unique<CMonitorDlg>();
-        m_dialog->OnInitDialog();
+        m_dialog->Monitor().OnInitDialog();
         m_messages.clear();
         m_informativeTexts.clear();
     }
@@ -224,7 +225,10 @@ protected:
         MonitorWindow::TearDown();
     }
 
-    void Receive(const QByteArray &bytes) { m_dialog->OnReceivedData(bytes); }
+    void Receive(const QByteArray &bytes)
+    {
+        m_dialog->Monitor().OnReceivedData(bytes.toStdString());
+    }
     QPlainTextEdit &SendBox() { return *FindControlAs<QPlainTextEdit>(*m_dialog, IDC_SEND_TEXT); }
 
     std::unique_ptr<CMonitorDlg> m_dialog;
@@ -235,18 +239,18 @@ protected:
 TEST_F(MonitorWindowRunning, CountsTheBytesOfEveryChunk)
 {
     Receive("0123456789");
-    EXPECT_EQ(m_dialog->ByteCountText(), Text("10"));
+    EXPECT_EQ(Shown(m_dialog->Monitor().ByteCountText()), Text("10"));
     Receive("abcdefg");
-    EXPECT_EQ(Bytes(m_dialog->ReceivedText()), "0123456789abcdefg");
-    EXPECT_EQ(m_dialog->ByteCountText(), Text("10"));
-    EXPECT_TRUE(WaitFor([&] { return m_dialog->ByteCountText() == Text("17"); }));
+    EXPECT_EQ(Bytes(m_dialog->Monitor().ReceivedText()), "0123456789abcdefg");
+    EXPECT_EQ(Shown(m_dialog->Monitor().ByteCountText()), Text("10"));
+    EXPECT_TRUE(WaitFor([&] { return Shown(m_dialog->Monitor().ByteCountText()) == Text("17"); }));
 }
 
 TEST_F(MonitorWindowRunning, KeepsBytesAfterAnEmbeddedNul)
 {
     Receive(QByteArray("X0100\r\n\0X0200\r\n", 15));
-    EXPECT_EQ(m_dialog->ByteCountText(), Text("15"));
-    EXPECT_EQ(m_dialog->Samples().writeIndex, 1);
+    EXPECT_EQ(Shown(m_dialog->Monitor().ByteCountText()), Text("15"));
+    EXPECT_EQ(m_dialog->Monitor().Samples().writeIndex, 1);
 }
 
 TEST_F(MonitorWindowRunning, TakesAChunkPostedFromAnotherThread)
@@ -256,9 +260,9 @@ TEST_F(MonitorWindowRunning, TakesAChunkPostedFromAnotherThread)
                                     new CReceivedDataEvent(QByteArray("X07FFY0801Z0ABC\r\n")));
     });
     reader.join();
-    ASSERT_TRUE(WaitFor([&] { return m_dialog->Samples().writeIndex == 1; }));
-    EXPECT_EQ(m_dialog->ByteCountText(), Text("17"));
-    EXPECT_EQ(m_dialog->Samples().x[0], 249);
+    ASSERT_TRUE(WaitFor([&] { return m_dialog->Monitor().Samples().writeIndex == 1; }));
+    EXPECT_EQ(Shown(m_dialog->Monitor().ByteCountText()), Text("17"));
+    EXPECT_EQ(m_dialog->Monitor().Samples().x[0], 249);
 }
 
 // However fast chunks come, the graph is painted about once a frame of the screen at most: a
@@ -292,9 +296,9 @@ TEST_F(MonitorWindowRunning, ReplacesTheTextOnAReceiveErrorAndKeepsTheCount)
     CReceiveErrorEvent error;
     QCoreApplication::sendEvent(m_dialog.get(), &error);
     QStringDecoder decode("Shift_JIS");
-    EXPECT_EQ(QString(decode(QByteArray::fromStdString(Bytes(m_dialog->ReceivedText())))),
+    EXPECT_EQ(QString(decode(QByteArray::fromStdString(Bytes(m_dialog->Monitor().ReceivedText())))),
               Text("エラー"));
-    EXPECT_EQ(m_dialog->ByteCountText(), Text("100"));
+    EXPECT_EQ(Shown(m_dialog->Monitor().ByteCountText()), Text("100"));
 }
 
 TEST_F(MonitorWindowRunning, KeepsWhatTheUserTypesWhileDataArrives)
@@ -338,21 +342,21 @@ TEST_F(MonitorWindowRunning, SelectsTwelveBitAndSetsTheCodeFromThePosition)
     EXPECT_EQ(combo.currentText(), Text(" 8Bit"));
     EXPECT_EQ(g_bitLengthSel, 5);
     Receive("X0ABC\r\n");
-    EXPECT_EQ(m_dialog->Samples().x[0], 367);
+    EXPECT_EQ(m_dialog->Monitor().Samples().x[0], 367);
 }
 
 TEST_F(MonitorWindowRunning, ClearsEverythingOnlyAfterTheLogHoldsIt)
 {
     const QByteArray bytes("X07FFY0801Z0ABC\r\n\x82\xa0\xff\r\n");
     Receive(bytes);
-    m_dialog->OnDisplayClear();
+    m_dialog->Monitor().OnDisplayClear();
     EXPECT_TRUE(m_messages.isEmpty());
     EXPECT_EQ(LogBytes(), bytes);
-    EXPECT_EQ(m_dialog->ReceivedText().Size(), 0u);
-    EXPECT_EQ(m_dialog->ByteCountText(), QString());
-    EXPECT_EQ(m_dialog->Samples().writeIndex, 0);
-    EXPECT_EQ(m_dialog->Samples().x[0], EMPTY_SAMPLE);
-    EXPECT_EQ(m_dialog->TracesShown(), 0);
+    EXPECT_EQ(m_dialog->Monitor().ReceivedText().Size(), 0u);
+    EXPECT_EQ(Shown(m_dialog->Monitor().ByteCountText()), QString());
+    EXPECT_EQ(m_dialog->Monitor().Samples().writeIndex, 0);
+    EXPECT_EQ(m_dialog->Monitor().Samples().x[0], EMPTY_SAMPLE);
+    EXPECT_EQ(m_dialog->Monitor().TracesShown(), 0);
 }
 
 TEST_F(MonitorWindowRunning, KeepsTheTextWhenTheLogCannotBeOpened)
@@ -361,10 +365,10 @@ TEST_F(MonitorWindowRunning, KeepsTheTextWhenTheLogCannotBeOpened)
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     Receive("X0100\r\n");
-    m_dialog->OnDisplayClear();
+    m_dialog->Monitor().OnDisplayClear();
     EXPECT_EQ(m_messages, QStringList {Text(Strings::LOG_CANNOT_OPEN)});
-    EXPECT_EQ(m_dialog->ByteCountText(), Text("7"));
-    EXPECT_EQ(m_dialog->Samples().writeIndex, 1);
+    EXPECT_EQ(Shown(m_dialog->Monitor().ByteCountText()), Text("7"));
+    EXPECT_EQ(m_dialog->Monitor().Samples().writeIndex, 1);
 }
 
 TEST_F(MonitorWindowRunning, OpensTheAboutBoxForItsCommandWhateverTheLowFourBits)
@@ -375,7 +379,7 @@ TEST_F(MonitorWindowRunning, OpensTheAboutBoxForItsCommandWhateverTheLowFourBits
         return int(QDialog::Accepted);
     });
     for (unsigned command = 0; command < 48; ++command)
-        m_dialog->OnSysCommand(command);
+        m_dialog->Monitor().OnSysCommand(command);
     EXPECT_EQ(opened.size(), 16);
     EXPECT_EQ(opened.value(0), Text("Orvantaのﾊﾞｰｼﾞｮﾝ情報"));
 }
@@ -404,7 +408,7 @@ TEST_F(MonitorWindowRunning, ShowsTheVersionAndTheIconInTheAboutBox)
         }
         return int(QDialog::Accepted);
     });
-    m_dialog->OnSysCommand(SYSCMD_ABOUT);
+    m_dialog->Monitor().OnSysCommand(SYSCMD_ABOUT);
     EXPECT_TRUE(texts.contains(Text("Orvanta Version 1.0")));
     EXPECT_TRUE(iconShown);
 }
@@ -417,12 +421,12 @@ TEST_F(MonitorWindowRunning, ReportsAMissingPortAtSelectionAndKeepsReading)
         std::strcpy(g_portSettings.portText, "COM5");
         return int(QDialog::Rejected);
     });
-    m_dialog->OnPortSelect();
+    m_dialog->Monitor().OnPortSelect();
     EXPECT_EQ(m_messages, QStringList {Text("COM5　ポートがオープンできません。")});
-    EXPECT_EQ(m_dialog->StatusText(), Text(Strings::STATUS_PORT_NOT_SET));
-    EXPECT_EQ(m_dialog->PortInfoText(), Text(DEFAULT_PORT_INFO));
+    EXPECT_EQ(Shown(m_dialog->Monitor().StatusText()), Text(Strings::STATUS_PORT_NOT_SET));
+    EXPECT_EQ(Shown(m_dialog->Monitor().PortInfoText()), Text(DEFAULT_PORT_INFO));
     EXPECT_EQ(m_dialog->windowTitle(), Text("Orvanta (VER 3.00)   "));
-    EXPECT_TRUE(m_dialog->Reader().Running());
+    EXPECT_TRUE(m_dialog->Monitor().Reader().Running());
     ::unlink("COM5");
 }
 
@@ -437,7 +441,7 @@ TEST_F(MonitorWindowRunning, SaysWhoHoldsTheSelectedPort)
     ASSERT_TRUE(comm.open(QIODevice::ReadOnly));
     const QString name = QString::fromUtf8(comm.readAll()).trimmed();
 
-    m_dialog->OnPortSelect();
+    m_dialog->Monitor().OnPortSelect();
     EXPECT_EQ(m_messages, QStringList {Text("COM1　ポートがオープンできません。")});
     EXPECT_EQ(m_informativeTexts,
               QStringList {name + Text(" (プロセスID ") + QString::number(::getpid())
@@ -456,15 +460,15 @@ TEST_F(MonitorWindowRunning, SwitchesToTheSelectedPortAndReceivesFromIt)
         std::strcpy(g_portSettings.stopBitsText, "2");
         return int(QDialog::Accepted);
     });
-    m_dialog->OnPortSelect();
+    m_dialog->Monitor().OnPortSelect();
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
-    EXPECT_EQ(m_dialog->StatusText(), Text(Strings::STATUS_PORT_SET));
-    EXPECT_EQ(m_dialog->PortInfoText(),
+    EXPECT_EQ(Shown(m_dialog->Monitor().StatusText()), Text(Strings::STATUS_PORT_SET));
+    EXPECT_EQ(Shown(m_dialog->Monitor().PortInfoText()),
               Text(" COM1 ,  19200 BPS , 8 BITS , No PARITY , 2 STOP , No FLOW"));
     device.Send("X0100\r\n");
-    EXPECT_TRUE(WaitFor([&] { return m_dialog->Samples().writeIndex == 1; }));
+    EXPECT_TRUE(WaitFor([&] { return m_dialog->Monitor().Samples().writeIndex == 1; }));
     // The redraw timer stays off for a run that started without a port.
-    EXPECT_FALSE(m_dialog->RedrawTimerRunning());
+    EXPECT_FALSE(m_dialog->Monitor().RedrawTimerRunning());
 }
 
 TEST_F(MonitorWindowRunning, LetsTheUserRetryALogThatCannotBeOpenedAtClose)
@@ -480,7 +484,7 @@ TEST_F(MonitorWindowRunning, LetsTheUserRetryALogThatCannotBeOpenedAtClose)
         QFile::remove("DATALOG");
         return MessageAnswer::Retry;
     });
-    m_dialog->OnCancel();
+    m_dialog->Monitor().OnCancel();
     EXPECT_EQ(m_messages, QStringList {Text(Strings::LOG_CANNOT_OPEN)});
     EXPECT_EQ(buttons, QList<MessageButtons> {MessageButtons::RetryIgnore});
     EXPECT_EQ(LogBytes(), QByteArray("X0100\r\n"));
@@ -495,7 +499,7 @@ TEST_F(MonitorWindowRunning, ClosesWithoutTheLogWhenTheUserIgnoresIt)
     Receive("X0100\r\n");
     int finished = 0;
     QObject::connect(m_dialog.get(), &QDialog::finished, [&finished] { ++finished; });
-    m_dialog->OnCancel();
+    m_dialog->Monitor().OnCancel();
     EXPECT_EQ(m_messages, QStringList {Text(Strings::LOG_CANNOT_OPEN)});
     EXPECT_EQ(finished, 1);
     EXPECT_EQ(QFileInfo("rs232c.ini").size(), 124);
@@ -504,10 +508,10 @@ TEST_F(MonitorWindowRunning, ClosesWithoutTheLogWhenTheUserIgnoresIt)
 TEST_F(MonitorWindowRunning, NamesTheLogAfterThePortOfTheMoment)
 {
     Receive("one");
-    m_dialog->OnDisplayClear();
+    m_dialog->Monitor().OnDisplayClear();
     g_portSettings.portIndex = 11;
     Receive("two");
-    m_dialog->OnDisplayClear();
+    m_dialog->Monitor().OnDisplayClear();
     const QStringList files = LogFiles();
     ASSERT_EQ(files.size(), 2);
     EXPECT_TRUE(files[0].startsWith("COM12_")) << files[0].toStdString();

@@ -153,17 +153,14 @@ protected:
         // The window before has let go of the port when the next one opens it.
         m_dialog.reset();
         m_dialog = std::make_unique<CMonitorDlg>(nullptr, m_lineControl);
-        m_dialog->OnInitDialog();
+        m_dialog->Monitor().OnInitDialog();
     }
 
-    void Receive(const std::string &bytes)
-    {
-        m_dialog->OnReceivedData(QByteArray::fromStdString(bytes));
-    }
-    std::string Received() const { return Bytes(m_dialog->ReceivedText()); }
+    void Receive(const std::string &bytes) { m_dialog->Monitor().OnReceivedData(bytes); }
+    std::string Received() const { return Bytes(m_dialog->Monitor().ReceivedText()); }
     bool ReceivedWithin(std::size_t size)
     {
-        return WaitFor([&] { return m_dialog->ReceivedText().Size() >= size; }, 10000);
+        return WaitFor([&] { return m_dialog->Monitor().ReceivedText().Size() >= size; }, 10000);
     }
     QPlainTextEdit &SendBox() { return *FindControlAs<QPlainTextEdit>(*m_dialog, IDC_SEND_TEXT); }
 
@@ -194,48 +191,51 @@ TEST_F(MonitorFaults, DeviceUnpluggedMidStreamIsWaitedForAndTakenUpAgain)
     device->HangUp();
 
     const QString lost = Text("COM1　の接続が切れました。再接続を待っています");
-    ASSERT_TRUE(WaitFor([&] { return m_dialog->StatusText() == lost; }));
-    EXPECT_FALSE(m_dialog->Port().IsOpen());
-    EXPECT_TRUE(m_dialog->WaitingForPort());
+    ASSERT_TRUE(WaitFor([&] { return Shown(m_dialog->Monitor().StatusText()) == lost; }));
+    EXPECT_FALSE(m_dialog->Monitor().Port().IsOpen());
+    EXPECT_TRUE(m_dialog->Monitor().WaitingForPort());
     const std::string kept = Received();
     EXPECT_GE(kept.size(), half);
     EXPECT_EQ(kept, stream.substr(0, kept.size())) << "the window holds the stream's beginning";
-    EXPECT_TRUE(WaitFor([&] { return m_dialog->ByteCountText() == QString::number(kept.size()); }));
+    EXPECT_TRUE(WaitFor([&] {
+        return Shown(m_dialog->Monitor().ByteCountText()) == QString::number(kept.size());
+    }));
     EXPECT_TRUE(m_messages.isEmpty());
     // Sending to the lost line fails at once.
     SendBox().setPlainText(QStringLiteral("after"));
-    m_dialog->OnSend();
+    m_dialog->Monitor().OnSend();
     EXPECT_EQ(m_messages, QStringList {Text(Strings::SEND_FAILED)});
 
     // Without its link COM1 leads elsewhere (an on-board port, or nothing): not the device that
     // went, so the wait goes on. The link's removal is seen at once, and then, while nothing
     // changes, the port is not tried again.
-    const int triesBefore = m_dialog->ReconnectTries();
+    const int triesBefore = m_dialog->Monitor().ReconnectTries();
     device.reset();
     fs::remove("COM1");
-    ASSERT_TRUE(WaitFor([&] { return m_dialog->ReconnectTries() > triesBefore; }));
-    const int triesSeen = m_dialog->ReconnectTries();
+    ASSERT_TRUE(WaitFor([&] { return m_dialog->Monitor().ReconnectTries() > triesBefore; }));
+    const int triesSeen = m_dialog->Monitor().ReconnectTries();
     WaitFor([] { return false; }, QUIET_WAIT_MS);
-    EXPECT_EQ(m_dialog->ReconnectTries(), triesSeen) << "tries without a change";
-    EXPECT_TRUE(m_dialog->WaitingForPort());
-    EXPECT_EQ(m_dialog->StatusText(), lost);
+    EXPECT_EQ(m_dialog->Monitor().ReconnectTries(), triesSeen) << "tries without a change";
+    EXPECT_TRUE(m_dialog->Monitor().WaitingForPort());
+    EXPECT_EQ(Shown(m_dialog->Monitor().StatusText()), lost);
 
     // Plugged in again: the same name now leads to another device.
     CPseudoTerminal replugged;
     replugged.LinkAs("COM1");
     const auto plugged = Clock::now();
-    ASSERT_TRUE(WaitFor([&] { return m_dialog->StatusText() == Text("COM1　に再接続しました"); }));
+    ASSERT_TRUE(WaitFor(
+        [&] { return Shown(m_dialog->Monitor().StatusText()) == Text("COM1　に再接続しました"); }));
     const auto reconnect
         = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - plugged);
     std::cout << "reconnected " << reconnect.count() << " ms after the device came back\n";
-    EXPECT_FALSE(m_dialog->WaitingForPort());
-    EXPECT_TRUE(m_dialog->Port().IsOpen());
+    EXPECT_FALSE(m_dialog->Monitor().WaitingForPort());
+    EXPECT_TRUE(m_dialog->Monitor().Port().IsOpen());
     EXPECT_EQ(m_lineControl->Count("raise modem lines"), 2u) << "DTR and RTS after the reconnect";
 
     const std::string more = Frames(500, 4000);
     replugged.Send(more);
     ASSERT_TRUE(ReceivedWithin(kept.size() + more.size()));
-    m_dialog->OnCancel();
+    m_dialog->Monitor().OnCancel();
     EXPECT_EQ(LogBytes().toStdString(), kept + more);
     EXPECT_EQ(m_messages.size(), 1);
 }
@@ -251,14 +251,14 @@ TEST_F(MonitorFaults, PortSelectionAndCloseEndTheWaitForALostPort)
         device.LinkAs("COM1");
         StartWindow();
         device.HangUp();
-        ASSERT_TRUE(WaitFor([&] { return m_dialog->WaitingForPort(); }));
+        ASSERT_TRUE(WaitFor([&] { return m_dialog->Monitor().WaitingForPort(); }));
         if (selectPort) {
-            m_dialog->OnPortSelect();
-            EXPECT_EQ(m_dialog->StatusText(), Text(Strings::STATUS_PORT_NOT_SET));
+            m_dialog->Monitor().OnPortSelect();
+            EXPECT_EQ(Shown(m_dialog->Monitor().StatusText()), Text(Strings::STATUS_PORT_NOT_SET));
         } else {
-            m_dialog->OnCancel();
+            m_dialog->Monitor().OnCancel();
         }
-        EXPECT_FALSE(m_dialog->WaitingForPort());
+        EXPECT_FALSE(m_dialog->Monitor().WaitingForPort());
         m_dialog.reset();
     }
 }
@@ -274,9 +274,9 @@ TEST_F(MonitorFaults, HangUpReportedDuringPortSelectionIsNotActedOnLater)
     device->HangUp();
     // The reader has posted its report; the window has not taken it yet.
     const auto deadline = Clock::now() + 10s;
-    while (!m_dialog->Reader().PortLost() && Clock::now() < deadline)
+    while (!m_dialog->Monitor().Reader().PortLost() && Clock::now() < deadline)
         std::this_thread::yield();
-    ASSERT_TRUE(m_dialog->Reader().PortLost());
+    ASSERT_TRUE(m_dialog->Monitor().Reader().PortLost());
 
     CPseudoTerminal next;
     SetModalRunner([&](QDialog &) {
@@ -286,15 +286,15 @@ TEST_F(MonitorFaults, HangUpReportedDuringPortSelectionIsNotActedOnLater)
         next.LinkAs("COM1");
         return int(QDialog::Accepted);
     });
-    m_dialog->OnPortSelect();
-    EXPECT_FALSE(m_dialog->WaitingForPort());
-    EXPECT_EQ(m_dialog->StatusText(), Text(Strings::STATUS_PORT_SET));
+    m_dialog->Monitor().OnPortSelect();
+    EXPECT_FALSE(m_dialog->Monitor().WaitingForPort());
+    EXPECT_EQ(Shown(m_dialog->Monitor().StatusText()), Text(Strings::STATUS_PORT_SET));
 
     const std::string frames = Frames(50);
     next.Send(frames);
     ASSERT_TRUE(ReceivedWithin(frames.size()));
     EXPECT_EQ(Received(), frames);
-    EXPECT_EQ(m_dialog->StatusText(), Text(Strings::STATUS_PORT_SET));
+    EXPECT_EQ(Shown(m_dialog->Monitor().StatusText()), Text(Strings::STATUS_PORT_SET));
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
 }
 
@@ -303,7 +303,7 @@ TEST_F(MonitorFaults, LineErrorCountsShowOnTheStatusLine)
     StartWindow();
     CLineErrorsEvent counts({.overrun = 3, .framing = 1, .parity = 0, .breaks = 12});
     QCoreApplication::sendEvent(m_dialog.get(), &counts);
-    EXPECT_EQ(m_dialog->StatusText(),
+    EXPECT_EQ(Shown(m_dialog->Monitor().StatusText()),
               Text("受信エラー　オーバーラン 3　フレーミング 1　パリティ 0　ブレーク 12"));
 }
 
@@ -342,16 +342,16 @@ TEST_F(MonitorFaults, PortNameReachingNoTerminalAtStartUp)
         StartWindow();
 
         EXPECT_EQ(m_messages, QStringList {Text(outcome.message)});
-        EXPECT_EQ(m_dialog->EndedAtStartup(), outcome.endsAtStartup);
-        EXPECT_FALSE(m_dialog->Port().IsOpen());
-        EXPECT_FALSE(m_dialog->Reader().Running());
+        EXPECT_EQ(m_dialog->Monitor().EndedAtStartup(), outcome.endsAtStartup);
+        EXPECT_FALSE(m_dialog->Monitor().Port().IsOpen());
+        EXPECT_FALSE(m_dialog->Monitor().Reader().Running());
         if (outcome.endsAtStartup) {
             EXPECT_FALSE(fs::exists(SETTINGS_FILE_NAME));
             EXPECT_FALSE(fs::exists("DATALOG"));
         } else {
-            EXPECT_EQ(m_dialog->StatusText(), Text(Strings::STATUS_NO_PORT));
+            EXPECT_EQ(Shown(m_dialog->Monitor().StatusText()), Text(Strings::STATUS_NO_PORT));
             Receive("X0100\r\n");
-            m_dialog->OnCancel();
+            m_dialog->Monitor().OnCancel();
             EXPECT_EQ(LogBytes(), QByteArray("X0100\r\n"));
             EXPECT_EQ(m_messages.size(), 1);
         }
@@ -393,15 +393,15 @@ TEST_F(MonitorFaults, PortSelectionReachingNoTerminal)
 
         fs::remove("COM1");
         entry.make();
-        m_dialog->OnPortSelect();
+        m_dialog->Monitor().OnPortSelect();
 
         EXPECT_EQ(m_messages, outcome.messages);
-        EXPECT_EQ(m_dialog->StatusText(), Text(outcome.status));
-        EXPECT_FALSE(m_dialog->Port().IsOpen());
-        EXPECT_TRUE(m_dialog->Reader().Running());
+        EXPECT_EQ(Shown(m_dialog->Monitor().StatusText()), Text(outcome.status));
+        EXPECT_FALSE(m_dialog->Monitor().Port().IsOpen());
+        EXPECT_TRUE(m_dialog->Monitor().Reader().Running());
         EXPECT_LT(ReaderCpuTimeOverQuietSpan(), QUIET_CPU_TIME) << "a reader without a port spins";
         EXPECT_EQ(Received(), before);
-        m_dialog->OnCancel();
+        m_dialog->Monitor().OnCancel();
         EXPECT_EQ(LogBytes().toStdString(), before);
         EXPECT_EQ(m_messages, outcome.messages);
         fs::remove_all("COM1");
@@ -459,11 +459,11 @@ TEST_F(MonitorFaults, LogThatTakesNothingKeepsTheTextUntilItDoes)
         const auto check = [&] {
             fault.arrange();
             Receive(first);
-            m_dialog->OnDisplayClear();
+            m_dialog->Monitor().OnDisplayClear();
             EXPECT_EQ(m_messages, QStringList {Text(fault.message)});
             EXPECT_EQ(Received(), first);
-            EXPECT_EQ(m_dialog->ByteCountText(), QString::number(first.size()));
-            EXPECT_EQ(m_dialog->Samples().writeIndex, 200);
+            EXPECT_EQ(Shown(m_dialog->Monitor().ByteCountText()), QString::number(first.size()));
+            EXPECT_EQ(m_dialog->Monitor().Samples().writeIndex, 200);
 
             // At the close the user is asked; the fault is gone by the time they retry.
             Receive(later);
@@ -472,7 +472,7 @@ TEST_F(MonitorFaults, LogThatTakesNothingKeepsTheTextUntilItDoes)
                 fault.undo();
                 return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Retry;
             });
-            m_dialog->OnCancel();
+            m_dialog->Monitor().OnCancel();
             EXPECT_EQ(m_messages, QStringList({Text(fault.message), Text(fault.message)}));
             EXPECT_EQ(LogBytes().toStdString(), first + later);
             EXPECT_EQ(fs::file_size(SETTINGS_FILE_NAME), SETTINGS_RECORD_SIZE);
@@ -531,12 +531,12 @@ TEST_F(MonitorFaults, SettingsFileThatHoldsNoRecord)
         StartWindow();
 
         EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
-        EXPECT_FALSE(m_dialog->EndedAtStartup());
-        EXPECT_EQ(m_dialog->PortInfoText(), Text(fault.portInfo));
+        EXPECT_FALSE(m_dialog->Monitor().EndedAtStartup());
+        EXPECT_EQ(Shown(m_dialog->Monitor().PortInfoText()), Text(fault.portInfo));
         const std::string frames = Frames(3);
         device.Send(frames);
         ASSERT_TRUE(ReceivedWithin(frames.size()));
-        m_dialog->OnCancel();
+        m_dialog->Monitor().OnCancel();
 
         EXPECT_EQ(LogBytes().toStdString(), frames);
         if (fault.replaced) {
@@ -565,7 +565,7 @@ TEST_F(MonitorFaults, OutputHeldByXoffForeverFailsTheSendOnceAndReceivingGoesOn)
         return int(QDialog::Rejected);
     });
     StartWindow();
-    m_dialog->SetWriteStallTimeout(STALL_BOUND);
+    m_dialog->Monitor().SetWriteStallTimeout(STALL_BOUND);
     ASSERT_EQ(std::string(g_portSettings.flowText), "Xon/Xoff");
 
     // The line discipline takes the XOFF; the frame behind it shows that it has been taken.
@@ -576,7 +576,7 @@ TEST_F(MonitorFaults, OutputHeldByXoffForeverFailsTheSendOnceAndReceivingGoesOn)
     const std::string during = Frames(50, 2);
     device.Send(during);
     SendBox().setPlainText(QStringLiteral("hello"));
-    const auto idle = TimeSpentWaiting([&] { m_dialog->OnSend(); });
+    const auto idle = TimeSpentWaiting([&] { m_dialog->Monitor().OnSend(); });
     EXPECT_EQ(m_messages, QStringList {Text(Strings::SEND_FAILED)});
     EXPECT_GE(idle, STALL_BOUND - STALL_WAIT_MARGIN) << "the window waits for the line, not spins";
     EXPECT_EQ(device.BytesWaiting(), 0u);
@@ -588,10 +588,10 @@ TEST_F(MonitorFaults, OutputHeldByXoffForeverFailsTheSendOnceAndReceivingGoesOn)
 
     // Once the device lets output go again, the same text goes out whole.
     device.Send(std::string {XON});
-    m_dialog->OnSend();
+    m_dialog->Monitor().OnSend();
     EXPECT_EQ(m_messages.size(), 1);
     EXPECT_EQ(device.Receive(5, 5s), "hello");
-    m_dialog->OnCancel();
+    m_dialog->Monitor().OnCancel();
     EXPECT_EQ(LogBytes().toStdString(), first + during + after);
 }
 
@@ -600,16 +600,17 @@ TEST_F(MonitorFaults, FiveMegabytesPastedForADeviceThatNeverReadsFailOnce)
     CPseudoTerminal device;
     device.LinkAs("COM1");
     StartWindow();
-    m_dialog->SetWriteStallTimeout(STALL_BOUND);
+    m_dialog->Monitor().SetWriteStallTimeout(STALL_BOUND);
     const std::string first = Frames(5);
     device.Send(first);
     ASSERT_TRUE(ReceivedWithin(first.size()));
 
     const QString line = QStringLiteral("0123456789").repeated(10) + QLatin1Char('\n');
     SendBox().setPlainText(line.repeated(5 * 1024 * 1024 / line.size()));
-    const QByteArray encoded = EncodeSendText(SendBox().toPlainText());
+    const QByteArray encoded
+        = QByteArray::fromStdString(EncodeSendText(SendBox().toPlainText().toStdString()));
     ASSERT_GE(encoded.size(), 5 * 1024 * 1024);
-    const auto idle = TimeSpentWaiting([&] { m_dialog->OnSend(); });
+    const auto idle = TimeSpentWaiting([&] { m_dialog->Monitor().OnSend(); });
     EXPECT_EQ(m_messages, QStringList {Text(Strings::SEND_FAILED)});
     EXPECT_GE(idle, STALL_BOUND - STALL_WAIT_MARGIN) << "the window waits for the line, not spins";
 
@@ -622,7 +623,7 @@ TEST_F(MonitorFaults, FiveMegabytesPastedForADeviceThatNeverReadsFailOnce)
     const std::string after = Frames(5, 5);
     device.Send(after);
     ASSERT_TRUE(ReceivedWithin(first.size() + after.size()));
-    m_dialog->OnCancel();
+    m_dialog->Monitor().OnCancel();
     EXPECT_EQ(LogBytes().toStdString(), first + after);
     EXPECT_EQ(m_messages.size(), 1);
 }

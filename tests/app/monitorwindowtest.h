@@ -45,6 +45,12 @@ inline QString Text(const char *utf8)
     return QString::fromUtf8(utf8);
 }
 
+// A text of the window as its control shows it.
+inline QString Shown(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
+
 inline std::string Bytes(const CReceivedText &text)
 {
     std::string bytes;

@@ -1,117 +1,83 @@
 #include "pacer.h"
 
-#include <QElapsedTimer>
-#include <QEvent>
-#include <QTest>
-#include <QWidget>
-
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 namespace {
 
-// A window that hands its UpdateRequest events to a pacer, as the main window does, and notes
-// when each of its paints happened.
-class CPacedWindow : public QWidget
+using namespace std::chrono_literals;
+
+// A pacer at 40 ms on a clock and a timer that the test moves by hand.
+class Pacer : public ::testing::Test
 {
-public:
-    CPacedWindow()
-    {
-        resize(200, 100);
-        m_clock.start();
-    }
-
-    qint64 FrameIntervalNs() const { return ScreenFrameInterval(*this).count(); }
-    std::size_t Paints() const { return m_paintTimes.size(); }
-    qint64 SinceLastPaintNs() const { return m_clock.nsecsElapsed() - m_paintTimes.back(); }
-    const std::vector<qint64> &PaintTimes() const { return m_paintTimes; }
-
 protected:
-    bool event(QEvent *event) override
+    bool Ask() { return m_pacer.HoldBack(); }
+    void At(std::chrono::milliseconds time) { m_now = CPacer::Clock::time_point(time); }
+    // The timer goes off: the test's clock moves to when it was due.
+    void TimerGoesOff()
     {
-        if (event->type() == QEvent::UpdateRequest && m_pacer.HoldBack())
-            return true;
-        return QWidget::event(event);
+        ASSERT_TRUE(m_timerDue.has_value());
+        m_now = *std::exchange(m_timerDue, std::nullopt);
+        m_pacer.TimerExpired();
     }
-    void paintEvent(QPaintEvent *) override { m_paintTimes.push_back(m_clock.nsecsElapsed()); }
 
-private:
-    CPacer m_pacer {[this] { return ScreenFrameInterval(*this); },
+    CPacer::Clock::time_point m_now {};
+    std::optional<CPacer::Clock::time_point> m_timerDue;
+    std::vector<CPacer::Clock::time_point> m_runs;
+    std::function<void()> m_duringRun;
+    CPacer m_pacer {[] { return std::chrono::nanoseconds(40ms); },
                     [this] {
-                        QEvent request(QEvent::UpdateRequest);
-                        QCoreApplication::sendEvent(this, &request);
-                    }};
-    QElapsedTimer m_clock;
-    std::vector<qint64> m_paintTimes;
+                        m_runs.push_back(m_now);
+                        if (m_duringRun)
+                            m_duringRun();
+                    },
+                    {[this](std::chrono::nanoseconds delay) { m_timerDue = m_now + delay; },
+                     [this] { m_timerDue.reset(); }},
+                    [this] { return m_now; }};
 };
 
-class RepaintPacer : public ::testing::Test
+TEST_F(Pacer, PassesAfterAQuietSpellAndHoldsWhatComesSooner)
 {
-protected:
-    void SetUp() override
-    {
-        window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return window.Paints() > 0; }));
-    }
+    At(100ms);
+    EXPECT_FALSE(Ask()) << "the first ask";
+    At(110ms);
+    EXPECT_TRUE(Ask());
+    ASSERT_TRUE(m_timerDue.has_value());
+    EXPECT_EQ(*m_timerDue, CPacer::Clock::time_point(140ms)) << "due when the interval is over";
+    At(130ms);
+    EXPECT_TRUE(Ask()) << "served by the run already due";
+    EXPECT_EQ(*m_timerDue, CPacer::Clock::time_point(140ms));
+    TimerGoesOff();
+    EXPECT_EQ(m_runs, std::vector {CPacer::Clock::time_point(140ms)}) << "one run for both asks";
 
-    // Until a whole frame has passed since the last paint.
-    bool WaitForQuiet()
-    {
-        return QTest::qWaitFor(
-            [&] { return window.SinceLastPaintNs() > window.FrameIntervalNs(); });
-    }
-
-    CPacedWindow window;
-};
-
-TEST_F(RepaintPacer, FramesComeAtTheScreensRate)
-{
-    // 60 Hz, or the rate of a screen that reports one.
-    EXPECT_GT(window.FrameIntervalNs(), 1'000'000);
-    EXPECT_LE(window.FrameIntervalNs(), 1'000'000'000 / 59);
+    At(150ms);
+    EXPECT_TRUE(Ask()) << "the interval counts from the held run";
+    TimerGoesOff();
+    At(300ms);
+    EXPECT_FALSE(Ask()) << "a quiet spell again";
+    EXPECT_EQ(m_runs.size(), 2u);
 }
 
-TEST_F(RepaintPacer, RepaintsAtOnceAfterAQuietFrame)
+TEST_F(Pacer, TheRunMayAskAgainAndADroppedAskNeverRuns)
 {
-    ASSERT_TRUE(WaitForQuiet());
-    const std::size_t before = window.Paints();
-    window.update();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(window.Paints(), before + 1);
-}
+    At(0ms);
+    ASSERT_FALSE(Ask());
+    At(10ms);
+    ASSERT_TRUE(Ask());
+    bool askedDuringRun = true;
+    m_duringRun = [&] { askedDuringRun = Ask(); };
+    TimerGoesOff();
+    EXPECT_FALSE(askedDuringRun) << "the run does what it asks for";
+    m_duringRun = nullptr;
 
-TEST_F(RepaintPacer, HoldsARepaintBackUntilTheFrameIsOver)
-{
-    ASSERT_TRUE(WaitForQuiet());
-    window.update();
-    QCoreApplication::processEvents();
-    const std::size_t painted = window.Paints();
-
-    window.update();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Paints() > painted; }));
-    const std::vector<qint64> &times = window.PaintTimes();
-    EXPECT_GE(times[painted] - times[painted - 1], window.FrameIntervalNs());
-}
-
-TEST_F(RepaintPacer, PaintsManyChangesOnceAFrame)
-{
-    ASSERT_TRUE(WaitForQuiet());
-    const std::size_t first = window.Paints();
-    int updates = 0;
-    QElapsedTimer limit;
-    limit.start();
-    while (window.Paints() < first + 5 && limit.elapsed() < 10'000) {
-        window.update();
-        QCoreApplication::processEvents();
-        ++updates;
-    }
-    ASSERT_EQ(window.Paints(), first + 5);
-    EXPECT_GT(updates, 5);
-    const std::vector<qint64> &times = window.PaintTimes();
-    for (std::size_t i = first + 1; i < times.size(); ++i)
-        EXPECT_GE(times[i] - times[i - 1], window.FrameIntervalNs()) << "paint " << i;
+    At(45ms);
+    ASSERT_TRUE(Ask());
+    m_pacer.Drop();
+    EXPECT_FALSE(m_timerDue.has_value()) << "the timer is stopped";
+    m_pacer.TimerExpired();
+    EXPECT_EQ(m_runs.size(), 1u) << "a timer that went off late runs nothing dropped";
 }
 
 } // namespace

@@ -216,7 +216,7 @@ TEST_F(MonitorWindow, MainWindowHoldsEveryControlInPlace)
 {
     ASSERT_EQ(::symlink("no-such-device", "COM1"), 0);
     CMonitorDlg dialog;
-    dialog.OnInitDialog();
+    dialog.Monitor().OnInitDialog();
     ASSERT_NO_FATAL_FAILURE(ShowActive(dialog));
     ExpectLaidOutAs(dialog, MAIN_WINDOW);
     ::unlink("COM1");

@@ -27,7 +27,7 @@ protected:
         MonitorWindow::SetUp();
         ASSERT_EQ(::symlink("no-such-device", "COM1"), 0);
         m_dialog = std::make_unique<CMonitorDlg>();
-        m_dialog->OnInitDialog();
+        m_dialog->Monitor().OnInitDialog();
         m_messages.clear();
         QDir().mkdir("DATALOG");
         WriteFile("DATALOG/run.txt", "X07FFY0801Z0ABC\r\n");
