@@ -3,6 +3,7 @@
 #include "messagebox.h"
 #include "modalrun.h"
 #include "receivemessages.h"
+#include "dialogtemplate.h"
 #include "templates.h"
 
 #include <QCoreApplication>

@@ -77,14 +77,35 @@ const ControlTemplate PORT_SETTINGS_CONTROLS[] = {
 } // namespace
 
 const DialogTemplate MAIN_TEMPLATE
-    = {102,          638,         457, "Orvanta",
-       "ＭＳ 明朝",  "IPAMincho", 9,   WINDOW_MINIMIZEBOX | WINDOW_TASKBAR,
-       MAIN_CONTROLS};
+    = {.id = 102,
+       .w = 638,
+       .h = 457,
+       .caption = "Orvanta",
+       .fontFace = "ＭＳ 明朝",
+       .fontStandIn = "IPAMincho",
+       .fontPoints = 9,
+       .windowStyles = WINDOW_MINIMIZEBOX | WINDOW_TASKBAR | WINDOW_VISIBLE,
+       .form = TemplateForm::Extended,
+       .controls = MAIN_CONTROLS};
 
-const DialogTemplate ABOUT_TEMPLATE
-    = {100,          235, 55,          "Orvantaのﾊﾞｰｼﾞｮﾝ情報", "ＭＳ Ｐゴシック",
-       "IPAPGothic", 9,   WINDOW_NONE, ABOUT_CONTROLS};
+const DialogTemplate ABOUT_TEMPLATE = {.id = 100,
+                                       .w = 235,
+                                       .h = 55,
+                                       .caption = "Orvantaのﾊﾞｰｼﾞｮﾝ情報",
+                                       .fontFace = "ＭＳ Ｐゴシック",
+                                       .fontStandIn = "IPAPGothic",
+                                       .fontPoints = 9,
+                                       .windowStyles = WINDOW_NONE,
+                                       .form = TemplateForm::Plain,
+                                       .controls = ABOUT_CONTROLS};
 
-const DialogTemplate PORT_SETTINGS_TEMPLATE
-    = {104,          118, 149,         "ポートの設定",        "ＭＳ Ｐ明朝",
-       "IPAPMincho", 9,   WINDOW_NONE, PORT_SETTINGS_CONTROLS};
+const DialogTemplate PORT_SETTINGS_TEMPLATE = {.id = 104,
+                                               .w = 118,
+                                               .h = 149,
+                                               .caption = "ポートの設定",
+                                               .fontFace = "ＭＳ Ｐ明朝",
+                                               .fontStandIn = "IPAPMincho",
+                                               .fontPoints = 9,
+                                               .windowStyles = WINDOW_NONE,
+                                               .form = TemplateForm::Extended,
+                                               .controls = PORT_SETTINGS_CONTROLS};

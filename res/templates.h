@@ -1,12 +1,15 @@
 #pragma once
 
-#include "dialogtemplate.h"
+#include "dialogtables.h"
 
 // The program's three dialog templates: 100 the About box, 102 the main window, 104 the port
 // settings dialog.
 extern const DialogTemplate ABOUT_TEMPLATE;
 extern const DialogTemplate MAIN_TEMPLATE;
 extern const DialogTemplate PORT_SETTINGS_TEMPLATE;
+
+// The window's icon, which the About box shows.
+inline constexpr int MAIN_ICON = 128;
 
 // Control numbers of the main window.
 enum MainControl : int {

@@ -4,6 +4,7 @@
 #include "pseudoterminal.h"
 #include "reader.h"
 #include "receivemessages.h"
+#include "dialogtemplate.h"
 #include "templates.h"
 #include "texts.h"
 

@@ -13,6 +13,7 @@
 #include "sending.h"
 #include "settingsfile.h"
 #include "settingsfilerecord.h"
+#include "dialogtemplate.h"
 #include "templates.h"
 #include "texts.h"
 #include "threadcputime.h"

@@ -7,6 +7,7 @@
 
 #include "messagebox.h"
 #include "modalrun.h"
+#include "dialogtemplate.h"
 #include "templates.h"
 
 #include <QApplication>
