@@ -1,15 +1,13 @@
-// The options on Windows: the run with pipes for its output, a file name beyond ASCII, the port
-// list from the registry, and a start without options while there is no window yet.
+// The options on Windows: the run with pipes for its output, the port list from the registry, and a
+// start without options while there is no window yet.
 
 #include "commandlinetesting.h"
-#include "tempworkdir.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <filesystem>
-#include <fstream>
 
 // Wine has no message box without a display: the box returns at once, and the exit status shows.
 const std::vector<CommandLineCase> SYSTEM_COMMAND_LINE_CASES = {
@@ -93,17 +91,6 @@ ProgramRun RunOrvanta(const std::string &arguments)
 }
 
 namespace {
-
-TEST(CommandLine, CsvReadsALogWhoseNameIsJapanese)
-{
-    const CTempWorkDir workDir;
-    std::ofstream(std::filesystem::path(u8"測定ログ.txt"), std::ios::binary) << "X0100\r\n";
-    const ProgramRun run = RunOrvanta("--csv 測定ログ.txt --bits 10");
-    EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_EQ(run.output,
-              "フレーム番号,バイト位置,X 16進,Y 16進,Z 16進,X 値,Y 値,Z 値\r\n"
-              "0,0,0x0100,,,125,,\r\n");
-}
 
 // Ports that SetupAPI does not know, as SERIALCOMM names them; one beyond the sixteen.
 TEST(CommandLine, ListPortsShowsThePortsTheRegistryNames)
