@@ -2,7 +2,6 @@
 // permissions that bind, and writes that fail part-way under a file size limit.
 #include "datalogtesting.h"
 #include "filecontents.h"
-#include "journalmove.h"
 #include "logdirectory.h"
 #include "unprivilegedrun.h"
 
@@ -12,14 +11,6 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-namespace {
-
-using namespace std::chrono_literals;
-
-const std::string LOG = "DATALOG/COM1_2026_12_8_21_5_DataLogger.txt";
-
-} // namespace
 
 std::uint64_t FileIdentity(const std::string &path)
 {
@@ -46,6 +37,8 @@ const std::vector<ArrangementCase> SYSTEM_UNOPENABLE_JOURNAL_CASES = {
 };
 
 namespace {
+
+using namespace std::chrono_literals;
 
 TEST_F(LogFile, FailsToOpenAFifoInsteadOfWaitingForAReader)
 {
@@ -219,30 +212,21 @@ TEST_F(ReceiveJournal, AFailedWriteIsCutBackAndTriedAgainWithTheNextBytes)
     EXPECT_EQ(ContentsOf(RECOVERED_LOG), a + b + "c");
 }
 
-// As on a full disk: the copy stops part-way, the log is cut back and the journal keeps the text.
-TEST(JournalCopy, ThatFailsPartWayLeavesLogAndJournalAsTheyWere)
-{
-    CTempWorkDir workDir;
-    fs::create_directory("DATALOG");
-    const std::string earlier(50, 'e');
-    const std::string bytes = "X07FFY0801Z0ABC\r\n";
-    WriteFile(LOG, earlier);
-    WriteFile(JOURNAL, bytes);
-    const int journal = open(JOURNAL.c_str(), O_RDWR | O_CLOEXEC);
-    ASSERT_GE(journal, 0);
-    // Room for the record, not for the whole copy.
-    const int result = RunInChild([&] {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit fileSize = {60, 60};
-        setrlimit(RLIMIT_FSIZE, &fileSize);
-        return static_cast<int>(
-            CopyJournalIntoLog(JOURNAL, journal, bytes.size(), {}, LOG, RECORD, {}));
-    });
-    close(journal);
-    EXPECT_EQ(result, static_cast<int>(MoveResult::WriteFailed));
-    EXPECT_EQ(ContentsOf(LOG), earlier);
-    EXPECT_EQ(ContentsOf(JOURNAL), bytes);
-    EXPECT_FALSE(fs::exists(RECORD));
-}
-
 } // namespace
+
+const std::vector<FailedCopyCase> SYSTEM_FAILED_COPY_CASES = {
+    // As on a full disk: room for the record, not for the whole copy.
+    {"a file size limit part-way",
+     [] {
+         const int journal = open(JOURNAL.c_str(), O_RDWR | O_CLOEXEC);
+         const int result = RunInChild([&] {
+             std::signal(SIGXFSZ, SIG_IGN);
+             const rlimit fileSize = {60, 60};
+             setrlimit(RLIMIT_FSIZE, &fileSize);
+             return static_cast<int>(
+                 CopyJournalIntoLog(JOURNAL, journal, fs::file_size(JOURNAL), {}, LOG, RECORD, {}));
+         });
+         close(journal);
+         return static_cast<MoveResult>(result);
+     }},
+};
