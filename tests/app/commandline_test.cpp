@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace {
 
 const std::string USAGE = "使い方: orvanta";
@@ -26,6 +28,8 @@ TEST(CommandLine, OptionsAnswerWithoutAWindow)
     const CTempWorkDir workDir;
     WriteBytes("log", {'X', '0', '7', 'F',  'F',  'Y', '0', '8', '0', '1', 'Z', '0',
                        'A', 'B', 'C', '\r', '\n', '?', 'X', '0', '1', '0', '0', '\r'});
+    // A name beyond ASCII, passed in UTF-8 as a shell passes it.
+    std::filesystem::copy_file("log", std::filesystem::path(u8"測定ログ.txt"));
     ExpectRuns({
         {"--version", 0, "orvanta 1.0\n"},
         {"--colour", 2, "不明なオプションです: --colour\n" + USAGE},
@@ -36,7 +40,7 @@ TEST(CommandLine, OptionsAnswerWithoutAWindow)
          CSV_HEADER + "0,0,0x07FF,0x0801,0x0ABC,498,1,367\r\n1,18,0x0100,,,0,,\r\n"},
         {"--csv log --bits 14", 0,
          CSV_HEADER + "0,0,0x07FF,0x0801,0x0ABC,62,62,83\r\n1,18,0x0100,,,7,,\r\n"},
-        {"--csv log --bits 10", 0,
+        {"--csv 測定ログ.txt --bits 10", 0,
          CSV_HEADER + "0,0,0x07FF,0x0801,0x0ABC,499,0,341\r\n1,18,0x0100,,,125,,\r\n"},
         {"--csv log --bits 9", 2, "ビット長は 16, 14, 12, 10, 8 のどれかです: 9\n" + USAGE},
         {"--csv log --bits", 2, "オプションの値がありません: --bits\n" + USAGE},

@@ -2,7 +2,6 @@
 // permissions that bind, and writes that fail part-way under a file size limit.
 #include "datalogtesting.h"
 #include "filecontents.h"
-#include "journalmove.h"
 #include "logdirectory.h"
 #include "unprivilegedrun.h"
 
@@ -12,14 +11,6 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-namespace {
-
-using namespace std::chrono_literals;
-
-const std::string LOG = "DATALOG/COM1_2026_12_8_21_5_DataLogger.txt";
-
-} // namespace
 
 std::uint64_t FileIdentity(const std::string &path)
 {
@@ -47,6 +38,8 @@ const std::vector<ArrangementCase> SYSTEM_UNOPENABLE_JOURNAL_CASES = {
 
 namespace {
 
+using namespace std::chrono_literals;
+
 TEST_F(LogFile, FailsToOpenAFifoInsteadOfWaitingForAReader)
 {
     ASSERT_TRUE(EnsureDirectory("DATALOG"));
@@ -54,48 +47,41 @@ TEST_F(LogFile, FailsToOpenAFifoInsteadOfWaitingForAReader)
     EXPECT_EQ(AppendToLog(2, Segments({"text"})), LogWriteResult::OpenFailed);
 }
 
-TEST_F(LogFile, FailsToOpenInAReadOnlyDirectory)
+// A folder that takes no new entry, the working folder or the log folder: neither the log nor the
+// journal opens, and nothing is created there.
+TEST_F(LogFile, AReadOnlyFolderTakesNeitherTheLogNorTheJournal)
 {
-    const struct
-    {
-        const char *name;
-        const char *readOnly;
-    } rows[] = {{"working directory", "."}, {"log directory", "DATALOG"}};
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.name);
-        fs::create_directories(row.readOnly);
-        fs::permissions(row.readOnly, fs::perms::owner_write, fs::perm_options::remove);
-        const auto check
-            = [] { EXPECT_EQ(AppendToLog(2, Segments({"text"})), LogWriteResult::OpenFailed); };
+    for (const char *readOnly : {".", "DATALOG"}) {
+        SCOPED_TRACE(readOnly);
+        fs::create_directories(readOnly);
+        fs::permissions(readOnly, fs::perms::owner_write, fs::perm_options::remove);
+        const auto check = [] {
+            EXPECT_EQ(AppendToLog(2, Segments({"text"})), LogWriteResult::OpenFailed);
+            CReceiveJournal journal("DATALOG");
+            EXPECT_TRUE(TakesNothing(journal));
+        };
         EXPECT_TRUE(PassesInUnprivilegedChild(check));
-        fs::permissions(row.readOnly, fs::perms::owner_write, fs::perm_options::add);
+        EXPECT_FALSE(fs::exists(JOURNAL));
+        fs::permissions(readOnly, fs::perms::owner_write, fs::perm_options::add);
         fs::remove_all("DATALOG");
     }
 }
 
-// Runs `child` in a forked child, where a file size limit does not outlast it, and gives what it
-// returned as its exit status, or the signal that ended it as a negative number.
-int RunInChild(const std::function<int()> &child)
+// Runs `child` in a forked child under a file size limit of `limit` bytes, which it may raise, and
+// with the default action of SIGXFSZ, which the program must see to itself; gives what the child
+// returned, or the signal that ended it as a negative number.
+int RunUnderFileSizeLimit(rlim_t limit, const std::function<int()> &child)
 {
     const pid_t pid = fork();
-    if (pid == 0)
-        _exit(child());
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_DFL);
+        const rlimit fileSize = {limit, RLIM_INFINITY};
+        _exit(setrlimit(RLIMIT_FSIZE, &fileSize) == 0 ? child() : 100);
+    }
     int status = 0;
     if (pid < 0 || waitpid(pid, &status, 0) != pid)
         return -1000;
     return WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status);
-}
-
-// The append crosses the file size limit part-way; a child ended by SIGXFSZ reports nothing.
-int AppendUnderFileSizeLimit(rlim_t limit, const std::vector<std::string> &parts)
-{
-    return RunInChild([&] {
-        std::signal(SIGXFSZ, SIG_DFL);
-        const rlimit fileSize = {limit, limit};
-        if (setrlimit(RLIMIT_FSIZE, &fileSize) != 0)
-            return 100;
-        return static_cast<int>(AppendToLog(2, Segments(parts)));
-    });
 }
 
 TEST_F(LogFile, CutsAFailedAppendBackToTheEarlierLength)
@@ -105,11 +91,12 @@ TEST_F(LogFile, CutsAFailedAppendBackToTheEarlierLength)
 
     // The first segment fits under the limit, the second is written in part.
     const std::vector<std::string> parts = {std::string(600, 'a'), std::string(4400, 'b')};
-    EXPECT_EQ(AppendUnderFileSizeLimit(earlier.size() + 1000, parts),
+    const auto append = [&] { return static_cast<int>(AppendToLog(2, Segments(parts))); };
+    EXPECT_EQ(RunUnderFileSizeLimit(earlier.size() + 1000, append),
               static_cast<int>(LogWriteResult::WriteFailed));
     EXPECT_EQ(ContentsOf(LOG_COM3), earlier);
 
-    EXPECT_EQ(AppendUnderFileSizeLimit(earlier.size() + 5000, parts),
+    EXPECT_EQ(RunUnderFileSizeLimit(earlier.size() + 5000, append),
               static_cast<int>(LogWriteResult::Written));
     EXPECT_EQ(ContentsOf(LOG_COM3), earlier + parts[0] + parts[1]);
 }
@@ -159,19 +146,6 @@ TEST_F(ReceiveJournal, ReportsALeftoverItCannotWriteAndLeavesItAlone)
     }));
 }
 
-TEST_F(ReceiveJournal, TakesNothingInAReadOnlyLogDirectory)
-{
-    fs::create_directory("DATALOG");
-    fs::permissions("DATALOG", fs::perms::all, fs::perm_options::remove);
-    fs::permissions("DATALOG", fs::perms::owner_read | fs::perms::owner_exec,
-                    fs::perm_options::add);
-    EXPECT_TRUE(PassesInUnprivilegedChild([] {
-        CReceiveJournal journal("DATALOG");
-        EXPECT_TRUE(TakesNothing(journal));
-    }));
-    EXPECT_FALSE(fs::exists(JOURNAL));
-}
-
 TEST_F(ReceiveJournal, AFailedWriteIsCutBackAndTriedAgainWithTheNextBytes)
 {
     // Under a file size limit the second chunk is written in part only: the file is cut back to
@@ -188,9 +162,7 @@ TEST_F(ReceiveJournal, AFailedWriteIsCutBackAndTriedAgainWithTheNextBytes)
     };
     const std::string a(600, 'a');
     const std::string b(600, 'b');
-    const int result = RunInChild([&] {
-        rlimit fileSize = {1000, RLIM_INFINITY};
-        setrlimit(RLIMIT_FSIZE, &fileSize);
+    const int result = RunUnderFileSizeLimit(1000, [&] {
         CReceiveJournal journal("DATALOG", NEVER_BY_ITSELF);
         journal.Open();
         journal.Append(a.data(), a.size());
@@ -206,8 +178,8 @@ TEST_F(ReceiveJournal, AFailedWriteIsCutBackAndTriedAgainWithTheNextBytes)
         if (journal.MoveIntoLog(RECOVERED_LOG, 1200, {}) != LogWriteResult::WriteFailed
             || journal.EndMove() || ContentsOf(JOURNAL) != a || fs::exists(RECOVERED_LOG))
             return FailedClear;
-        fileSize.rlim_cur = RLIM_INFINITY;
-        setrlimit(RLIMIT_FSIZE, &fileSize);
+        const rlimit raised = {RLIM_INFINITY, RLIM_INFINITY};
+        setrlimit(RLIMIT_FSIZE, &raised);
         journal.Append("c", 1);
         if (!journal.Flush() || journal.Behind())
             return FlushAfterRaise;
@@ -219,30 +191,18 @@ TEST_F(ReceiveJournal, AFailedWriteIsCutBackAndTriedAgainWithTheNextBytes)
     EXPECT_EQ(ContentsOf(RECOVERED_LOG), a + b + "c");
 }
 
-// As on a full disk: the copy stops part-way, the log is cut back and the journal keeps the text.
-TEST(JournalCopy, ThatFailsPartWayLeavesLogAndJournalAsTheyWere)
-{
-    CTempWorkDir workDir;
-    fs::create_directory("DATALOG");
-    const std::string earlier(50, 'e');
-    const std::string bytes = "X07FFY0801Z0ABC\r\n";
-    WriteFile(LOG, earlier);
-    WriteFile(JOURNAL, bytes);
-    const int journal = open(JOURNAL.c_str(), O_RDWR | O_CLOEXEC);
-    ASSERT_GE(journal, 0);
-    // Room for the record, not for the whole copy.
-    const int result = RunInChild([&] {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit fileSize = {60, 60};
-        setrlimit(RLIMIT_FSIZE, &fileSize);
-        return static_cast<int>(
-            CopyJournalIntoLog(JOURNAL, journal, bytes.size(), {}, LOG, RECORD, {}));
-    });
-    close(journal);
-    EXPECT_EQ(result, static_cast<int>(MoveResult::WriteFailed));
-    EXPECT_EQ(ContentsOf(LOG), earlier);
-    EXPECT_EQ(ContentsOf(JOURNAL), bytes);
-    EXPECT_FALSE(fs::exists(RECORD));
-}
-
 } // namespace
+
+const std::vector<FailedCopyCase> SYSTEM_FAILED_COPY_CASES = {
+    // As on a full disk: room for the record, not for the whole copy.
+    {"a file size limit part-way",
+     [] {
+         const int journal = open(JOURNAL.c_str(), O_RDWR | O_CLOEXEC);
+         const int result = RunUnderFileSizeLimit(60, [&] {
+             return static_cast<int>(
+                 CopyJournalIntoLog(JOURNAL, journal, fs::file_size(JOURNAL), {}, LOG, RECORD, {}));
+         });
+         close(journal);
+         return static_cast<MoveResult>(result);
+     }},
+};

@@ -40,6 +40,9 @@ const std::vector<ArrangementCase> SYSTEM_UNOPENABLE_JOURNAL_CASES = {
      }},
 };
 
+// A copy that fails part-way needs a disk that fills, which no test here arranges.
+const std::vector<FailedCopyCase> SYSTEM_FAILED_COPY_CASES;
+
 namespace {
 
 // The viewer holds the journal open: the clear renames it into the new log all the same, and

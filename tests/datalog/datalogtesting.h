@@ -1,5 +1,6 @@
 #pragma once
 
+#include "journalmove.h"
 #include "logfile.h"
 #include "logtimestamp.h"
 #include "receivejournal.h"
@@ -25,6 +26,8 @@ inline const std::string JOURNAL = "DATALOG/.journal";
 inline const std::string MOVING = "DATALOG/.journal.moving";
 inline const std::string RECORD = "DATALOG/.journal.clear";
 inline const std::string RECOVERED_LOG = "DATALOG/recovered.txt";
+// The log that the tests of the journal's move take it into.
+inline const std::string LOG = "DATALOG/COM1_2026_12_8_21_5_DataLogger.txt";
 
 // A path given in UTF-8, as the program's paths are, whatever the system's narrow code page.
 inline fs::path Utf8Path(const std::string &path)
@@ -120,3 +123,13 @@ struct ArrangementCase
 
 // Ways of keeping the journal from opening that only this system has.
 extern const std::vector<ArrangementCase> SYSTEM_UNOPENABLE_JOURNAL_CASES;
+
+// A copy of the journal onto the end of LOG, made to fail as the case arranges; gives its result.
+struct FailedCopyCase
+{
+    const char *name;
+    std::function<MoveResult()> copy;
+};
+
+// Ways of making the copy fail that only this system has.
+extern const std::vector<FailedCopyCase> SYSTEM_FAILED_COPY_CASES;

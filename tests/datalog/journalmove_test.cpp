@@ -10,8 +10,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const std::string LOG = "DATALOG/COM1_2026_12_8_21_5_DataLogger.txt";
-
 // Journals that take their bytes now and are moved at once.
 class JournalMove : public testing::Test
 {
@@ -72,35 +70,35 @@ TEST_F(JournalMove, ANewLogIsTheJournalRenamedAndAnExistingOneGetsACopy)
     EXPECT_EQ(ContentsOf(JOURNAL), "third");
 }
 
-TEST_F(JournalMove, ALogThatCannotBeOpenedLeavesTheJournalAsItWas)
-{
-    Receive("kept");
-    fs::create_directory(LOG);
-    EXPECT_EQ(Move(), LogWriteResult::OpenFailed);
-    EXPECT_EQ(ContentsOf(JOURNAL), "kept");
-    EXPECT_EQ(m_journal.StoredSize(), 4u);
-    Receive(" and more");
-    ASSERT_TRUE(m_journal.Flush());
-    EXPECT_EQ(ContentsOf(JOURNAL), "kept and more");
-}
-
-// A journal that cannot be read: the copy fails, and the log, the journal and the folder are as
-// they were.
+// A copy that fails, from a journal that cannot be read or as the system can arrange, leaves the
+// log, the journal and the folder as they were.
 TEST(JournalCopy, ThatFailsLeavesLogAndJournalAsTheyWere)
 {
-    CTempWorkDir workDir;
-    fs::create_directory("DATALOG");
-    WriteFile(LOG, "earlier");
-    WriteFile(JOURNAL, "X0100\r\n");
-    std::uint64_t length = 0;
-    const FileHandle writeOnly = OpenLockedRegularFile(JOURNAL, 0, length);
-    ASSERT_NE(writeOnly, NO_FILE);
-    EXPECT_EQ(CopyJournalIntoLog(JOURNAL, writeOnly, length, "tail", LOG, RECORD, {}),
-              MoveResult::WriteFailed);
-    CloseFile(writeOnly);
-    EXPECT_EQ(ContentsOf(LOG), "earlier");
-    EXPECT_EQ(ContentsOf(JOURNAL), "X0100\r\n");
-    EXPECT_FALSE(fs::exists(RECORD));
+    std::vector<FailedCopyCase> cases = {
+        {"a journal open for writing only",
+         [] {
+             std::uint64_t length = 0;
+             const FileHandle writeOnly = OpenLockedRegularFile(JOURNAL, 0, length);
+             EXPECT_NE(writeOnly, NO_FILE);
+             const MoveResult result
+                 = CopyJournalIntoLog(JOURNAL, writeOnly, length, "tail", LOG, RECORD, {});
+             CloseFile(writeOnly);
+             return result;
+         }},
+    };
+    cases.insert(cases.end(), SYSTEM_FAILED_COPY_CASES.begin(), SYSTEM_FAILED_COPY_CASES.end());
+    const std::string earlier(50, 'e');
+    for (const FailedCopyCase &row : cases) {
+        SCOPED_TRACE(row.name);
+        CTempWorkDir workDir;
+        fs::create_directory("DATALOG");
+        WriteFile(LOG, earlier);
+        WriteFile(JOURNAL, "X07FFY0801Z0ABC\r\n");
+        EXPECT_EQ(row.copy(), MoveResult::WriteFailed);
+        EXPECT_EQ(ContentsOf(LOG), earlier);
+        EXPECT_EQ(ContentsOf(JOURNAL), "X07FFY0801Z0ABC\r\n");
+        EXPECT_FALSE(fs::exists(RECORD));
+    }
 }
 
 // A journal that does not hold the whole text (a write of it failed) is not the text.
@@ -145,6 +143,7 @@ TEST_F(JournalMove, BytesOfAClearGoToAFreshJournalAtOnce)
     m_journal.Append("lost", 4);
     EXPECT_EQ(m_journal.MoveIntoLog(LOG, m_received, {}), LogWriteResult::OpenFailed);
     EXPECT_FALSE(m_journal.EndMove());
+    EXPECT_EQ(m_journal.StoredSize(), 4u);
     m_journal.Append("again", 5);
     ASSERT_TRUE(m_journal.Flush());
     EXPECT_EQ(ContentsOf(JOURNAL), "new+again");

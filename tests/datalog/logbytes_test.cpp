@@ -9,7 +9,8 @@ namespace {
 
 // No line end is translated, no end-of-file mark (0x1A) or NUL ends the text, and nothing is
 // added: a clear that renames the journal into a new log, an append from memory and a clear
-// that copies the journal onto the log's end.
+// that copies the journal onto the log's end. An append from memory takes its pieces in turn,
+// an empty one among them.
 TEST_F(LogFile, HoldsTheReceivedBytesUnchangedOnEverySystem)
 {
     CReceiveJournal journal("DATALOG", NEVER_BY_ITSELF);
@@ -18,7 +19,7 @@ TEST_F(LogFile, HoldsTheReceivedBytesUnchangedOnEverySystem)
     for (const std::string &chunk : received)
         journal.Append(chunk.data(), chunk.size());
     ASSERT_TRUE(Clear(journal, LOG_COM3, 13));
-    ASSERT_EQ(AppendToLog(2, Segments({"\xFF\r\n"})), LogWriteResult::Written);
+    ASSERT_EQ(AppendToLog(2, Segments({"\xFF", "", "\r\n"})), LogWriteResult::Written);
     ASSERT_TRUE(journal.IsOpen());
     journal.Append("Y\n", 2);
     ASSERT_TRUE(Clear(journal, LOG_COM3, 2));

@@ -3,28 +3,10 @@
 
 #include <chrono>
 #include <string>
-#include <vector>
 
 namespace {
 
 using namespace std::chrono;
-
-TEST_F(LogFile, AppendsTheBytesExactlyAsGiven)
-{
-    const std::vector<std::string> parts = {
-        "X07FFY0801Z0ABC\r\n",
-        "",
-        std::string("\0\0X\0", 4),
-        "\x82\xA0\x83\x8D\x83\x4F\r\n", // Shift_JIS
-        "\x80\xFE\xFF\n\r",
-    };
-    ASSERT_EQ(AppendToLog(2, Segments(parts)), LogWriteResult::Written);
-
-    std::string expected;
-    for (const std::string &part : parts)
-        expected += part;
-    EXPECT_EQ(ContentsOf(LOG_COM3), expected);
-}
 
 TEST_F(LogFile, AppendsClearsOfOneMinuteToOneFile)
 {

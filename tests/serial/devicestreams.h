@@ -1,12 +1,16 @@
 #pragma once
 
+#include "reader.h"
+
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <future>
 #include <string>
 #include <thread>
 
-// What a device sends in the tests of the port on both systems.
+// What the tests of the port on both systems share: what a device sends, and a stop of the reader
+// that cannot hang a test.
 
 // The values 0 to 250 in turn; no chunk size divides a run of 251, so a chunk lost or doubled
 // shows.
@@ -28,4 +32,14 @@ inline std::jthread SteadyDevice(std::function<void(const std::string &)> send)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     });
+}
+
+// StopReader in another thread, so that a reader that cannot be stopped fails the test instead
+// of hanging it.
+inline bool StopReaderWithin(CReader &reader, std::chrono::milliseconds timeout)
+{
+    std::packaged_task<void()> stop([&reader] { reader.StopReader(); });
+    auto stopped = stop.get_future();
+    std::thread(std::move(stop)).detach();
+    return stopped.wait_for(timeout) == std::future_status::ready;
 }

@@ -20,7 +20,6 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <future>
 #include <optional>
 #include <string>
 #include <thread>
@@ -92,16 +91,6 @@ bool DeliverUntil(const std::function<bool()> &condition, std::chrono::milliseco
 std::chrono::milliseconds ReaderCpuTimeOverQuietSpan()
 {
     return ThreadCpuTimeDuring(READER_THREAD_NAME, [] { std::this_thread::sleep_for(QUIET_SPAN); });
-}
-
-// StopReader in another thread, so that a reader that cannot be stopped fails the test instead
-// of hanging it.
-bool StopReaderWithin(CReader &reader, std::chrono::milliseconds timeout)
-{
-    std::packaged_task<void()> stop([&reader] { reader.StopReader(); });
-    auto stopped = stop.get_future();
-    std::thread(std::move(stop)).detach();
-    return stopped.wait_for(timeout) == std::future_status::ready;
 }
 
 class Reader : public testing::Test

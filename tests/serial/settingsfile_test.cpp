@@ -6,40 +6,27 @@
 
 namespace {
 
-TEST_F(SettingsFile, NoFileLoadsTheDefaults)
-{
-    LoadPortSettings();
-    EXPECT_EQ(g_settingsFileRead, 0);
-    EXPECT_EQ(g_portSettings, Defaults());
-}
-
-TEST_F(SettingsFile, LoadsTheStoredValuesAsTheyAre)
+// A value outside the lists stays as stored; of a longer file only the first record counts, and
+// the file is saved back at 124 bytes.
+TEST_F(SettingsFile, LongerFileLoadsItsFirstRecordAsItIsAndIsSavedBackAt124Bytes)
 {
     PortSettings stored = Custom();
     stored.baudRate = 12345;
-    WriteBytes(SETTINGS_FILE_NAME, Encoded(stored));
-
-    LoadPortSettings();
-    EXPECT_EQ(g_settingsFileRead, 1);
-    EXPECT_EQ(g_portSettings, stored);
-}
-
-TEST_F(SettingsFile, LongerFileLoadsItsFirstRecordAndIsSavedBackAt124Bytes)
-{
-    Bytes bytes = Encoded(Custom());
+    Bytes bytes = Encoded(stored);
     bytes.resize(500, 0xAB);
     WriteBytes(SETTINGS_FILE_NAME, bytes);
 
     LoadPortSettings();
     EXPECT_EQ(g_settingsFileRead, 1);
-    EXPECT_EQ(g_portSettings, Custom());
+    EXPECT_EQ(g_portSettings, stored);
 
     ASSERT_TRUE(WriteSettingsFile(g_portSettings));
-    EXPECT_EQ(ReadBytes(SETTINGS_FILE_NAME), Encoded(Custom()));
+    EXPECT_EQ(ReadBytes(SETTINGS_FILE_NAME), Encoded(stored));
 }
 
 // A file saved by Orvanta on the other system, written out byte by byte: COM5, 115200 baud, 8 data
-// bits, odd parity, 1 stop bit, XON/XOFF. Both systems read it alike and save it back unchanged.
+// bits, odd parity, 1 stop bit, XON/XOFF. Both systems read it alike and save it back unchanged,
+// as the one file a first save leaves.
 TEST_F(SettingsFile, ReadsAndSavesTheSameBytesOnEitherSystem)
 {
     Bytes record(124, 0);
@@ -67,10 +54,11 @@ TEST_F(SettingsFile, ReadsAndSavesTheSameBytesOnEitherSystem)
     std::filesystem::remove(SETTINGS_FILE_NAME);
     ASSERT_TRUE(WriteSettingsFile(g_portSettings));
     EXPECT_EQ(ReadBytes(SETTINGS_FILE_NAME), record);
+    EXPECT_EQ(CTempWorkDir::Entries(), std::set<std::string> {SETTINGS_FILE_NAME});
 }
 
-// None of these was written by the program; each counts as missing.
-TEST_F(SettingsFile, MalformedFileLoadsTheDefaults)
+// None of these was written by the program; each counts as missing, as does no file at all.
+TEST_F(SettingsFile, MissingOrMalformedFileLoadsTheDefaults)
 {
     const Bytes good = Encoded(Custom());
     Bytes withoutNul = good;
@@ -78,36 +66,25 @@ TEST_F(SettingsFile, MalformedFileLoadsTheDefaults)
     const struct
     {
         const char *name;
-        Bytes bytes;
+        std::function<void()> make;
     } cases[] = {
-        {"empty", {}},
-        {"one byte", {0x01}},
-        {"123 bytes", Bytes(good.begin(), good.end() - 1)},
-        {"parity text without NUL", withoutNul},
+        {"no file", [] {}},
+        {"a directory", [] { std::filesystem::create_directory(SETTINGS_FILE_NAME); }},
+        {"empty", [] { WriteBytes(SETTINGS_FILE_NAME, {}); }},
+        {"one byte", [] { WriteBytes(SETTINGS_FILE_NAME, {0x01}); }},
+        {"123 bytes", [&] { WriteBytes(SETTINGS_FILE_NAME, Bytes(good.begin(), good.end() - 1)); }},
+        {"parity text without NUL", [&] { WriteBytes(SETTINGS_FILE_NAME, withoutNul); }},
     };
     for (const auto &row : cases) {
         SCOPED_TRACE(row.name);
-        WriteBytes(SETTINGS_FILE_NAME, row.bytes);
+        std::filesystem::remove_all(SETTINGS_FILE_NAME);
+        row.make();
         g_portSettings = Custom();
+        g_settingsFileRead = -1;
         LoadPortSettings();
         EXPECT_EQ(g_settingsFileRead, 0);
         EXPECT_EQ(g_portSettings, Defaults());
     }
-}
-
-TEST_F(SettingsFile, DirectoryInPlaceOfTheFileLoadsTheDefaults)
-{
-    std::filesystem::create_directory(SETTINGS_FILE_NAME);
-    LoadPortSettings();
-    EXPECT_EQ(g_settingsFileRead, 0);
-    EXPECT_EQ(g_portSettings, Defaults());
-}
-
-TEST_F(SettingsFile, FirstSaveWritesExactlyTheRecord)
-{
-    ASSERT_TRUE(WriteSettingsFile(Defaults()));
-    EXPECT_EQ(ReadBytes(SETTINGS_FILE_NAME), Encoded(Defaults()));
-    EXPECT_EQ(CTempWorkDir::Entries(), std::set<std::string> {SETTINGS_FILE_NAME});
 }
 
 std::function<void()> MakeFileReadOnly()
