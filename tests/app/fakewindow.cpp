@@ -173,6 +173,8 @@ void CFakeWindow::TakePostedChunks()
 void CFakeWindow::WaitShowingProgress(
     const std::function<bool(std::chrono::milliseconds)> &waitFinished, const WriteProgress &)
 {
-    while (!waitFinished(std::chrono::milliseconds(5)))
+    // A window may take its messages at any moment of the write: this one does so at least once.
+    do
         Pump();
+    while (!waitFinished(std::chrono::milliseconds(5)));
 }

@@ -134,6 +134,27 @@ TEST_F(MonitorWithoutPort, ClearsEverythingOnlyAfterTheLogHoldsIt)
     EXPECT_EQ(Monitor().TracesShown(), 0);
 }
 
+// What arrives while the log is written belongs after the clear: in the text from memory at the
+// first clear, and with the journal, which opens then, at the next.
+TEST_F(MonitorWithoutPort, KeepsWhatArrivesWhileTheLogIsWrittenForAfterTheClear)
+{
+    Receive("X0100\r\n");
+    Window().ChunkReceived("X0200\r\n", 7);
+    Monitor().OnDisplayClear();
+    EXPECT_EQ(LogBytes(), "X0100\r\n");
+    EXPECT_EQ(Received(), "X0200\r\n");
+    EXPECT_EQ(Monitor().Samples().writeIndex, 1);
+    EXPECT_TRUE(Window().WaitFor([&] { return Window().Text(IDC_BYTE_COUNT) == "7"; }));
+
+    Window().ChunkReceived("X0300\r\n", 7);
+    Monitor().OnDisplayClear();
+    EXPECT_EQ(LogBytes(), "X0100\r\nX0200\r\n");
+    EXPECT_EQ(Received(), "X0300\r\n");
+    EXPECT_TRUE(Window().WaitFor([] { return FileBytes("DATALOG/.journal") == "X0300\r\n"; }));
+    Monitor().OnCancel();
+    EXPECT_EQ(LogBytes(), "X0100\r\nX0200\r\nX0300\r\n");
+}
+
 TEST_F(MonitorWithoutPort, NamesTheLogAfterThePortOfTheMoment)
 {
     Receive("one");
