@@ -110,14 +110,6 @@ std::string CFakeWindow::Text(int id) const
     return text == m_texts.end() ? std::string() : text->second;
 }
 
-std::vector<std::string> CFakeWindow::MessageTexts() const
-{
-    std::vector<std::string> texts;
-    for (const Message &message : messages)
-        texts.push_back(message.text);
-    return texts;
-}
-
 void CFakeWindow::FillList(int id, std::span<const char *const> items, int selected)
 {
     m_lists[id].assign(items.begin(), items.end());

@@ -66,7 +66,6 @@ public:
     void Select(int id, int item) { m_selected[id] = item; }
     const std::vector<std::string> &ListItems(int id) { return m_lists[id]; }
     const std::string &Title() const { return m_title; }
-    std::vector<std::string> MessageTexts() const;
     bool TimerRunning(int id) const { return m_timers[id].has_value(); }
 
     std::vector<Message> messages;

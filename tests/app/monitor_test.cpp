@@ -84,10 +84,10 @@ protected:
 // shown with the others of its interval.
 TEST_F(MonitorWithoutPort, CountsTheBytesOfEveryChunkAndShowsThemPaced)
 {
-    Receive("0123456789");
+    Receive("01234567\r\n");
     EXPECT_EQ(Window().Text(IDC_BYTE_COUNT), "10");
-    Receive("abcdefg");
-    EXPECT_EQ(Received(), "0123456789abcdefg");
+    Receive("abcde\r\n");
+    EXPECT_EQ(Received(), "01234567\r\nabcde\r\n");
     EXPECT_EQ(Window().Text(IDC_BYTE_COUNT), "10");
     EXPECT_TRUE(Window().TimerRunning(SHOW_RECEIVED_TIMER));
     EXPECT_TRUE(Window().WaitFor([&] { return Window().Text(IDC_BYTE_COUNT) == "17"; }));
@@ -150,7 +150,7 @@ TEST_F(MonitorWithoutPort, KeepsWhatArrivesWhileTheLogIsWrittenForAfterTheClear)
     Monitor().OnDisplayClear();
     EXPECT_EQ(LogBytes(), "X0100\r\nX0200\r\n");
     EXPECT_EQ(Received(), "X0300\r\n");
-    EXPECT_TRUE(Window().WaitFor([] { return FileBytes("DATALOG/.journal") == "X0300\r\n"; }));
+    EXPECT_TRUE(Window().WaitFor([] { return Contents("DATALOG/.journal") == "X0300\r\n"; }));
     Monitor().OnCancel();
     EXPECT_EQ(LogBytes(), "X0100\r\nX0200\r\nX0300\r\n");
 }
@@ -197,7 +197,7 @@ TEST_F(MonitorWithoutPort, SaysWhoHoldsTheSelectedPort)
     CDevice device;
     const int holder = ::open("COM1", O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
-    std::string name = FileBytes("/proc/self/comm");
+    std::string name = Contents("/proc/self/comm");
     name.erase(name.find_last_not_of('\n') + 1);
 
     Monitor().OnPortSelect();

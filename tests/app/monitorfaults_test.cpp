@@ -20,7 +20,6 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -332,7 +331,7 @@ TEST_F(MonitorFaults, StartUpOnAPortThatDoesNotServe)
             EXPECT_EQ(Window().messages.size(), 1u);
         }
         if (fs::is_regular_file("COM1")) {
-            EXPECT_EQ(FileBytes("COM1"), "not a terminal");
+            EXPECT_EQ(Contents("COM1"), "not a terminal");
         }
         m_window.reset();
         device.reset();
@@ -507,7 +506,7 @@ TEST_F(MonitorFaults, SettingsFileThatHoldsNoRecord)
         device.LinkAs("COM1");
         fault.arrange();
         const bool wasFile = fs::is_regular_file(SETTINGS_FILE_NAME);
-        const std::string before = wasFile ? FileBytes(SETTINGS_FILE_NAME) : std::string();
+        const std::string before = wasFile ? Contents(SETTINGS_FILE_NAME) : std::string();
         const auto type = fs::status(SETTINGS_FILE_NAME).type();
         StartWindow();
 
@@ -522,12 +521,12 @@ TEST_F(MonitorFaults, SettingsFileThatHoldsNoRecord)
         EXPECT_EQ(LogBytes(), frames);
         if (fault.replaced) {
             EXPECT_TRUE(Window().messages.empty());
-            EXPECT_EQ(FileBytes(SETTINGS_FILE_NAME), RecordBytes(DefaultSettings()));
+            EXPECT_EQ(Contents(SETTINGS_FILE_NAME), RecordBytes(DefaultSettings()));
         } else {
             EXPECT_EQ(Messages(), std::vector<std::string> {Strings::SETTINGS_FILE_UNWRITABLE});
             EXPECT_EQ(fs::status(SETTINGS_FILE_NAME).type(), type);
             if (wasFile) {
-                EXPECT_EQ(FileBytes(SETTINGS_FILE_NAME), before);
+                EXPECT_EQ(Contents(SETTINGS_FILE_NAME), before);
             }
         }
         EXPECT_FALSE(SettingsTemporaryLeft());

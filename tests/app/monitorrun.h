@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fakewindow.h"
+#include "filecontents.h"
 #include "portsettings.h"
 #include "pseudoterminal.h"
 #include "receivedtext.h"
@@ -9,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,12 +27,6 @@ inline std::string Bytes(const CReceivedText &text)
     std::string bytes;
     text.CopyRange(0, text.Size(), bytes);
     return bytes;
-}
-
-inline std::string FileBytes(const std::filesystem::path &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 inline void WriteFile(const std::filesystem::path &path, const std::string &bytes)
@@ -64,7 +59,13 @@ protected:
     {
         return m_window->WaitFor([&] { return Monitor().ReceivedText().Size() >= size; });
     }
-    std::vector<std::string> Messages() const { return m_window->MessageTexts(); }
+    std::vector<std::string> Messages() const
+    {
+        std::vector<std::string> texts;
+        for (const CFakeWindow::Message &message : m_window->messages)
+            texts.push_back(message.text);
+        return texts;
+    }
 
     static std::vector<std::string> LogFiles()
     {
@@ -84,7 +85,7 @@ protected:
         const std::vector<std::string> files = LogFiles();
         if (files.size() != 1)
             return "<" + std::to_string(files.size()) + " log files>";
-        return FileBytes("DATALOG/" + files.front());
+        return Contents("DATALOG/" + files.front());
     }
 
     CTempWorkDir m_workDir;
