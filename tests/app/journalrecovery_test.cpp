@@ -3,11 +3,9 @@
 // data streams in loses nothing that had arrived shortly before.
 #include "filecontents.h"
 #include "logtimestamp.h"
-#include "monitordlg.h"
-#include "monitorwindowtest.h"
-#include "portsettings.h"
-#include "pseudoterminal.h"
+#include "monitorrun.h"
 #include "receivejournal.h"
+#include "templates.h"
 #include "texts.h"
 
 #include <gtest/gtest.h>
@@ -18,8 +16,6 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <poll.h>
@@ -43,11 +39,6 @@ const std::chrono::system_clock::time_point NOW
     = std::chrono::sys_days {std::chrono::year {2026} / 12 / 7} + 9h + 5min;
 const std::string LOG_COM1 = "DATALOG/COM1_2026_12_7_18_5_DataLogger.txt";
 
-void WriteFile(const fs::path &path, const std::string &bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
 // Device frames with a running count, broken now and then by bytes that are no text, so that
 // any byte out of place, lost or doubled shows.
 std::string MakeStream(std::size_t length)
@@ -66,23 +57,24 @@ std::string MakeStream(std::size_t length)
 }
 
 // The window's fixture with the log clock at NOW.
-class MonitorJournal : public MonitorWindow
+class MonitorJournal : public MonitorRun
 {
 protected:
     void SetUp() override
     {
-        MonitorWindow::SetUp();
         SetLogClock([] { return NOW; });
     }
+    void TearDown() override { SetLogClock({}); }
 
-    void TearDown() override
+    // Long streams: the bounds are generous.
+    bool ReceivedAll(std::size_t size)
     {
-        SetLogClock({});
-        MonitorWindow::TearDown();
+        return Window().WaitFor([&] { return Monitor().ReceivedText().Size() == size; }, 20s);
     }
-
-    // A start of the program after an earlier one in the same directory.
-    static void NextStart() { g_settingsLoaded = 0; }
+    bool JournalHolds(const std::string &bytes)
+    {
+        return Window().WaitFor([&] { return Contents(JOURNAL) == bytes; }, 20s);
+    }
 };
 
 TEST_F(MonitorJournal, StartUpPutsALeftoverIntoALogAndSaysSo)
@@ -117,45 +109,60 @@ TEST_F(MonitorJournal, StartUpPutsALeftoverIntoALogAndSaysSo)
         if (row.logBlocked)
             fs::create_directory(LOG_COM1);
 
-        CMonitorDlg dialog;
-        dialog.Monitor().OnInitDialog();
-        EXPECT_EQ(Shown(dialog.Monitor().StatusText()).toStdString(), row.status);
+        StartWindow();
+        EXPECT_EQ(Status(), row.status);
         const std::string journalLeft = row.logBlocked ? leftover : "";
         EXPECT_EQ(Contents(JOURNAL), journalLeft);
-        dialog.Monitor().OnCancel();
+        Monitor().OnCancel();
         EXPECT_EQ(Contents(JOURNAL), journalLeft);
         if (!row.logBlocked) {
             EXPECT_EQ(Contents(LOG_COM1), leftover);
         }
 
+        m_window.reset();
         unlink("COM1");
         fs::remove_all("DATALOG");
-        NextStart();
     }
 }
 
+// Where the journal cannot be opened (a directory stands in its place), the window runs as it
+// would without one.
 TEST_F(MonitorJournal, ClearAndCloseEmptyTheJournalOnceTheLogHoldsTheText)
 {
-    CPseudoTerminal device;
-    device.LinkAs("COM1");
-    CMonitorDlg dialog;
-    dialog.Monitor().OnInitDialog();
-    ASSERT_TRUE(dialog.Monitor().RedrawTimerRunning());
+    for (const bool journalBlocked : {false, true}) {
+        SCOPED_TRACE(journalBlocked ? "journal cannot be opened" : "journal opens");
+        CPseudoTerminal device;
+        device.LinkAs("COM1");
+        if (journalBlocked)
+            fs::create_directories(JOURNAL);
+        StartWindow();
+        EXPECT_EQ(Status(), "起動時のCOMポートが設定されました");
 
-    const std::string first = MakeStream(20000);
-    device.Send(first);
-    ASSERT_TRUE(WaitFor([&] { return Contents(JOURNAL) == first; }, 20000));
-    dialog.Monitor().OnDisplayClear();
-    EXPECT_EQ(fs::file_size(JOURNAL), 0u);
-    EXPECT_EQ(LogBytes().toStdString(), first);
+        const std::string first = MakeStream(20000);
+        device.Send(first);
+        ASSERT_TRUE(journalBlocked ? ReceivedAll(first.size()) : JournalHolds(first));
+        Monitor().OnDisplayClear();
+        EXPECT_EQ(Window().Text(IDC_BYTE_COUNT), "");
+        EXPECT_EQ(Contents(LOG_COM1), first);
+        if (!journalBlocked) {
+            EXPECT_EQ(fs::file_size(JOURNAL), 0u);
+        }
 
-    const std::string second = "X0100\r\nX0200\r\n";
-    device.Send(second);
-    ASSERT_TRUE(WaitFor([&] { return Contents(JOURNAL) == second; }, 20000));
-    dialog.Monitor().OnCancel();
-    EXPECT_EQ(fs::file_size(JOURNAL), 0u);
-    EXPECT_EQ(LogBytes().toStdString(), first + second);
-    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
+        const std::string second = "X0100\r\nX0200\r\n";
+        device.Send(second);
+        ASSERT_TRUE(journalBlocked ? ReceivedAll(second.size()) : JournalHolds(second));
+        Monitor().OnCancel();
+        EXPECT_EQ(Contents(LOG_COM1), first + second);
+        if (journalBlocked) {
+            EXPECT_TRUE(fs::is_directory(JOURNAL));
+        } else {
+            EXPECT_EQ(fs::file_size(JOURNAL), 0u);
+        }
+        EXPECT_TRUE(Window().messages.empty()) << Window().messages[0].text;
+        m_window.reset();
+        fs::remove("COM1");
+        fs::remove_all("DATALOG");
+    }
 }
 
 TEST_F(MonitorJournal, KeepsWhatTheCloseCouldNotLogForTheNextStart)
@@ -164,52 +171,26 @@ TEST_F(MonitorJournal, KeepsWhatTheCloseCouldNotLogForTheNextStart)
     device.LinkAs("COM1");
     const std::string bytes = MakeStream(5000);
     {
-        CMonitorDlg dialog;
-        dialog.Monitor().OnInitDialog();
+        StartWindow();
         device.Send(bytes);
-        ASSERT_TRUE(
-            WaitFor([&] { return dialog.Monitor().ReceivedText().Size() == bytes.size(); }, 20000));
+        ASSERT_TRUE(ReceivedAll(bytes.size()));
 
         // Another writer holds the log, and the user lets the text go.
         const int holder = open(LOG_COM1.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
         ASSERT_GE(holder, 0);
         ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
-        dialog.Monitor().OnCancel();
+        Monitor().OnCancel();
         close(holder);
-        EXPECT_EQ(m_messages, QStringList {Text(Strings::LOG_CANNOT_OPEN)});
+        EXPECT_EQ(Messages(), std::vector<std::string> {Strings::LOG_CANNOT_OPEN});
         EXPECT_EQ(Contents(LOG_COM1), "");
         EXPECT_EQ(Contents(JOURNAL), bytes);
     }
 
-    NextStart();
-    CMonitorDlg dialog;
-    dialog.Monitor().OnInitDialog();
-    EXPECT_EQ(Shown(dialog.Monitor().StatusText()).toStdString(),
-              "前回の受信データを回復しました　起動時のCOMポートが設定されました");
+    StartWindow();
+    EXPECT_EQ(Status(), "前回の受信データを回復しました　起動時のCOMポートが設定されました");
     EXPECT_EQ(Contents(LOG_COM1), bytes);
     EXPECT_EQ(Contents(JOURNAL), "");
-    dialog.Monitor().OnCancel();
-}
-
-TEST_F(MonitorJournal, RunsAsBeforeWhereTheJournalCannotBeOpened)
-{
-    fs::create_directories(JOURNAL);
-    CPseudoTerminal device;
-    device.LinkAs("COM1");
-    CMonitorDlg dialog;
-    dialog.Monitor().OnInitDialog();
-    EXPECT_EQ(Shown(dialog.Monitor().StatusText()).toStdString(), Strings::STATUS_STARTUP_PORT_SET);
-
-    const std::string bytes = MakeStream(5000);
-    device.Send(bytes);
-    ASSERT_TRUE(
-        WaitFor([&] { return dialog.Monitor().ReceivedText().Size() == bytes.size(); }, 20000));
-    dialog.Monitor().OnDisplayClear();
-    EXPECT_EQ(Contents(LOG_COM1), bytes);
-    EXPECT_EQ(Shown(dialog.Monitor().ByteCountText()), QString());
-    dialog.Monitor().OnCancel();
-    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
-    EXPECT_TRUE(fs::is_directory(JOURNAL));
+    Monitor().OnCancel();
 }
 
 // A journal that another run held at start is not taken up partway through the text, at a port
@@ -221,36 +202,33 @@ TEST_F(MonitorJournal, JournalHeldAtStartBeginsOnlyAfterTheNextClear)
     device.LinkAs("COM1");
     auto otherRun = std::make_unique<CReceiveJournal>("DATALOG");
     ASSERT_TRUE(otherRun->Open());
-    CMonitorDlg dialog;
-    dialog.Monitor().OnInitDialog();
+    StartWindow();
     // Many of the text's segments, so that a journal taken up now would stand in for them.
     const std::string stream = MakeStream(1200000);
     const std::size_t half = stream.size() / 2;
     device.Send(stream.substr(0, half));
-    ASSERT_TRUE(WaitFor([&] { return dialog.Monitor().ReceivedText().Size() == half; }, 20000));
+    ASSERT_TRUE(ReceivedAll(half));
 
     otherRun.reset();
-    dialog.Monitor().OnPortSelect();
+    Monitor().OnPortSelect();
     // A journal taken up now would write what comes next, and the text would then let go of
     // its first segments for the journal's bytes.
     const std::size_t threeQuarters = half + half / 2;
     device.Send(stream.substr(half, threeQuarters - half));
-    ASSERT_TRUE(
-        WaitFor([&] { return dialog.Monitor().ReceivedText().Size() == threeQuarters; }, 20000));
-    WaitFor([&] { return fs::file_size(JOURNAL) >= threeQuarters - half; }, 1000);
+    ASSERT_TRUE(ReceivedAll(threeQuarters));
+    Window().WaitFor([&] { return fs::file_size(JOURNAL) >= threeQuarters - half; }, 1s);
     device.Send(stream.substr(threeQuarters));
-    ASSERT_TRUE(
-        WaitFor([&] { return dialog.Monitor().ReceivedText().Size() == stream.size(); }, 20000));
-    EXPECT_EQ(Bytes(dialog.Monitor().ReceivedText()), stream);
-    dialog.Monitor().OnDisplayClear();
+    ASSERT_TRUE(ReceivedAll(stream.size()));
+    EXPECT_EQ(Received(), stream);
+    Monitor().OnDisplayClear();
     EXPECT_EQ(Contents(LOG_COM1), stream);
 
     const std::string after = "X0100\r\nX0200\r\n";
     device.Send(after);
-    EXPECT_TRUE(WaitFor([&] { return Contents(JOURNAL) == after; }, 20000));
-    dialog.Monitor().OnCancel();
+    EXPECT_TRUE(JournalHolds(after));
+    Monitor().OnCancel();
     EXPECT_EQ(Contents(LOG_COM1), stream + after);
-    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
+    EXPECT_TRUE(Window().messages.empty()) << Window().messages[0].text;
 }
 
 // A journal write that fails (the file may not grow) leaves the text whole, says so once on the
@@ -259,29 +237,24 @@ TEST_F(MonitorJournal, SaysOnceThatTheJournalIsBehindAndOnceThatItCaughtUp)
 {
     CPseudoTerminal device;
     device.LinkAs("COM1");
-    CMonitorDlg dialog;
-    dialog.Monitor().OnInitDialog();
+    StartWindow();
     const std::string stream = MakeStream(20000);
     std::size_t sent = 0;
     // The journal is written a moment after each chunk, and the window learns how that went with
     // the next one; so the stream goes in small pieces until the status line changes.
     const auto sendUntilStatus = [&](const char *status) {
-        return WaitFor(
-                   [&] {
-                       const std::size_t piece = std::min<std::size_t>(100, stream.size() - sent);
-                       device.Send(stream.substr(sent, piece));
-                       sent += piece;
-                       WaitFor([&] { return dialog.Monitor().ReceivedText().Size() == sent; },
-                               20000);
-                       return Shown(dialog.Monitor().StatusText()) == Text(status)
-                           || sent == stream.size();
-                   },
-                   20000)
-            && Shown(dialog.Monitor().StatusText()) == Text(status);
+        while (Status() != status && sent < stream.size()) {
+            const std::size_t piece = std::min<std::size_t>(100, stream.size() - sent);
+            device.Send(stream.substr(sent, piece));
+            sent += piece;
+            if (!ReceivedAll(sent))
+                return false;
+        }
+        return Status() == status;
     };
     device.Send(stream.substr(0, 1000));
     sent = 1000;
-    ASSERT_TRUE(WaitFor([&] { return Contents(JOURNAL).size() == 1000; }, 20000));
+    ASSERT_TRUE(Window().WaitFor([&] { return Contents(JOURNAL).size() == 1000; }, 20s));
 
     rlimit fileSize {};
     getrlimit(RLIMIT_FSIZE, &fileSize);
@@ -296,11 +269,11 @@ TEST_F(MonitorJournal, SaysOnceThatTheJournalIsBehindAndOnceThatItCaughtUp)
     EXPECT_EQ(Contents(JOURNAL), stream.substr(0, journaled));
 
     ASSERT_TRUE(sendUntilStatus(Strings::STATUS_JOURNAL_CAUGHT_UP));
-    EXPECT_TRUE(WaitFor([&] { return Contents(JOURNAL) == stream.substr(0, sent); }, 20000));
-    dialog.Monitor().OnDisplayClear();
+    EXPECT_TRUE(JournalHolds(stream.substr(0, sent)));
+    Monitor().OnDisplayClear();
     EXPECT_EQ(Contents(LOG_COM1), stream.substr(0, sent));
     EXPECT_EQ(Contents(JOURNAL), "");
-    dialog.Monitor().OnCancel();
+    Monitor().OnCancel();
 }
 
 // The program that the crash test kills, with its stdout on a pipe.
@@ -448,11 +421,8 @@ TEST_F(MonitorJournal, TheNextStartRecoversWhatArrivedBeforeAKill)
     // Started again without its port, nothing new reaches the journal after the recovery.
     ASSERT_EQ(unlink("COM1"), 0);
     ASSERT_EQ(symlink("no-such-device", "COM1"), 0);
-    NextStart();
-    CMonitorDlg dialog;
-    dialog.Monitor().OnInitDialog();
-    EXPECT_EQ(Shown(dialog.Monitor().StatusText()).toStdString(),
-              "前回の受信データを回復しました　COMポートが設定されていません");
+    StartWindow();
+    EXPECT_EQ(Status(), "前回の受信データを回復しました　COMポートが設定されていません");
     const std::string recovered = Contents(LOG_COM1);
     EXPECT_GE(recovered.size(), required) << "received when killed: " << reports.back().received;
     const std::size_t compared = std::min(recovered.size(), stream.size());
@@ -461,7 +431,7 @@ TEST_F(MonitorJournal, TheNextStartRecoversWhatArrivedBeforeAKill)
     EXPECT_EQ(firstDifference - recovered.begin(), static_cast<std::ptrdiff_t>(recovered.size()))
         << "the log of " << recovered.size() << " bytes is not the start of the stream";
     EXPECT_EQ(Contents(JOURNAL), "");
-    dialog.Monitor().OnCancel();
+    Monitor().OnCancel();
 }
 
 } // namespace

@@ -2,13 +2,10 @@
 // that reach something other than a terminal, a log directory that takes nothing, an rs232c.ini
 // that holds no record, and output that never drains. In each the window keeps running, shows the
 // message for the fault or none, does not spin, and keeps every byte that it received.
-#include "monitordlg.h"
-#include "monitorwindowtest.h"
+#include "monitorrun.h"
 #include "portchoicetables.h"
 #include "portlayer.h"
-#include "pseudoterminal.h"
 #include "reader.h"
-#include "receivemessages.h"
 #include "recordinglinecontrol.h"
 #include "sending.h"
 #include "settingsfile.h"
@@ -19,17 +16,15 @@
 #include "threadcputime.h"
 #include "unprivilegedrun.h"
 
-#include <QPlainTextEdit>
-
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include <sys/resource.h>
@@ -45,8 +40,6 @@ using Action = std::function<void()>;
 
 constexpr char XON = 0x11;
 constexpr char XOFF = 0x13;
-
-const char *const DEFAULT_PORT_INFO = " COM1 ,   9600 BPS , 8 BITS , No PARITY , 1 STOP , No FLOW";
 
 // Distinct XYZ frames, so that a lost, doubled or reordered piece shows.
 std::string Frames(int count, int first = 0)
@@ -84,37 +77,22 @@ std::chrono::milliseconds TimeSpentWaiting(const Action &action)
 constexpr auto QUIET_SPAN = 300ms;
 constexpr auto QUIET_CPU_TIME = 50ms;
 
-// The CPU time the reader thread uses while the window goes on processing its events for
-// QUIET_SPAN.
-std::chrono::milliseconds ReaderCpuTimeOverQuietSpan()
+// The CPU time the reader thread uses while the window goes on pumping for QUIET_SPAN.
+std::chrono::milliseconds ReaderCpuTimeOverQuietSpan(CFakeWindow &window)
 {
     // A reader that has just started names its thread first thing.
-    WaitFor([] { return ThreadCpuTime(READER_THREAD_NAME).has_value(); });
-    return ThreadCpuTimeDuring(READER_THREAD_NAME, [] {
-        const auto end = Clock::now() + QUIET_SPAN;
-        while (Clock::now() < end)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    });
+    window.WaitFor([] { return ThreadCpuTime(READER_THREAD_NAME).has_value(); });
+    return ThreadCpuTimeDuring(READER_THREAD_NAME,
+                               [&] { window.WaitFor([] { return false; }, QUIET_SPAN); });
 }
 
 // Long enough for a wait that tried the port on a timer every 0.6 s to show it twice.
-constexpr int QUIET_WAIT_MS = 1300;
+constexpr auto QUIET_WAIT = 1300ms;
 
 // The whole stall bound must pass before a send gives up, and the window waits through it. The
 // tests shorten the bound, so that none of them waits the real one.
 constexpr auto STALL_BOUND = 600ms;
 constexpr auto STALL_WAIT_MARGIN = 150ms;
-
-void WriteFile(const char *name, const std::string &bytes)
-{
-    std::ofstream(name, std::ios::binary) << bytes;
-}
-
-std::string FileBytes(const char *name)
-{
-    std::ifstream file(name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
 
 std::string RecordBytes(const PortSettings &settings)
 {
@@ -139,36 +117,14 @@ PortSettings DefaultSettings()
     return settings;
 }
 
-class MonitorFaults : public MonitorWindow
+class MonitorFaults : public MonitorRun
 {
 protected:
-    void TearDown() override
-    {
-        m_dialog.reset();
-        MonitorWindow::TearDown();
-    }
-
-    // Starts a new window; the port settings dialog has run and closed when this returns.
-    void StartWindow()
-    {
-        // The window before has let go of the port when the next one opens it.
-        m_dialog.reset();
-        m_dialog = std::make_unique<CMonitorDlg>(nullptr, m_lineControl);
-        m_dialog->Monitor().OnInitDialog();
-    }
-
-    void Receive(const std::string &bytes) { m_dialog->Monitor().OnReceivedData(bytes); }
-    std::string Received() const { return Bytes(m_dialog->Monitor().ReceivedText()); }
-    bool ReceivedWithin(std::size_t size)
-    {
-        return WaitFor([&] { return m_dialog->Monitor().ReceivedText().Size() >= size; }, 10000);
-    }
-    QPlainTextEdit &SendBox() { return *FindControlAs<QPlainTextEdit>(*m_dialog, IDC_SEND_TEXT); }
+    CFakeWindow &StartWindow() { return MonitorRun::StartWindow(m_lineControl); }
 
     // The modem lines of a pseudo-terminal cannot be seen; the raising of them is recorded.
     const std::shared_ptr<CRecordingLineControl> m_lineControl
         = std::make_shared<CRecordingLineControl>();
-    std::unique_ptr<CMonitorDlg> m_dialog;
 };
 
 // An adapter pulled out mid-stream and plugged back in: closing a pseudo-terminal's device end
@@ -179,7 +135,7 @@ TEST_F(MonitorFaults, DeviceUnpluggedMidStreamIsWaitedForAndTakenUpAgain)
     auto device = std::make_unique<CPseudoTerminal>();
     device->LinkAs("COM1");
     StartWindow();
-    ASSERT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
+    ASSERT_TRUE(Window().messages.empty()) << Window().messages[0].text;
     EXPECT_EQ(m_lineControl->Count("raise modem lines"), 1u) << "DTR and RTS at start-up";
 
     const std::string stream = Frames(4000);
@@ -191,54 +147,52 @@ TEST_F(MonitorFaults, DeviceUnpluggedMidStreamIsWaitedForAndTakenUpAgain)
     device->Send(stream.substr(half));
     device->HangUp();
 
-    const QString lost = Text("COM1　の接続が切れました。再接続を待っています");
-    ASSERT_TRUE(WaitFor([&] { return Shown(m_dialog->Monitor().StatusText()) == lost; }));
-    EXPECT_FALSE(m_dialog->Monitor().Port().IsOpen());
-    EXPECT_TRUE(m_dialog->Monitor().WaitingForPort());
+    const std::string lost = "COM1　の接続が切れました。再接続を待っています";
+    ASSERT_TRUE(Window().WaitFor([&] { return Status() == lost; }));
+    EXPECT_FALSE(Monitor().Port().IsOpen());
+    EXPECT_TRUE(Monitor().WaitingForPort());
     const std::string kept = Received();
     EXPECT_GE(kept.size(), half);
     EXPECT_EQ(kept, stream.substr(0, kept.size())) << "the window holds the stream's beginning";
-    EXPECT_TRUE(WaitFor([&] {
-        return Shown(m_dialog->Monitor().ByteCountText()) == QString::number(kept.size());
-    }));
-    EXPECT_TRUE(m_messages.isEmpty());
+    EXPECT_TRUE(Window().WaitFor(
+        [&] { return Window().Text(IDC_BYTE_COUNT) == std::to_string(kept.size()); }));
+    EXPECT_TRUE(Window().messages.empty());
     // Sending to the lost line fails at once.
-    SendBox().setPlainText(QStringLiteral("after"));
-    m_dialog->Monitor().OnSend();
-    EXPECT_EQ(m_messages, QStringList {Text(Strings::SEND_FAILED)});
+    Window().Type(IDC_SEND_TEXT, "after");
+    Monitor().OnSend();
+    EXPECT_EQ(Messages(), std::vector<std::string> {Strings::SEND_FAILED});
 
     // Without its link COM1 leads elsewhere (an on-board port, or nothing): not the device that
     // went, so the wait goes on. The link's removal is seen at once, and then, while nothing
     // changes, the port is not tried again.
-    const int triesBefore = m_dialog->Monitor().ReconnectTries();
+    const int triesBefore = Monitor().ReconnectTries();
     device.reset();
     fs::remove("COM1");
-    ASSERT_TRUE(WaitFor([&] { return m_dialog->Monitor().ReconnectTries() > triesBefore; }));
-    const int triesSeen = m_dialog->Monitor().ReconnectTries();
-    WaitFor([] { return false; }, QUIET_WAIT_MS);
-    EXPECT_EQ(m_dialog->Monitor().ReconnectTries(), triesSeen) << "tries without a change";
-    EXPECT_TRUE(m_dialog->Monitor().WaitingForPort());
-    EXPECT_EQ(Shown(m_dialog->Monitor().StatusText()), lost);
+    ASSERT_TRUE(Window().WaitFor([&] { return Monitor().ReconnectTries() > triesBefore; }));
+    const int triesSeen = Monitor().ReconnectTries();
+    Window().WaitFor([] { return false; }, QUIET_WAIT);
+    EXPECT_EQ(Monitor().ReconnectTries(), triesSeen) << "tries without a change";
+    EXPECT_TRUE(Monitor().WaitingForPort());
+    EXPECT_EQ(Status(), lost);
 
     // Plugged in again: the same name now leads to another device.
     CPseudoTerminal replugged;
     replugged.LinkAs("COM1");
     const auto plugged = Clock::now();
-    ASSERT_TRUE(WaitFor(
-        [&] { return Shown(m_dialog->Monitor().StatusText()) == Text("COM1　に再接続しました"); }));
+    ASSERT_TRUE(Window().WaitFor([&] { return Status() == "COM1　に再接続しました"; }));
     const auto reconnect
         = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - plugged);
     std::cout << "reconnected " << reconnect.count() << " ms after the device came back\n";
-    EXPECT_FALSE(m_dialog->Monitor().WaitingForPort());
-    EXPECT_TRUE(m_dialog->Monitor().Port().IsOpen());
+    EXPECT_FALSE(Monitor().WaitingForPort());
+    EXPECT_TRUE(Monitor().Port().IsOpen());
     EXPECT_EQ(m_lineControl->Count("raise modem lines"), 2u) << "DTR and RTS after the reconnect";
 
     const std::string more = Frames(500, 4000);
     replugged.Send(more);
     ASSERT_TRUE(ReceivedWithin(kept.size() + more.size()));
-    m_dialog->Monitor().OnCancel();
-    EXPECT_EQ(LogBytes().toStdString(), kept + more);
-    EXPECT_EQ(m_messages.size(), 1);
+    Monitor().OnCancel();
+    EXPECT_EQ(LogBytes(), kept + more);
+    EXPECT_EQ(Window().messages.size(), 1u);
 }
 
 // While the window waits for a lost port, the user's choice of port and closing the window end
@@ -252,15 +206,15 @@ TEST_F(MonitorFaults, PortSelectionAndCloseEndTheWaitForALostPort)
         device.LinkAs("COM1");
         StartWindow();
         device.HangUp();
-        ASSERT_TRUE(WaitFor([&] { return m_dialog->Monitor().WaitingForPort(); }));
+        ASSERT_TRUE(Window().WaitFor([&] { return Monitor().WaitingForPort(); }));
         if (selectPort) {
-            m_dialog->Monitor().OnPortSelect();
-            EXPECT_EQ(Shown(m_dialog->Monitor().StatusText()), Text(Strings::STATUS_PORT_NOT_SET));
+            Monitor().OnPortSelect();
+            EXPECT_EQ(Status(), Strings::STATUS_PORT_NOT_SET);
         } else {
-            m_dialog->Monitor().OnCancel();
+            Monitor().OnCancel();
         }
-        EXPECT_FALSE(m_dialog->Monitor().WaitingForPort());
-        m_dialog.reset();
+        EXPECT_FALSE(Monitor().WaitingForPort());
+        m_window.reset();
     }
 }
 
@@ -275,37 +229,35 @@ TEST_F(MonitorFaults, HangUpReportedDuringPortSelectionIsNotActedOnLater)
     device->HangUp();
     // The reader has posted its report; the window has not taken it yet.
     const auto deadline = Clock::now() + 10s;
-    while (!m_dialog->Monitor().Reader().PortLost() && Clock::now() < deadline)
+    while (!Monitor().Reader().PortLost() && Clock::now() < deadline)
         std::this_thread::yield();
-    ASSERT_TRUE(m_dialog->Monitor().Reader().PortLost());
+    ASSERT_TRUE(Monitor().Reader().PortLost());
 
     CPseudoTerminal next;
-    SetModalRunner([&](QDialog &) {
+    Window().portSettings = [&] {
         // A modal dialog's own loop delivers what was posted meanwhile.
-        QCoreApplication::processEvents();
+        Window().Pump();
         device.reset();
         next.LinkAs("COM1");
-        return int(QDialog::Accepted);
-    });
-    m_dialog->Monitor().OnPortSelect();
-    EXPECT_FALSE(m_dialog->Monitor().WaitingForPort());
-    EXPECT_EQ(Shown(m_dialog->Monitor().StatusText()), Text(Strings::STATUS_PORT_SET));
+    };
+    Monitor().OnPortSelect();
+    EXPECT_FALSE(Monitor().WaitingForPort());
+    EXPECT_EQ(Status(), Strings::STATUS_PORT_SET);
 
     const std::string frames = Frames(50);
     next.Send(frames);
     ASSERT_TRUE(ReceivedWithin(frames.size()));
     EXPECT_EQ(Received(), frames);
-    EXPECT_EQ(Shown(m_dialog->Monitor().StatusText()), Text(Strings::STATUS_PORT_SET));
-    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
+    EXPECT_EQ(Status(), Strings::STATUS_PORT_SET);
+    EXPECT_TRUE(Window().messages.empty()) << Window().messages[0].text;
 }
 
 TEST_F(MonitorFaults, LineErrorCountsShowOnTheStatusLine)
 {
     StartWindow();
-    CLineErrorsEvent counts({.overrun = 3, .framing = 1, .parity = 0, .breaks = 12});
-    QCoreApplication::sendEvent(m_dialog.get(), &counts);
-    EXPECT_EQ(Shown(m_dialog->Monitor().StatusText()),
-              Text("受信エラー　オーバーラン 3　フレーミング 1　パリティ 0　ブレーク 12"));
+    Window().LineErrorsChanged({.overrun = 3, .framing = 1, .parity = 0, .breaks = 12});
+    Window().Pump();
+    EXPECT_EQ(Status(), "受信エラー　オーバーラン 3　フレーミング 1　パリティ 0　ブレーク 12");
 }
 
 struct NonTerminalEntry
@@ -320,45 +272,70 @@ const NonTerminalEntry NON_TERMINAL_ENTRIES[] = {
     {"directory", [] { fs::create_directory("COM1"); }},
 };
 
-TEST_F(MonitorFaults, PortNameReachingNoTerminalAtStartUp)
+// A port that does not open leaves the program running without one; one that opens but is no
+// terminal, or refuses the settings, ends it before anything is written.
+TEST_F(MonitorFaults, StartUpOnAPortThatDoesNotServe)
 {
-    struct Outcome
+    struct Row
     {
+        const char *name;
+        Action make;
+        Action settings;
         const char *message;
+        // The box's second paragraph, where the row checks it.
+        const char *detail;
         bool endsAtStartup;
     };
-    // Opened but unreadable as a terminal ends the program; not opened at all leaves it running.
-    const Outcome outcomes[] = {
-        {Strings::PORT_STATE_UNREADABLE, true},
-        {Strings::PORT_STATE_UNREADABLE, true},
-        {Strings::PORT_MISSING, false},
+    std::optional<CPseudoTerminal> device;
+    const Row rows[] = {
+        {"link to nothing", [] { ASSERT_EQ(symlink("no-such-device", "COM1"), 0); }, nullptr,
+         Strings::PORT_MISSING,
+         "デバイスが見つかりません。アダプタが接続されているか確認してください。", false},
+        {"FIFO", NON_TERMINAL_ENTRIES[0].make, nullptr, Strings::PORT_STATE_UNREADABLE, nullptr,
+         true},
+        {"regular file", NON_TERMINAL_ENTRIES[1].make, nullptr, Strings::PORT_STATE_UNREADABLE,
+         nullptr, true},
+        {"directory", NON_TERMINAL_ENTRIES[2].make, nullptr, Strings::PORT_MISSING, nullptr, false},
+        // The user picks 1.5 stop bits with 8 data bits, which no port accepts.
+        {"1.5 stop bits", [&] { device.emplace().LinkAs("COM1"); },
+         [] { g_portSettings.stopBits = 1; }, Strings::PORT_CONFIG_REFUSED, nullptr, true},
     };
-    for (std::size_t row = 0; row < std::size(NON_TERMINAL_ENTRIES); ++row) {
-        const NonTerminalEntry &entry = NON_TERMINAL_ENTRIES[row];
-        const Outcome &outcome = outcomes[row];
-        SCOPED_TRACE(entry.name);
-        m_messages.clear();
-        g_settingsLoaded = 0;
-        entry.make();
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        row.make();
+        m_portSettings = row.settings;
         StartWindow();
 
-        EXPECT_EQ(m_messages, QStringList {Text(outcome.message)});
-        EXPECT_EQ(m_dialog->Monitor().EndedAtStartup(), outcome.endsAtStartup);
-        EXPECT_FALSE(m_dialog->Monitor().Port().IsOpen());
-        EXPECT_FALSE(m_dialog->Monitor().Reader().Running());
-        if (outcome.endsAtStartup) {
+        EXPECT_EQ(Messages(), std::vector<std::string> {row.message});
+        if (row.detail) {
+            EXPECT_EQ(Window().messages[0].informativeText, row.detail);
+        }
+        EXPECT_EQ(Monitor().EndedAtStartup(), row.endsAtStartup);
+        EXPECT_EQ(Window().ended, row.endsAtStartup ? 1 : 0);
+        EXPECT_FALSE(Monitor().Port().IsOpen());
+        EXPECT_FALSE(Monitor().Reader().Running());
+        EXPECT_EQ(g_settingsLoaded, 1);
+        EXPECT_EQ(Window().Title(), "Orvanta (VER 3.00)   ");
+        if (row.endsAtStartup) {
             EXPECT_FALSE(fs::exists(SETTINGS_FILE_NAME));
             EXPECT_FALSE(fs::exists("DATALOG"));
         } else {
-            EXPECT_EQ(Shown(m_dialog->Monitor().StatusText()), Text(Strings::STATUS_NO_PORT));
+            EXPECT_EQ(Status(), Strings::STATUS_NO_PORT);
+            EXPECT_EQ(Window().Text(IDC_PORT_INFO), DEFAULT_PORT_INFO);
+            EXPECT_FALSE(Window().TimerRunning(REDRAW_TIMER));
+            // The close sequence runs whole: the log and the settings file are written.
             Receive("X0100\r\n");
-            m_dialog->Monitor().OnCancel();
-            EXPECT_EQ(LogBytes(), QByteArray("X0100\r\n"));
-            EXPECT_EQ(m_messages.size(), 1);
+            Monitor().OnCancel();
+            EXPECT_EQ(Window().ended, 1);
+            EXPECT_EQ(LogBytes(), "X0100\r\n");
+            EXPECT_EQ(fs::file_size(SETTINGS_FILE_NAME), 124u);
+            EXPECT_EQ(Window().messages.size(), 1u);
         }
         if (fs::is_regular_file("COM1")) {
-            EXPECT_EQ(FileBytes("COM1"), "not a terminal");
+            EXPECT_EQ(Contents("COM1"), "not a terminal");
         }
+        m_window.reset();
+        device.reset();
         fs::remove_all("COM1");
         fs::remove_all("DATALOG");
         fs::remove_all(SETTINGS_FILE_NAME);
@@ -369,7 +346,7 @@ TEST_F(MonitorFaults, PortSelectionReachingNoTerminal)
 {
     struct Outcome
     {
-        QStringList messages;
+        std::vector<std::string> messages;
         const char *status;
     };
     // The port selection closes a port that opened but is no terminal without a message box, and
@@ -377,14 +354,12 @@ TEST_F(MonitorFaults, PortSelectionReachingNoTerminal)
     const Outcome outcomes[] = {
         {{}, Strings::STATUS_PORT_NOT_SET},
         {{}, Strings::STATUS_PORT_NOT_SET},
-        {{Text("COM1") + Text(Strings::PORT_CANNOT_OPEN_SUFFIX)}, Strings::STATUS_PORT_NOT_SET},
+        {{"COM1　ポートがオープンできません。"}, Strings::STATUS_PORT_NOT_SET},
     };
     for (std::size_t row = 0; row < std::size(NON_TERMINAL_ENTRIES); ++row) {
         const NonTerminalEntry &entry = NON_TERMINAL_ENTRIES[row];
         const Outcome &outcome = outcomes[row];
         SCOPED_TRACE(entry.name);
-        m_messages.clear();
-        g_settingsLoaded = 0;
         CPseudoTerminal device;
         device.LinkAs("COM1");
         StartWindow();
@@ -394,17 +369,18 @@ TEST_F(MonitorFaults, PortSelectionReachingNoTerminal)
 
         fs::remove("COM1");
         entry.make();
-        m_dialog->Monitor().OnPortSelect();
+        Monitor().OnPortSelect();
 
-        EXPECT_EQ(m_messages, outcome.messages);
-        EXPECT_EQ(Shown(m_dialog->Monitor().StatusText()), Text(outcome.status));
-        EXPECT_FALSE(m_dialog->Monitor().Port().IsOpen());
-        EXPECT_TRUE(m_dialog->Monitor().Reader().Running());
-        EXPECT_LT(ReaderCpuTimeOverQuietSpan(), QUIET_CPU_TIME) << "a reader without a port spins";
+        EXPECT_EQ(Messages(), outcome.messages);
+        EXPECT_EQ(Status(), outcome.status);
+        EXPECT_FALSE(Monitor().Port().IsOpen());
+        EXPECT_TRUE(Monitor().Reader().Running());
+        EXPECT_LT(ReaderCpuTimeOverQuietSpan(Window()), QUIET_CPU_TIME)
+            << "a reader without a port spins";
         EXPECT_EQ(Received(), before);
-        m_dialog->Monitor().OnCancel();
-        EXPECT_EQ(LogBytes().toStdString(), before);
-        EXPECT_EQ(m_messages, outcome.messages);
+        Monitor().OnCancel();
+        EXPECT_EQ(LogBytes(), before);
+        EXPECT_EQ(Messages(), outcome.messages);
         fs::remove_all("COM1");
         fs::remove_all("DATALOG");
     }
@@ -434,6 +410,8 @@ struct LogFault
     Action arrange;
     Action undo;
     const char *message;
+    // The user's answer when the close cannot write the log.
+    MessageAnswer atClose = MessageAnswer::Retry;
 };
 
 const LogFault LOG_FAULTS[] = {
@@ -444,6 +422,8 @@ const LogFault LOG_FAULTS[] = {
     {"read-only working directory", [] { chmod(".", 0555); }, [] { chmod(".", 0755); },
      Strings::LOG_CANNOT_OPEN},
     {"no space left", LimitFileSize, RestoreFileSizeLimit, Strings::LOG_CANNOT_WRITE},
+    {"file named DATALOG, text let go", [] { WriteFile("DATALOG", "in the way"); }, [] {},
+     Strings::LOG_CANNOT_OPEN, MessageAnswer::Ignore},
 };
 
 // The window runs without a port here, so the child that the check runs in has no reader thread
@@ -454,28 +434,30 @@ TEST_F(MonitorFaults, LogThatTakesNothingKeepsTheTextUntilItDoes)
     for (const LogFault &fault : LOG_FAULTS) {
         SCOPED_TRACE(fault.name);
         StartWindow();
-        m_messages.clear();
+        Window().messages.clear();
         const std::string first = Frames(200);
         const std::string later = Frames(5, 200);
         const auto check = [&] {
             fault.arrange();
             Receive(first);
-            m_dialog->Monitor().OnDisplayClear();
-            EXPECT_EQ(m_messages, QStringList {Text(fault.message)});
+            Monitor().OnDisplayClear();
+            EXPECT_EQ(Messages(), std::vector<std::string> {fault.message});
             EXPECT_EQ(Received(), first);
-            EXPECT_EQ(Shown(m_dialog->Monitor().ByteCountText()), QString::number(first.size()));
-            EXPECT_EQ(m_dialog->Monitor().Samples().writeIndex, 200);
+            EXPECT_EQ(Window().Text(IDC_BYTE_COUNT), std::to_string(first.size()));
+            EXPECT_EQ(Monitor().Samples().writeIndex, 200);
 
             // At the close the user is asked; the fault is gone by the time they retry.
             Receive(later);
-            SetMessageBoxHandler([&](const QString &text, MessageButtons buttons, const QString &) {
-                m_messages << text;
+            Window().answer = [&](const CFakeWindow::Message &message) {
+                EXPECT_EQ(message.buttons, MessageButtons::RetryIgnore);
                 fault.undo();
-                return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Retry;
-            });
-            m_dialog->Monitor().OnCancel();
-            EXPECT_EQ(m_messages, QStringList({Text(fault.message), Text(fault.message)}));
-            EXPECT_EQ(LogBytes().toStdString(), first + later);
+                return fault.atClose;
+            };
+            Monitor().OnCancel();
+            EXPECT_EQ(Messages(), std::vector<std::string>(2, fault.message));
+            EXPECT_EQ(LogBytes(),
+                      fault.atClose == MessageAnswer::Retry ? first + later : "<0 log files>");
+            EXPECT_EQ(Window().ended, 1);
             EXPECT_EQ(fs::file_size(SETTINGS_FILE_NAME), SETTINGS_RECORD_SIZE);
         };
         EXPECT_TRUE(PassesInUnprivilegedChild(check));
@@ -521,33 +503,31 @@ TEST_F(MonitorFaults, SettingsFileThatHoldsNoRecord)
 {
     for (const SettingsFault &fault : SETTINGS_FAULTS) {
         SCOPED_TRACE(fault.name);
-        m_messages.clear();
-        g_settingsLoaded = 0;
         CPseudoTerminal device;
         device.LinkAs("COM1");
         fault.arrange();
         const bool wasFile = fs::is_regular_file(SETTINGS_FILE_NAME);
-        const std::string before = wasFile ? FileBytes(SETTINGS_FILE_NAME) : std::string();
+        const std::string before = wasFile ? Contents(SETTINGS_FILE_NAME) : std::string();
         const auto type = fs::status(SETTINGS_FILE_NAME).type();
         StartWindow();
 
-        EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
-        EXPECT_FALSE(m_dialog->Monitor().EndedAtStartup());
-        EXPECT_EQ(Shown(m_dialog->Monitor().PortInfoText()), Text(fault.portInfo));
+        EXPECT_TRUE(Window().messages.empty()) << Window().messages[0].text;
+        EXPECT_FALSE(Monitor().EndedAtStartup());
+        EXPECT_EQ(Window().Text(IDC_PORT_INFO), fault.portInfo);
         const std::string frames = Frames(3);
         device.Send(frames);
         ASSERT_TRUE(ReceivedWithin(frames.size()));
-        m_dialog->Monitor().OnCancel();
+        Monitor().OnCancel();
 
-        EXPECT_EQ(LogBytes().toStdString(), frames);
+        EXPECT_EQ(LogBytes(), frames);
         if (fault.replaced) {
-            EXPECT_TRUE(m_messages.isEmpty());
-            EXPECT_EQ(FileBytes(SETTINGS_FILE_NAME), RecordBytes(DefaultSettings()));
+            EXPECT_TRUE(Window().messages.empty());
+            EXPECT_EQ(Contents(SETTINGS_FILE_NAME), RecordBytes(DefaultSettings()));
         } else {
-            EXPECT_EQ(m_messages, QStringList {Text(Strings::SETTINGS_FILE_UNWRITABLE)});
+            EXPECT_EQ(Messages(), std::vector<std::string> {Strings::SETTINGS_FILE_UNWRITABLE});
             EXPECT_EQ(fs::status(SETTINGS_FILE_NAME).type(), type);
             if (wasFile) {
-                EXPECT_EQ(FileBytes(SETTINGS_FILE_NAME), before);
+                EXPECT_EQ(Contents(SETTINGS_FILE_NAME), before);
             }
         }
         EXPECT_FALSE(SettingsTemporaryLeft());
@@ -561,12 +541,9 @@ TEST_F(MonitorFaults, OutputHeldByXoffForeverFailsTheSendOnceAndReceivingGoesOn)
 {
     CPseudoTerminal device;
     device.LinkAs("COM1");
-    SetModalRunner([](QDialog &) {
-        StoreChoice(g_portSettings, PORT_CHOICE_TABLES.flow[2]);
-        return int(QDialog::Rejected);
-    });
+    m_portSettings = [] { StoreChoice(g_portSettings, PORT_CHOICE_TABLES.flow[2]); };
     StartWindow();
-    m_dialog->Monitor().SetWriteStallTimeout(STALL_BOUND);
+    Monitor().SetWriteStallTimeout(STALL_BOUND);
     ASSERT_EQ(std::string(g_portSettings.flowText), "Xon/Xoff");
 
     // The line discipline takes the XOFF; the frame behind it shows that it has been taken.
@@ -576,9 +553,9 @@ TEST_F(MonitorFaults, OutputHeldByXoffForeverFailsTheSendOnceAndReceivingGoesOn)
 
     const std::string during = Frames(50, 2);
     device.Send(during);
-    SendBox().setPlainText(QStringLiteral("hello"));
-    const auto idle = TimeSpentWaiting([&] { m_dialog->Monitor().OnSend(); });
-    EXPECT_EQ(m_messages, QStringList {Text(Strings::SEND_FAILED)});
+    Window().Type(IDC_SEND_TEXT, "hello");
+    const auto idle = TimeSpentWaiting([&] { Monitor().OnSend(); });
+    EXPECT_EQ(Messages(), std::vector<std::string> {Strings::SEND_FAILED});
     EXPECT_GE(idle, STALL_BOUND - STALL_WAIT_MARGIN) << "the window waits for the line, not spins";
     EXPECT_EQ(device.BytesWaiting(), 0u);
 
@@ -589,11 +566,11 @@ TEST_F(MonitorFaults, OutputHeldByXoffForeverFailsTheSendOnceAndReceivingGoesOn)
 
     // Once the device lets output go again, the same text goes out whole.
     device.Send(std::string {XON});
-    m_dialog->Monitor().OnSend();
-    EXPECT_EQ(m_messages.size(), 1);
+    Monitor().OnSend();
+    EXPECT_EQ(Window().messages.size(), 1u);
     EXPECT_EQ(device.Receive(5, 5s), "hello");
-    m_dialog->Monitor().OnCancel();
-    EXPECT_EQ(LogBytes().toStdString(), first + during + after);
+    Monitor().OnCancel();
+    EXPECT_EQ(LogBytes(), first + during + after);
 }
 
 TEST_F(MonitorFaults, FiveMegabytesPastedForADeviceThatNeverReadsFailOnce)
@@ -601,32 +578,33 @@ TEST_F(MonitorFaults, FiveMegabytesPastedForADeviceThatNeverReadsFailOnce)
     CPseudoTerminal device;
     device.LinkAs("COM1");
     StartWindow();
-    m_dialog->Monitor().SetWriteStallTimeout(STALL_BOUND);
+    Monitor().SetWriteStallTimeout(STALL_BOUND);
     const std::string first = Frames(5);
     device.Send(first);
     ASSERT_TRUE(ReceivedWithin(first.size()));
 
-    const QString line = QStringLiteral("0123456789").repeated(10) + QLatin1Char('\n');
-    SendBox().setPlainText(line.repeated(5 * 1024 * 1024 / line.size()));
-    const QByteArray encoded
-        = QByteArray::fromStdString(EncodeSendText(SendBox().toPlainText().toStdString()));
-    ASSERT_GE(encoded.size(), 5 * 1024 * 1024);
-    const auto idle = TimeSpentWaiting([&] { m_dialog->Monitor().OnSend(); });
-    EXPECT_EQ(m_messages, QStringList {Text(Strings::SEND_FAILED)});
+    std::string pasted;
+    while (pasted.size() < 5 * 1024 * 1024)
+        pasted += "0123456789012345678901234567890123456789012345678901234567890123456789"
+                  "012345678901234567890123456789\n";
+    Window().Type(IDC_SEND_TEXT, pasted);
+    const std::string encoded = EncodeSendText(pasted);
+    ASSERT_GE(encoded.size(), 5u * 1024 * 1024);
+    const auto idle = TimeSpentWaiting([&] { Monitor().OnSend(); });
+    EXPECT_EQ(Messages(), std::vector<std::string> {Strings::SEND_FAILED});
     EXPECT_GE(idle, STALL_BOUND - STALL_WAIT_MARGIN) << "the window waits for the line, not spins";
 
     // What the line took before it filled is the text's beginning, byte for byte.
     const std::string arrived = device.Receive(device.BytesWaiting(), 0ms);
     EXPECT_FALSE(arrived.empty());
-    EXPECT_EQ(QByteArray::fromStdString(arrived),
-              encoded.left(static_cast<qsizetype>(arrived.size())));
+    EXPECT_EQ(arrived, encoded.substr(0, arrived.size()));
 
     const std::string after = Frames(5, 5);
     device.Send(after);
     ASSERT_TRUE(ReceivedWithin(first.size() + after.size()));
-    m_dialog->Monitor().OnCancel();
-    EXPECT_EQ(LogBytes().toStdString(), first + after);
-    EXPECT_EQ(m_messages.size(), 1);
+    Monitor().OnCancel();
+    EXPECT_EQ(LogBytes(), first + after);
+    EXPECT_EQ(Window().messages.size(), 1u);
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 #include "messagebox.h"
 #include "modalrun.h"
 #include "portsettings.h"
-#include "receivedtext.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,8 +19,6 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
-
-#include <string>
 
 // What the tests of the main window share: waiting on a condition while events are processed,
 // and a fixture that runs each test in a fresh working directory with every message box, beep
@@ -43,19 +40,6 @@ template<typename Predicate> bool WaitFor(Predicate predicate, int timeoutMs = 5
 inline QString Text(const char *utf8)
 {
     return QString::fromUtf8(utf8);
-}
-
-// A text of the window as its control shows it.
-inline QString Shown(const std::string &text)
-{
-    return QString::fromStdString(text);
-}
-
-inline std::string Bytes(const CReceivedText &text)
-{
-    std::string bytes;
-    text.CopyRange(0, text.Size(), bytes);
-    return bytes;
 }
 
 // Opens a window's menu with the right mouse button, as the user does, and picks the entry whose
@@ -104,11 +88,9 @@ protected:
         QDir::setCurrent(m_previousDir);
     }
 
-    static QStringList LogFiles() { return QDir("DATALOG").entryList(QDir::Files); }
-
     static QByteArray LogBytes()
     {
-        const QStringList files = LogFiles();
+        const QStringList files = QDir("DATALOG").entryList(QDir::Files);
         if (files.size() != 1)
             return "<" + QByteArray::number(files.size()) + " log files>";
         QFile file("DATALOG/" + files.first());
