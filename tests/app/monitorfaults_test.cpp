@@ -10,7 +10,6 @@
 #include "sending.h"
 #include "settingsfile.h"
 #include "settingsfilerecord.h"
-#include "dialogtemplate.h"
 #include "templates.h"
 #include "texts.h"
 #include "threadcputime.h"
