@@ -14,15 +14,18 @@
 
 namespace {
 
-// The text with its %1, %2, ... replaced by the numbers, in order.
+// The text with each of its %1 to %9 replaced by that number of `numbers`.
 std::string FillIn(std::string_view text, std::initializer_list<std::uint32_t> numbers)
 {
-    std::string filled(text);
-    int n = 1;
-    for (const std::uint32_t number : numbers) {
-        const std::string mark = "%" + std::to_string(n++);
-        if (const std::size_t at = filled.find(mark); at != std::string::npos)
-            filled.replace(at, mark.size(), std::to_string(number));
+    std::string filled;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const int mark = text[i] == '%' && i + 1 < text.size() ? text[i + 1] - '1' : -1;
+        if (mark >= 0 && mark < static_cast<int>(numbers.size())) {
+            filled += std::to_string(numbers.begin()[mark]);
+            ++i;
+        } else {
+            filled += text[i];
+        }
     }
     return filled;
 }
