@@ -79,13 +79,22 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-    // The one log's bytes.
+    // The logs' bytes in the order they were written: a run whose clears fall in two minutes
+    // writes two logs.
     static std::string LogBytes()
     {
-        const std::vector<std::string> files = LogFiles();
-        if (files.size() != 1)
-            return "<" + std::to_string(files.size()) + " log files>";
-        return Contents("DATALOG/" + files.front());
+        std::vector<std::filesystem::path> files;
+        for (const std::string &name : LogFiles())
+            files.push_back(std::filesystem::path("DATALOG") / name);
+        if (files.empty())
+            return "<0 log files>";
+        std::sort(files.begin(), files.end(), [](const auto &a, const auto &b) {
+            return std::filesystem::last_write_time(a) < std::filesystem::last_write_time(b);
+        });
+        std::string bytes;
+        for (const std::filesystem::path &file : files)
+            bytes += Contents(file.string());
+        return bytes;
     }
 
     CTempWorkDir m_workDir;
