@@ -5,6 +5,8 @@
 namespace {
 
 constexpr UINT_PTR SUBCLASS_ID = 1;
+// Marks a control that is painted by one of these, so that no second one takes it over.
+constexpr wchar_t PAINTER_PROPERTY[] = L"OrvantaPainter";
 
 } // namespace
 
@@ -15,12 +17,15 @@ CPaintedControl::~CPaintedControl()
 
 bool CPaintedControl::Attach(HWND control)
 {
-    DWORD_PTR owner = 0;
-    if (!IsWindow(control) || GetWindowSubclass(control, SubclassProc, SUBCLASS_ID, &owner))
+    if (!IsWindow(control) || GetPropW(control, PAINTER_PROPERTY))
         return false;
     Detach();
-    if (!SetWindowSubclass(control, SubclassProc, SUBCLASS_ID, reinterpret_cast<DWORD_PTR>(this)))
+    if (!SetPropW(control, PAINTER_PROPERTY, this))
         return false;
+    if (!SetWindowSubclass(control, SubclassProc, SUBCLASS_ID, reinterpret_cast<DWORD_PTR>(this))) {
+        RemovePropW(control, PAINTER_PROPERTY);
+        return false;
+    }
     m_hWnd = control;
     Invalidate();
     return true;
@@ -37,6 +42,7 @@ void CPaintedControl::Detach()
     if (!m_hWnd)
         return;
     RemoveWindowSubclass(m_hWnd, SubclassProc, SUBCLASS_ID);
+    RemovePropW(m_hWnd, PAINTER_PROPERTY);
     InvalidateRect(m_hWnd, nullptr, TRUE);
     m_hWnd = nullptr;
 }
@@ -79,6 +85,7 @@ LRESULT CALLBACK CPaintedControl::SubclassProc(HWND window, UINT message, WPARAM
         return 0;
     case WM_NCDESTROY:
         RemoveWindowSubclass(window, SubclassProc, SUBCLASS_ID);
+        RemovePropW(window, PAINTER_PROPERTY);
         control->m_hWnd = nullptr;
         break;
     }
