@@ -5,10 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <limits>
-#include <vector>
 
 namespace {
 
@@ -25,30 +23,18 @@ constexpr std::uint32_t RED = Rgb(255, 0, 0);
 constexpr std::uint32_t BLUE = Rgb(0, 0, 255);
 constexpr std::uint32_t BLACK = Rgb(0, 0, 0);
 
-struct Label
-{
-    int top;
-    int leadingBlanks;
-};
+// The tops of the value labels and the blanks before each; a label's room runs from x = 10 up
+// to the grid, 20 rows high.
+constexpr int LABEL_TOPS[] = {8, 108, 208, 308, 408, 508};
+constexpr int LEADING_BLANKS[] = {0, 1, 1, 1, 1, 3};
 
-const Label LABELS[] = {{8, 0}, {108, 1}, {208, 1}, {308, 1}, {408, 1}, {508, 3}};
-
-// Room for a label, in client pixels: from x = 10 up to the grid, and less than the 100 pixels
-// between labels.
-RECT LabelBox(const Label &label)
+int LabelAt(int x, int y)
 {
-    return {10, label.top, 50, label.top + 20};
-}
-
-bool Contains(const RECT &rect, int x, int y)
-{
-    return x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom;
-}
-
-bool InLabelBox(int x, int y)
-{
-    return std::any_of(std::begin(LABELS), std::end(LABELS),
-                       [&](const Label &label) { return Contains(LabelBox(label), x, y); });
+    for (int i = 0; i < 6; ++i) {
+        if (x >= 10 && x < 50 && y >= LABEL_TOPS[i] && y < LABEL_TOPS[i] + 20)
+            return i;
+    }
+    return -1;
 }
 
 bool IsGridPixel(int x, int y)
@@ -61,15 +47,8 @@ bool IsGridPixel(int x, int y)
 void Fill(HDC dc, int width, int height, std::uint32_t rgb)
 {
     const RECT all {0, 0, width, height};
-    const HBRUSH brush = CreateSolidBrush(RGB(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF));
-    FillRect(dc, &all, brush);
-    DeleteObject(brush);
-}
-
-// A pixel in client coordinates.
-std::uint32_t At(const CDibPixels &pixels, int x, int y)
-{
-    return pixels.At(CLIENT.left + x, CLIENT.top + y);
+    SetDCBrushColor(dc, RGB(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF));
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
 }
 
 class PlotRendererOnWindows : public ::testing::Test
@@ -78,187 +57,93 @@ protected:
     void SetUp() override
     {
         EmptySamples(samples);
-        ASSERT_TRUE(grid.Fit(CONTROL_WIDTH, CONTROL_HEIGHT));
-        ASSERT_TRUE(traces.Fit(CONTROL_WIDTH, CONTROL_HEIGHT));
+        ASSERT_TRUE(surface.Fit(CONTROL_WIDTH, CONTROL_HEIGHT));
     }
 
-    // Renders into surface; returns its pixels.
-    CDibPixels Render(CDibSurface &surface, bool tracesShown)
+    CDibPixels Render(bool tracesShown)
     {
         Fill(surface.Dc(), CONTROL_WIDTH, CONTROL_HEIGHT, UNTOUCHED);
         RenderPlot(surface.Dc(), CLIENT, samples, pens, tracesShown);
         return CDibPixels(surface.Dc());
     }
 
+    // A pixel in client coordinates.
+    std::uint32_t At(const CDibPixels &pixels, int x, int y)
+    {
+        return pixels.At(CLIENT.left + x, CLIENT.top + y);
+    }
+
     SampleBuffers samples;
     PlotPens pens;
-    CDibSurface grid;
-    CDibSurface traces;
+    CDibSurface surface;
 };
 
 TEST_F(PlotRendererOnWindows, EmptyGraphIsWhiteWithGreyGridAndLabelsInsideTheErasedArea)
 {
-    const CDibPixels image = Render(grid, false);
-    const RECT erased {4, 4, 809 - 4, 527 - 4};
+    const CDibPixels image = Render(false);
+    SIZE blank {};
+    SelectObject(surface.Dc(), DrawingFont());
+    GetTextExtentPoint32W(surface.Dc(), L" ", 1, &blank);
+    int inkPixels[6] = {};
     for (int y = -CLIENT.top; y < CONTROL_HEIGHT - CLIENT.top; ++y) {
         for (int x = -CLIENT.left; x < CONTROL_WIDTH - CLIENT.left; ++x) {
             const std::uint32_t pixel = At(image, x, y);
-            if (!Contains(erased, x, y))
+            const int label = LabelAt(x, y);
+            if (x < 4 || y < 4 || x >= 809 - 4 || y >= 527 - 4) {
                 ASSERT_EQ(pixel, UNTOUCHED) << x << "," << y;
-            else if (IsGridPixel(x, y))
+            } else if (IsGridPixel(x, y)) {
                 ASSERT_EQ(pixel, GRID) << x << "," << y;
-            else if (InLabelBox(x, y))
-                ASSERT_TRUE(pixel == WHITE || pixel == BLACK) << x << "," << y;
-            else
+            } else if (label >= 0 && pixel != WHITE) {
+                ASSERT_EQ(pixel, BLACK) << x << "," << y;
+                ASSERT_GE(x, 10 + LEADING_BLANKS[label] * blank.cx) << x << "," << y;
+                ++inkPixels[label];
+            } else {
                 ASSERT_EQ(pixel, WHITE) << x << "," << y;
-        }
-    }
-}
-
-TEST_F(PlotRendererOnWindows, LabelsAreWrittenAfterTheirLeadingBlanks)
-{
-    const CDibPixels image = Render(grid, false);
-    SIZE blank {};
-    const HGDIOBJ old = SelectObject(grid.Dc(), DrawingFont());
-    GetTextExtentPoint32W(grid.Dc(), L" ", 1, &blank);
-    SelectObject(grid.Dc(), old);
-    ASSERT_GT(blank.cx, 0);
-    for (const Label &label : LABELS) {
-        SCOPED_TRACE(label.top);
-        const RECT box = LabelBox(label);
-        int inkLeft = box.right;
-        int inkPixels = 0;
-        for (int y = box.top; y < box.bottom; ++y) {
-            for (int x = box.left; x < box.right; ++x) {
-                if (At(image, x, y) == BLACK) {
-                    ++inkPixels;
-                    inkLeft = std::min(inkLeft, x);
-                }
-            }
-        }
-        EXPECT_GT(inkPixels, 10);
-        EXPECT_GE(inkLeft, box.left + label.leadingBlanks * blank.cx);
-    }
-}
-
-struct StoredRun
-{
-    int channel;
-    int firstSlot;
-    int lastSlot;
-    std::int32_t value;
-};
-
-// Pixels x = left..right on row y, in client coordinates.
-struct DrawnRun
-{
-    int left;
-    int right;
-    int y;
-    std::uint32_t colour;
-};
-
-struct TraceCase
-{
-    const char *name;
-    std::vector<StoredRun> stored;
-    std::vector<DrawnRun> drawn;
-};
-
-constexpr int X = 0;
-constexpr int Y = 1;
-constexpr int Z = 2;
-
-const TraceCase TRACE_CASES[] = {
-    {"OneSampleOfEachChannelDrawsNothing", {{X, 0, 0, 250}, {Y, 0, 0, 250}, {Z, 0, 0, 250}}, {}},
-    {"FullSweepEndsAt796WithBlackOverBlueOverRed",
-     {{X, 0, 373, 250}, {Y, 0, 373, 250}, {Z, 0, 373, 250}},
-     {{50, 796, 270, BLACK}}},
-    {"BlueCoversRed", {{X, 0, 9, 120}, {Y, 0, 9, 120}}, {{50, 68, 400, BLUE}}},
-    {"Value501LiesAboveTheTopLineAnd502EndsTheTrace",
-     {{X, 0, 1, 501}, {X, 2, 2, 502}, {X, 3, 9, 501}},
-     {{50, 52, 19, RED}}},
-    {"XRunsOnWhileYThatStartsAtSlot10DrawsNothing",
-     {{X, 0, 29, 310}, {Y, 10, 29, 100}},
-     {{50, 108, 210, RED}}},
-    {"EmptyFirstSlotStartsTheTraceBelowTheBottomLine",
-     {{Z, 1, 1, 1}},
-     {{50, 50, 521, BLACK}, {51, 51, 520, BLACK}, {52, 52, 519, BLACK}}},
-    {"NegativeValueEndsTheTrace",
-     {{Y, 0, 4, 130}, {Y, 5, 5, -7}, {Y, 6, 9, 130}},
-     {{50, 58, 390, BLUE}}},
-};
-
-std::int32_t *Channel(SampleBuffers &samples, int channel)
-{
-    std::int32_t *const channels[] = {samples.x, samples.y, samples.z};
-    return channels[channel];
-}
-
-const DrawnRun *FindRun(const std::vector<DrawnRun> &runs, int x, int y)
-{
-    for (const DrawnRun &run : runs) {
-        if (run.y == y && x >= run.left && x <= run.right)
-            return &run;
-    }
-    return nullptr;
-}
-
-// Every pixel that the traces change lies on an expected run and has its colour, and every
-// pixel of the runs is drawn: GDI's lines leave out their end points, the graph's do not.
-TEST_F(PlotRendererOnWindows, DrawsEachTraceUpToItsFirstUndrawableSlot)
-{
-    for (const TraceCase &row : TRACE_CASES) {
-        SCOPED_TRACE(row.name);
-        EmptySamples(samples);
-        for (const StoredRun &run : row.stored) {
-            for (int slot = run.firstSlot; slot <= run.lastSlot; ++slot)
-                Channel(samples, run.channel)[slot] = run.value;
-        }
-        const CDibPixels without = Render(grid, false);
-        const CDibPixels with = Render(traces, true);
-        for (int y = 0; y < CLIENT.bottom - CLIENT.top; ++y) {
-            for (int x = 0; x < CLIENT.right - CLIENT.left; ++x) {
-                const DrawnRun *run = FindRun(row.drawn, x, y);
-                if (run)
-                    ASSERT_EQ(At(with, x, y), run->colour) << x << "," << y;
-                else
-                    ASSERT_EQ(At(with, x, y), At(without, x, y)) << x << "," << y;
             }
         }
     }
+    for (const int ink : inkPixels)
+        EXPECT_GT(ink, 10);
 }
 
-// Slot 0 is never checked; whatever it holds, the first segment runs to the client's edge and
-// stops there.
-TEST_F(PlotRendererOnWindows, WildFirstValuePaintsUpToTheClientEdgeAndNoFurther)
+// GDI leaves out a line's end point; the graph's lines cover it, and Z covers Y covers X.
+TEST_F(PlotRendererOnWindows, TracesCoverBothEndsInTheirOrderAndStopAtTheClient)
 {
-    struct Row
-    {
-        std::int32_t value;
-        int edgeRow;
-        int outsideRow;
-    };
-    const int height = CLIENT.bottom - CLIENT.top;
-    const Row rows[] = {
-        {std::numeric_limits<std::int32_t>::max(), 0, -1},
-        {std::numeric_limits<std::int32_t>::min(), height - 1, height},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.value);
-        samples.x[0] = row.value;
+    for (int slot = 0; slot < 374; ++slot)
+        samples.x[slot] = samples.y[slot] = samples.z[slot] = 250;
+    CDibPixels image = Render(true);
+    for (int x = 50; x <= 796; ++x)
+        ASSERT_EQ(At(image, x, 270), BLACK) << x;
+    EXPECT_EQ(At(image, 797, 270), GRID);
+    EXPECT_EQ(At(image, 800, 520), GRID);
+
+    // An empty first slot starts a trace one pixel below the bottom line.
+    EmptySamples(samples);
+    samples.y[1] = 1;
+    image = Render(true);
+    EXPECT_EQ(At(image, 50, 521), BLUE);
+    EXPECT_EQ(At(image, 51, 520), BLUE);
+    EXPECT_EQ(At(image, 52, 519), BLUE);
+
+    // Slot 0 is never checked: the first segment runs to the client's edge and no further.
+    for (const std::int32_t wild :
+         {std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::min()}) {
+        SCOPED_TRACE(wild);
+        samples.x[0] = wild;
         samples.x[1] = 250;
-        const CDibPixels image = Render(traces, true);
-        const bool reachesEdge = At(image, 50, row.edgeRow) == RED
-            || At(image, 51, row.edgeRow) == RED || At(image, 52, row.edgeRow) == RED;
-        EXPECT_TRUE(reachesEdge);
+        image = Render(true);
+        const int edge = wild > 0 ? 0 : 526;
+        EXPECT_TRUE(At(image, 50, edge) == RED || At(image, 51, edge) == RED
+                    || At(image, 52, edge) == RED);
+        const int outside = wild > 0 ? -1 : 527;
         for (int x = -CLIENT.left; x < CONTROL_WIDTH - CLIENT.left; ++x)
-            ASSERT_EQ(At(image, x, row.outsideRow), UNTOUCHED) << x;
+            ASSERT_EQ(At(image, x, outside), UNTOUCHED) << x;
     }
 }
 
 // A pen the system could not make is not selected: its trace is drawn black, as with a fresh
-// device context, never with the pen of the trace before it.
+// device context, never with the pen of the trace before it. The caller's device context keeps
+// its own pen and origin.
 TEST_F(PlotRendererOnWindows, TraceWithoutItsPenIsDrawnBlack)
 {
     for (int slot = 0; slot < 10; ++slot) {
@@ -267,65 +152,43 @@ TEST_F(PlotRendererOnWindows, TraceWithoutItsPenIsDrawnBlack)
     }
     DeleteObject(pens.y);
     pens.y = nullptr;
-    const CDibPixels image = Render(traces, true);
+    const HGDIOBJ callersPen = GetCurrentObject(surface.Dc(), OBJ_PEN);
+    const CDibPixels image = Render(true);
     EXPECT_EQ(At(image, 55, 420), RED);
     EXPECT_EQ(At(image, 55, 220), BLACK);
-}
-
-// The main window's device contexts keep their pen, font, colours and origin.
-TEST_F(PlotRendererOnWindows, LeavesTheDeviceContextAsItFoundIt)
-{
-    const HDC dc = traces.Dc();
-    const HGDIOBJ pen = GetCurrentObject(dc, OBJ_PEN);
-    const HGDIOBJ font = GetCurrentObject(dc, OBJ_FONT);
-    const COLORREF textColour = GetTextColor(dc);
-    samples.z[0] = samples.z[1] = 100;
-    RenderPlot(dc, CLIENT, samples, pens, true);
-    RenderLegend(dc, CLIENT, TraceChannel::X);
+    EXPECT_EQ(GetCurrentObject(surface.Dc(), OBJ_PEN), callersPen);
     POINT origin {};
-    GetViewportOrgEx(dc, &origin);
-    EXPECT_EQ(GetCurrentObject(dc, OBJ_PEN), pen);
-    EXPECT_EQ(GetCurrentObject(dc, OBJ_FONT), font);
-    EXPECT_EQ(GetTextColor(dc), textColour);
+    GetViewportOrgEx(surface.Dc(), &origin);
     EXPECT_EQ(origin.x, 0);
     EXPECT_EQ(origin.y, 0);
 }
 
-// The three legend boxes at the size the main window gives them.
-struct LegendCase
-{
-    const char *name;
-    TraceChannel channel;
-    int width;
-    int height;
-    std::uint32_t colour;
-};
-
-const LegendCase LEGENDS[] = {
-    {"X", TraceChannel::X, 95, 20, RED},
-    {"Y", TraceChannel::Y, 98, 20, BLUE},
-    {"Z", TraceChannel::Z, 110, 20, BLACK},
-};
-
 TEST(LegendRendererOnWindows, WritesTheLegendInItsChannelColourOnWhiteInsideTheFrame)
 {
-    for (const LegendCase &legend : LEGENDS) {
-        SCOPED_TRACE(legend.name);
+    struct Row
+    {
+        TraceChannel channel;
+        int width;
+        std::uint32_t colour;
+    };
+    // The three legend boxes at the size the main window gives them, 20 pixels high.
+    const Row rows[]
+        = {{TraceChannel::X, 95, RED}, {TraceChannel::Y, 98, BLUE}, {TraceChannel::Z, 110, BLACK}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.width);
         CDibSurface surface;
-        ASSERT_TRUE(surface.Fit(legend.width, legend.height));
-        Fill(surface.Dc(), legend.width, legend.height, UNTOUCHED);
-        RenderLegend(surface.Dc(), {0, 0, legend.width, legend.height}, legend.channel);
+        ASSERT_TRUE(surface.Fit(row.width, 20));
+        Fill(surface.Dc(), row.width, 20, UNTOUCHED);
+        RenderLegend(surface.Dc(), {0, 0, row.width, 20}, row.channel);
         const CDibPixels image(surface.Dc());
-        RECT ink {legend.width, legend.height, -1, -1};
-        for (int y = 0; y < legend.height; ++y) {
-            for (int x = 0; x < legend.width; ++x) {
+        RECT ink {row.width, 20, -1, -1};
+        for (int y = 0; y < 20; ++y) {
+            for (int x = 0; x < row.width; ++x) {
                 const std::uint32_t pixel = image.At(x, y);
-                const bool onRing
-                    = x == 0 || y == 0 || x == legend.width - 1 || y == legend.height - 1;
-                if (onRing) {
+                if (x == 0 || y == 0 || x == row.width - 1 || y == 19) {
                     ASSERT_EQ(pixel, UNTOUCHED) << x << "," << y;
                 } else if (pixel != WHITE) {
-                    ASSERT_EQ(pixel, legend.colour) << x << "," << y;
+                    ASSERT_EQ(pixel, row.colour) << x << "," << y;
                     ink = {std::min<LONG>(ink.left, x), std::min<LONG>(ink.top, y),
                            std::max<LONG>(ink.right, x), std::max<LONG>(ink.bottom, y)};
                 }
@@ -335,7 +198,7 @@ TEST(LegendRendererOnWindows, WritesTheLegendInItsChannelColourOnWhiteInsideTheF
         EXPECT_GE(ink.left, 5);
         EXPECT_LE(ink.left, 7);
         EXPECT_GE(ink.top, 1);
-        EXPECT_LT(ink.right, legend.width - 3);
+        EXPECT_LT(ink.right, row.width - 3);
     }
 }
 
