@@ -163,43 +163,4 @@ TEST_F(PlotRendererOnWindows, TraceWithoutItsPenIsDrawnBlack)
     EXPECT_EQ(origin.y, 0);
 }
 
-TEST(LegendRendererOnWindows, WritesTheLegendInItsChannelColourOnWhiteInsideTheFrame)
-{
-    struct Row
-    {
-        TraceChannel channel;
-        int width;
-        std::uint32_t colour;
-    };
-    // The three legend boxes at the size the main window gives them, 20 pixels high.
-    const Row rows[]
-        = {{TraceChannel::X, 95, RED}, {TraceChannel::Y, 98, BLUE}, {TraceChannel::Z, 110, BLACK}};
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.width);
-        CDibSurface surface;
-        ASSERT_TRUE(surface.Fit(row.width, 20));
-        Fill(surface.Dc(), row.width, 20, UNTOUCHED);
-        RenderLegend(surface.Dc(), {0, 0, row.width, 20}, row.channel);
-        const CDibPixels image(surface.Dc());
-        RECT ink {row.width, 20, -1, -1};
-        for (int y = 0; y < 20; ++y) {
-            for (int x = 0; x < row.width; ++x) {
-                const std::uint32_t pixel = image.At(x, y);
-                if (x == 0 || y == 0 || x == row.width - 1 || y == 19) {
-                    ASSERT_EQ(pixel, UNTOUCHED) << x << "," << y;
-                } else if (pixel != WHITE) {
-                    ASSERT_EQ(pixel, row.colour) << x << "," << y;
-                    ink = {std::min<LONG>(ink.left, x), std::min<LONG>(ink.top, y),
-                           std::max<LONG>(ink.right, x), std::max<LONG>(ink.bottom, y)};
-                }
-            }
-        }
-        // The text starts at (5, 1) and ends clear of the right edge.
-        EXPECT_GE(ink.left, 5);
-        EXPECT_LE(ink.left, 7);
-        EXPECT_GE(ink.top, 1);
-        EXPECT_LT(ink.right, row.width - 3);
-    }
-}
-
 } // namespace

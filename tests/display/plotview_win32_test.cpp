@@ -207,6 +207,8 @@ TEST_F(PlotViewOnWindows, PaintsAndPrintsTheSameClient)
     EXPECT_GT(onScreen.x, TRACE_POINT.x);
 }
 
+// Each legend is written in its channel's colour on white inside the black frame, from (5, 1)
+// and clear of the right edge.
 TEST_F(PlotViewOnWindows, LegendsOfTheTemplateShowTheirChannelsInsideABlackFrame)
 {
     struct Row
@@ -232,12 +234,14 @@ TEST_F(PlotViewOnWindows, LegendsOfTheTemplateShowTheirChannelsInsideABlackFrame
                 const bool onRing
                     = x == 0 || y == 0 || x == client.right - 1 || y == client.bottom - 1;
                 const std::uint32_t pixel = image.At(x, y);
-                if (onRing)
+                if (onRing) {
                     ASSERT_EQ(pixel, BLACK) << x << "," << y;
-                else if (pixel == row.colour)
+                } else if (pixel == row.colour) {
+                    ASSERT_TRUE(x >= 5 && y >= 1 && x < client.right - 3) << x << "," << y;
                     ++inkPixels;
-                else
+                } else {
                     ASSERT_EQ(pixel, WHITE) << x << "," << y;
+                }
             }
         }
         EXPECT_GT(inkPixels, 20);
