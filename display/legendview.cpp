@@ -1,5 +1,6 @@
 #include "legendview.h"
 
+#include <QColor>
 #include <QPainter>
 #include <QPen>
 #include <QStaticText>
@@ -10,13 +11,11 @@
 
 namespace {
 
-constexpr int FRAME_WIDTH = 1;
-constexpr QPoint TEXT_TOP_LEFT(5, 1);
-
-const QStaticText &LegendText(TraceChannel channel)
+const QStaticText &LegendStaticText(TraceChannel channel)
 {
-    static const std::array<QStaticText, 3> texts
-        = {DrawingText("X ch : RED"), DrawingText("Y ch : BLUE"), DrawingText("Z ch : BLACK")};
+    static const std::array<QStaticText, 3> texts = {DrawingText(LegendText(TraceChannel::X).text),
+                                                     DrawingText(LegendText(TraceChannel::Y).text),
+                                                     DrawingText(LegendText(TraceChannel::Z).text)};
     return texts[static_cast<std::size_t>(channel)];
 }
 
@@ -33,7 +32,7 @@ CLegendView::CLegendView(TraceChannel channel, QWidget *parent)
 void CLegendView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    qDrawPlainRect(&painter, rect(), Qt::black, FRAME_WIDTH);
+    qDrawPlainRect(&painter, rect(), ToQColor(FRAME_COLOUR), LEGEND_FRAME_WIDTH);
     RenderLegend(painter, rect(), m_channel);
 }
 
@@ -42,11 +41,11 @@ void RenderLegend(QPainter &painter, const QRect &client, TraceChannel channel)
     painter.save();
     painter.setClipRect(client, Qt::IntersectClip);
     painter.translate(client.topLeft());
-    painter.fillRect(QRect(QPoint(0, 0), client.size())
-                         .adjusted(FRAME_WIDTH, FRAME_WIDTH, -FRAME_WIDTH, -FRAME_WIDTH),
-                     Qt::white);
+    painter.fillRect(ToQRect(LegendFillArea(client.width(), client.height())),
+                     ToQColor(PLOT_WHITE));
     painter.setPen(MakeTracePen(channel));
     painter.setFont(DrawingFont());
-    painter.drawStaticText(TEXT_TOP_LEFT, LegendText(channel));
+    const PlotPoint topLeft = LegendText(channel).topLeft;
+    painter.drawStaticText(topLeft.x, topLeft.y, LegendStaticText(channel));
     painter.restore();
 }

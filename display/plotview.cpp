@@ -2,6 +2,7 @@
 
 #include "plotrenderer.h"
 
+#include <QColor>
 #include <QEvent>
 #include <QPainter>
 #include <qdrawutil.h>
@@ -67,7 +68,7 @@ const QPixmap &CPlotView::Background()
     QPainter painter(&m_background);
     painter.fillRect(rect(), palette().brush(QPalette::Window));
     drawFrame(&painter);
-    qDrawPlainRect(&painter, contentsRect(), Qt::black);
+    qDrawPlainRect(&painter, contentsRect(), ToQColor(FRAME_COLOUR));
     RenderPlotBackground(painter, contentsRect(), m_pens);
     return m_background;
 }
