@@ -25,8 +25,6 @@ namespace {
 // The gap between the border and the text, as in an edit box.
 constexpr int TEXT_MARGIN = 2;
 constexpr int TAB_COLUMNS = 8;
-constexpr const char *COPY_ENTRY = "コピー(&C)";
-constexpr const char *SELECT_ALL_ENTRY = "すべて選択(&A)";
 
 int ClampToInt(std::uint64_t value)
 {
@@ -127,8 +125,6 @@ void CReceivedTextView::SelectAll()
     viewport()->update();
 }
 
-// A clipboard text of gigabytes would take the window's time and memory for nothing a user can
-// paste.
 void CReceivedTextView::CopySelection() const
 {
     if (SelectionEnd() - SelectionBegin() > m_copyLimit) {
@@ -141,13 +137,12 @@ void CReceivedTextView::CopySelection() const
 
 std::uint64_t CReceivedTextView::FirstLineInSight() const
 {
-    return std::min(static_cast<std::uint64_t>(verticalScrollBar()->value()) * m_linesPerStep,
-                    m_lastTopLine);
+    return m_scroll.TopLine(verticalScrollBar()->value());
 }
 
 void CReceivedTextView::SetLimits(int scrollSteps, std::uint64_t copyBytes)
 {
-    m_scrollStepLimit = std::max(1, scrollSteps);
+    m_scroll.SetStepLimit(scrollSteps);
     m_copyLimit = copyBytes;
     UpdateScrollRanges();
 }
@@ -287,12 +282,12 @@ void CReceivedTextView::keyPressEvent(QKeyEvent *event)
 void CReceivedTextView::contextMenuEvent(QContextMenuEvent *event)
 {
     QMenu menu(this);
-    QAction *copy = menu.addAction(QString::fromUtf8(COPY_ENTRY));
+    QAction *copy = menu.addAction(QString::fromUtf8(Strings::COPY_MENU));
     copy->setShortcut(QKeySequence::Copy);
     copy->setEnabled(SelectionBegin() < SelectionEnd());
     connect(copy, &QAction::triggered, this, &CReceivedTextView::CopySelection);
     menu.addSeparator();
-    QAction *selectAll = menu.addAction(QString::fromUtf8(SELECT_ALL_ENTRY));
+    QAction *selectAll = menu.addAction(QString::fromUtf8(Strings::SELECT_ALL_MENU));
     selectAll->setShortcut(QKeySequence::SelectAll);
     connect(selectAll, &QAction::triggered, this, &CReceivedTextView::SelectAll);
     menu.exec(event->globalPos());
@@ -331,21 +326,14 @@ void CReceivedTextView::UpdateMetrics()
 
 void CReceivedTextView::UpdateScrollRanges()
 {
-    const int pageLines = std::max(1, viewport()->height() / m_lineHeight);
-    const std::uint64_t lineCount = m_text.LineCount();
+    m_scroll.Update(m_text.LineCount(), viewport()->height() / m_lineHeight);
     auto *vertical = static_cast<CSteadyScrollBar *>(verticalScrollBar());
-    m_lastTopLine = lineCount > static_cast<std::uint64_t>(pageLines) ? lineCount - pageLines : 0;
-    const auto steps = static_cast<std::uint64_t>(m_scrollStepLimit);
-    m_linesPerStep = m_lastTopLine / steps + 1;
-    vertical->setPageStep(
-        std::max(1, ClampToInt(static_cast<std::uint64_t>(pageLines) / m_linesPerStep)));
+    vertical->setPageStep(m_scroll.PageStep());
     vertical->setSingleStep(1);
-    // Rounded up, so that the last step reaches the end.
-    const int lastTopLine = ClampToInt((m_lastTopLine + m_linesPerStep - 1) / m_linesPerStep);
-    if (m_followsEnd)
-        vertical->SetRangeKeepingValueAtEnd(0, lastTopLine);
+    if (m_scroll.FollowsEnd())
+        vertical->SetRangeKeepingValueAtEnd(0, m_scroll.Maximum());
     else
-        vertical->setRange(0, lastTopLine);
+        vertical->setRange(0, m_scroll.Maximum());
 
     const int longestByBytes = ClampToInt(m_text.LongestLineLength() * m_characterWidth);
     const int contentWidth = std::max(longestByBytes, m_widestPaintedLine) + 2 * TEXT_MARGIN;
@@ -357,9 +345,7 @@ void CReceivedTextView::UpdateScrollRanges()
 
 void CReceivedTextView::NoteWhetherAtEnd(int firstLineInSight)
 {
-    const int end = verticalScrollBar()->maximum();
-    if (end > 0)
-        m_followsEnd = firstLineInSight == end;
+    m_scroll.NoteValue(firstLineInSight);
 }
 
 std::uint64_t CReceivedTextView::LastLineInSight() const
