@@ -275,8 +275,12 @@ LRESULT CReceivedTextWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcW(m_window, message, wParam, lParam);
 }
 
+// The window may be gone with its dialog while the owner still appends; a repaint of no window
+// would repaint the whole screen.
 void CReceivedTextWindow::TextChanged()
 {
+    if (!m_window)
+        return;
     if (m_text.ClearCount() != m_shownClearCount) {
         m_shownClearCount = m_text.ClearCount();
         m_shownLineCount = 0;
@@ -302,6 +306,8 @@ std::wstring CReceivedTextWindow::SelectedText() const
 
 void CReceivedTextWindow::SelectAll()
 {
+    if (!m_window)
+        return;
     m_selectionAnchor = 0;
     m_selectionCursor = m_text.Size();
     InvalidateRect(m_window, nullptr, FALSE);

@@ -174,6 +174,21 @@ TEST_F(ReceivedTextWindow, TakesTheEditsPlaceNumberTabOrderEdgeAndFont)
     EXPECT_EQ(GetNextDlgTabItem(dialog, window, FALSE), GetDlgItem(dialog, IDC_BYTE_COUNT));
 }
 
+TEST_F(ReceivedTextWindow, TabMovesTheFocusOnAndTheBoxOutlivesNoDialog)
+{
+    ShowWindow(dialog, SW_SHOW);
+    SetFocus(window);
+    ASSERT_EQ(GetFocus(), window);
+    MSG tab {window, WM_KEYDOWN, VK_TAB, 1, 0, {}};
+    EXPECT_TRUE(IsDialogMessageW(dialog, &tab));
+    EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDC_BYTE_COUNT));
+
+    DestroyWindow(dialog);
+    EXPECT_EQ(view->Window(), nullptr);
+    Receive(FRAME);
+    view->SelectAll();
+}
+
 TEST_F(ReceivedTextWindow, ShowsTheNewestLinesWhileFollowingTheEnd)
 {
     Receive(Repeat(FRAME, 1000));
