@@ -18,6 +18,8 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -25,6 +27,27 @@ namespace {
 // The gap between the border and the text, as in an edit box.
 constexpr int TEXT_MARGIN = 2;
 constexpr int TAB_COLUMNS = 8;
+
+// What a key does to the selection's moving end, if anything.
+std::optional<CursorMove> CursorMoveOf(const QKeyEvent &event)
+{
+    static const std::pair<QKeySequence::StandardKey, CursorMove> MOVES[] = {
+        {QKeySequence::SelectPreviousChar, CursorMove::PreviousCharacter},
+        {QKeySequence::SelectNextChar, CursorMove::NextCharacter},
+        {QKeySequence::SelectPreviousLine, CursorMove::PreviousLine},
+        {QKeySequence::SelectNextLine, CursorMove::NextLine},
+        {QKeySequence::SelectPreviousPage, CursorMove::PreviousPage},
+        {QKeySequence::SelectNextPage, CursorMove::NextPage},
+        {QKeySequence::SelectStartOfLine, CursorMove::LineStart},
+        {QKeySequence::SelectEndOfLine, CursorMove::LineEnd},
+        {QKeySequence::SelectStartOfDocument, CursorMove::TextStart},
+        {QKeySequence::SelectEndOfDocument, CursorMove::TextEnd},
+    };
+    for (const auto &[keys, move] : MOVES)
+        if (event.matches(keys))
+            return move;
+    return std::nullopt;
+}
 
 int ClampToInt(std::uint64_t value)
 {
@@ -270,6 +293,8 @@ void CReceivedTextView::keyPressEvent(QKeyEvent *event)
         SelectAll();
     } else if (event->matches(QKeySequence::Copy)) {
         CopySelection();
+    } else if (const std::optional<CursorMove> move = CursorMoveOf(*event)) {
+        MoveCursor(*move);
     } else if (event->matches(QKeySequence::MoveToStartOfDocument)) {
         verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
     } else if (event->matches(QKeySequence::MoveToEndOfDocument)) {
@@ -277,6 +302,32 @@ void CReceivedTextView::keyPressEvent(QKeyEvent *event)
     } else {
         QAbstractScrollArea::keyPressEvent(event);
     }
+}
+
+// Moves the selection's moving end and scrolls it into sight.
+void CReceivedTextView::MoveCursor(CursorMove move)
+{
+    m_selectionCursor = MovedCursor(m_text, m_selectionCursor, move, RowsInSight(), *this);
+    QScrollBar *vertical = verticalScrollBar();
+    vertical->setValue(m_scroll.ValueShowing(m_text.LineAt(m_selectionCursor), vertical->value()));
+    QScrollBar *horizontal = horizontalScrollBar();
+    const int x = XOf(m_selectionCursor);
+    if (x < horizontal->value())
+        horizontal->setValue(x);
+    else if (x + TEXT_MARGIN + m_characterWidth > horizontal->value() + viewport()->width())
+        horizontal->setValue(x + TEXT_MARGIN + m_characterWidth - viewport()->width());
+    viewport()->update();
+}
+
+int CReceivedTextView::XOf(std::uint64_t offset) const
+{
+    const ShownLine &shown = Show(m_text.LineAt(offset));
+    return static_cast<int>(shown.layout.lineAt(0).cursorToX(shown.UnitAt(offset)));
+}
+
+std::uint64_t CReceivedTextView::OffsetAtX(std::uint64_t line, int x) const
+{
+    return Show(line).OffsetAtX(x);
 }
 
 void CReceivedTextView::contextMenuEvent(QContextMenuEvent *event)
@@ -326,7 +377,7 @@ void CReceivedTextView::UpdateMetrics()
 
 void CReceivedTextView::UpdateScrollRanges()
 {
-    m_scroll.Update(m_text.LineCount(), viewport()->height() / m_lineHeight);
+    m_scroll.Update(m_text.LineCount(), RowsInSight());
     auto *vertical = static_cast<CSteadyScrollBar *>(verticalScrollBar());
     vertical->setPageStep(m_scroll.PageStep());
     vertical->setSingleStep(1);
@@ -346,6 +397,11 @@ void CReceivedTextView::UpdateScrollRanges()
 void CReceivedTextView::NoteWhetherAtEnd(int firstLineInSight)
 {
     m_scroll.NoteValue(firstLineInSight);
+}
+
+int CReceivedTextView::RowsInSight() const
+{
+    return viewport()->height() / m_lineHeight;
 }
 
 std::uint64_t CReceivedTextView::LastLineInSight() const

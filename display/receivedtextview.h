@@ -3,6 +3,7 @@
 #include "linescroll.h"
 #include "receivedtext.h"
 #include "shiftjisdecoder.h"
+#include "textcursor.h"
 
 #include <QAbstractScrollArea>
 
@@ -18,7 +19,7 @@
 // to the very end, the view follows the newest text until the user scrolls away from the end;
 // anywhere else new text never moves what the user is looking at. The selection is a range of byte
 // offsets into the store and is copied by decoding those bytes. Lives on the main window's thread.
-class CReceivedTextView : public QAbstractScrollArea
+class CReceivedTextView : public QAbstractScrollArea, private CTextColumns
 {
     Q_OBJECT
 
@@ -65,9 +66,13 @@ private:
     void PaintLine(QPainter &painter, std::uint64_t line, int top);
     std::uint64_t OffsetAt(QPoint position) const;
     void ScrollTowards(QPoint position);
+    void MoveCursor(CursorMove move);
+    int XOf(std::uint64_t offset) const override;
+    std::uint64_t OffsetAtX(std::uint64_t line, int x) const override;
     void UpdateMetrics();
     void UpdateScrollRanges();
     void NoteWhetherAtEnd(int firstLineInSight);
+    int RowsInSight() const;
     std::uint64_t LastLineInSight() const;
     std::uint64_t SelectionBegin() const;
     std::uint64_t SelectionEnd() const;

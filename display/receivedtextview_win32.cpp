@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 
 namespace {
 
@@ -29,20 +30,28 @@ bool KeyIsDown(int key)
     return GetKeyState(key) < 0;
 }
 
-bool IsCursorKey(WPARAM key)
+// What Shift with a key does to the selection, if anything.
+std::optional<CursorMove> CursorMoveOf(WPARAM key, bool control)
 {
     switch (key) {
     case VK_LEFT:
+        return CursorMove::PreviousCharacter;
     case VK_RIGHT:
+        return CursorMove::NextCharacter;
     case VK_UP:
+        return CursorMove::PreviousLine;
     case VK_DOWN:
+        return CursorMove::NextLine;
     case VK_PRIOR:
+        return CursorMove::PreviousPage;
     case VK_NEXT:
+        return CursorMove::NextPage;
     case VK_HOME:
+        return control ? CursorMove::TextStart : CursorMove::LineStart;
     case VK_END:
-        return true;
+        return control ? CursorMove::TextEnd : CursorMove::LineEnd;
     default:
-        return false;
+        return std::nullopt;
     }
 }
 
@@ -670,8 +679,9 @@ bool CReceivedTextWindow::OnKey(WPARAM key)
         CopySelection();
         return true;
     }
-    if (KeyIsDown(VK_SHIFT) && IsCursorKey(key)) {
-        MoveCursorTo(MovedCursor(key, control), true);
+    const std::optional<CursorMove> move = CursorMoveOf(key, control);
+    if (KeyIsDown(VK_SHIFT) && move) {
+        MoveCursorTo(MovedCursor(m_text, m_selectionCursor, *move, RowsInSight(), *this), true);
         ShowCursor();
         return true;
     }
@@ -707,44 +717,15 @@ bool CReceivedTextWindow::OnKey(WPARAM key)
     }
 }
 
-std::uint64_t CReceivedTextWindow::MovedCursor(WPARAM key, bool control) const
+int CReceivedTextWindow::XOf(std::uint64_t offset) const
 {
-    const std::uint64_t cursor = m_selectionCursor;
-    const std::uint64_t line = m_text.LineAt(cursor);
-    const ShownLine &shown = Show(line);
-    const std::size_t unit = shown.UnitAt(std::min(cursor, shown.range.end));
-    // The same column, or the character nearest to it, `lines` lines away.
-    const auto onLine = [this, line, x = shown.lefts[unit]](std::int64_t lines) {
-        const auto last = static_cast<std::int64_t>(m_text.LineCount() - 1);
-        const std::int64_t target
-            = std::clamp<std::int64_t>(static_cast<std::int64_t>(line) + lines, 0, last);
-        return Show(static_cast<std::uint64_t>(target)).OffsetAtX(x);
-    };
-    const int rows = std::max(1, RowsInSight());
-    switch (key) {
-    case VK_LEFT:
-        if (unit > 0)
-            return shown.range.begin + shown.starts[unit - 1];
-        return line > 0 ? m_text.Line(line - 1).end : cursor;
-    case VK_RIGHT:
-        if (unit + 1 < shown.starts.size())
-            return shown.range.begin + shown.starts[unit + 1];
-        return line + 1 < m_text.LineCount() ? m_text.Line(line + 1).begin : cursor;
-    case VK_UP:
-        return onLine(-1);
-    case VK_DOWN:
-        return onLine(1);
-    case VK_PRIOR:
-        return onLine(-rows);
-    case VK_NEXT:
-        return onLine(rows);
-    case VK_HOME:
-        return control ? 0 : shown.range.begin;
-    case VK_END:
-        return control ? m_text.Size() : shown.range.end;
-    default:
-        return cursor;
-    }
+    const ShownLine &shown = Show(m_text.LineAt(offset));
+    return shown.lefts[shown.UnitAt(offset)];
+}
+
+std::uint64_t CReceivedTextWindow::OffsetAtX(std::uint64_t line, int x) const
+{
+    return Show(line).OffsetAtX(x);
 }
 
 void CReceivedTextWindow::MoveCursorTo(std::uint64_t offset, bool extend)

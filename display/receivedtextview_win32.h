@@ -3,6 +3,7 @@
 #include "linescroll.h"
 #include "receivedtext.h"
 #include "shiftjistext.h"
+#include "textcursor.h"
 
 #include <windows.h>
 
@@ -25,7 +26,7 @@
 // replaces: that box's font and edge, and the background that a read-only edit asks of its
 // parent. Its menu is its own; a right click elsewhere in the window reaches the window as
 // before. Lives on the main window's thread.
-class CReceivedTextWindow
+class CReceivedTextWindow : private CTextColumns
 {
 public:
     // Shows a message the user must see, over `owner`; tests put their own.
@@ -37,7 +38,7 @@ public:
     // dialog; the object may outlive it.
     static std::unique_ptr<CReceivedTextWindow> ReplaceEdit(HWND dialog, int controlId,
                                                             const CReceivedText &text);
-    ~CReceivedTextWindow();
+    ~CReceivedTextWindow() override;
     CReceivedTextWindow(const CReceivedTextWindow &) = delete;
     CReceivedTextWindow &operator=(const CReceivedTextWindow &) = delete;
 
@@ -85,7 +86,8 @@ private:
     void OnScroll(int bar, int request);
     void OnWheel(int delta);
     bool OnKey(WPARAM key);
-    std::uint64_t MovedCursor(WPARAM key, bool control) const;
+    int XOf(std::uint64_t offset) const override;
+    std::uint64_t OffsetAtX(std::uint64_t line, int x) const override;
     void MoveCursorTo(std::uint64_t offset, bool extend);
     void ShowCursor();
     void PlaceCaret() const;

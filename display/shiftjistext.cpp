@@ -51,10 +51,8 @@ std::u16string CShiftJisText::Decode(std::string_view bytes, Controls controls,
         if (starts)
             starts->push_back(at);
         const auto first = static_cast<unsigned char>(bytes[at]);
-        const auto second
-            = at + 1 < bytes.size() ? static_cast<unsigned char>(bytes[at + 1]) : '\0';
-        if (IsShiftJisLeadByte(first) && IsShiftJisTrailByte(second)) {
-            text.push_back(Pair(first, second));
+        if (ShiftJisCharacterLength(bytes, at) == 2) {
+            text.push_back(Pair(first, static_cast<unsigned char>(bytes[at + 1])));
             at += 2;
             continue;
         }

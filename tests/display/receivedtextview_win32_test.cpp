@@ -259,20 +259,32 @@ TEST_F(ReceivedTextWindow, DecodesWithTheSystemsTableAndShowsASplitCharacterWhol
 
 TEST_F(ReceivedTextWindow, SelectsWithShiftKeysAndCopies)
 {
-    Receive("abc\r\ndef\r\ngh" + ERROR_TEXT);
+    Receive("abc\r\naaa\r\naaaa" + ERROR_TEXT);
     ClickOnLine(1, 0);
     Key(VK_END, SHIFT);
-    EXPECT_EQ(view->SelectedText(), L"def");
+    EXPECT_EQ(view->SelectedText(), L"aaa");
     Key(VK_DOWN, SHIFT);
-    EXPECT_EQ(view->SelectedText(), L"def\r\ngh");
-    Key(VK_RIGHT, SHIFT);
-    EXPECT_EQ(view->SelectedText(), L"def\r\nghエ") << "a double-byte character is one step";
+    EXPECT_EQ(view->SelectedText(), L"aaa\r\naaa") << "the same column";
+    Key(VK_END, SHIFT);
+    Key(VK_LEFT, SHIFT);
+    EXPECT_EQ(view->SelectedText(), L"aaa\r\naaaaエラ") << "a double-byte character is one step";
     Key(VK_UP, SHIFT);
     Key(VK_UP, SHIFT);
     Key(VK_HOME, SHIFT);
     EXPECT_EQ(view->SelectedText(), L"abc\r\n") << "the anchor stays";
     Key('C', CONTROL);
     EXPECT_EQ(ClipboardText(), L"abc\r\n");
+    Key(VK_END, SHIFT | CONTROL);
+    EXPECT_EQ(view->SelectedText(), L"aaa\r\naaaaエラー");
+}
+
+TEST_F(ReceivedTextWindow, ShiftPageDownScrollsTheSelectionsEndIntoSight)
+{
+    Receive(Repeat(FRAME, 500));
+    Key(VK_NEXT, SHIFT);
+    Key(VK_NEXT, SHIFT);
+    EXPECT_EQ(view->SelectedText().size(), 2 * Rows() * FRAME.size());
+    EXPECT_EQ(view->FirstLineInSight(), Rows() + 1);
 }
 
 TEST_F(ReceivedTextWindow, CopiesEverythingWithANulAsItsPicture)
