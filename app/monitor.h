@@ -1,10 +1,10 @@
 #pragma once
 
-#include "deviceidentity.h"
 #include "frameparser.h"
 #include "pacer.h"
 #include "portconfig.h"
 #include "portlayer.h"
+#include "portreturn.h"
 #include "portwatch.h"
 #include "reader.h"
 #include "receivedtext.h"
@@ -154,9 +154,7 @@ private:
     bool m_waitingForPort = false;
     std::unique_ptr<CPortWatch> m_portWatch;
     int m_reconnectTries = 0;
-    // Where the lost port was; it is taken up again only there.
-    std::string m_lostPortPath;
-    // The device the port reached when it last opened; only that one is taken up again.
-    CDeviceIdentity m_portIdentity;
+    // Where the port led when it last opened; a lost port is taken up again only there.
+    CPortReturn m_portReturn;
     bool m_endedAtStartup = false;
 };

@@ -5,8 +5,7 @@
 #include "linecontrol.h"
 #include "monitorwindow.h"
 #include "openfailure.h"
-#include "portdiscovery.h"
-#include "portnames.h"
+#include "portreturn.h"
 #include "portsettings.h"
 #include "texts.h"
 
@@ -36,7 +35,7 @@ PortOutcome CMonitor::OpenAndConfigurePort()
 {
     if (!m_port.OpenPort(g_portSettings.portIndex))
         return PortOutcome::NotOpened;
-    m_portIdentity = CDeviceIdentity(DefaultPortRoots(), m_port.OpenedPath());
+    m_portReturn = CPortReturn::Record(g_portSettings.portIndex, m_port.OpenedPath());
     if (!m_port.ApplyPortSettings(g_portSettings, dcb, commTimeouts)) {
         m_port.ClosePort();
         return PortOutcome::StateUnreadable;
@@ -68,7 +67,6 @@ void CMonitor::OnPortLost(std::uint64_t readerRun)
     // on it would close and reopen the port being read now, behind its reader.
     if (!m_reader.LostNow(readerRun))
         return;
-    m_lostPortPath = m_port.OpenedPath();
     m_reader.StopReader();
     SetPortStatus(Strings::PORT_LOST_SUFFIX);
     UpdateData(false);
@@ -82,7 +80,7 @@ void CMonitor::WaitForPort()
     m_waitingForPort = true;
     m_reconnectTries = 0;
     m_window.StartTimer(RECONNECT_TIMER, RECONNECT_FALLBACK_PERIOD);
-    m_portWatch = std::make_unique<CPortWatch>(PortFolders(DefaultPortRoots()));
+    m_portWatch = std::make_unique<CPortWatch>(LostPortWatchSetup());
     if (m_portWatch->Descriptor() != NO_WATCH_SIGNAL)
         m_window.WatchPorts(m_portWatch->Descriptor());
 }
@@ -101,8 +99,7 @@ void CMonitor::TryReconnect()
 {
     ++m_reconnectTries;
     // The journal is busy with a log; the port is tried again once the log is written.
-    if (m_writingLog || PortDevicePath(g_portSettings.portIndex) != m_lostPortPath
-        || !m_portIdentity.IsBack(DefaultPortRoots())
+    if (m_writingLog || !m_portReturn.IsBack(g_portSettings.portIndex)
         || OpenAndConfigurePort() != PortOutcome::Configured)
         return;
     StopWaitingForPort();

@@ -15,10 +15,10 @@ inline constexpr FileHandle NO_FILE = -1;
 
 // How a file opens; the flags combine.
 enum FileOpenFlags : unsigned {
-    FILE_CREATE = 1, // made when missing
-    FILE_APPEND = 2, // AppendAll puts the bytes at the end
-    FILE_READ = 4, // ReadExactly reads it too
-    FILE_NO_LINK = 8, // a link in the file's place is refused rather than followed
+    OPEN_CREATING = 1, // made when missing
+    OPEN_APPENDING = 2, // AppendAll puts the bytes at the end
+    OPEN_READING = 4, // ReadExactly reads it too
+    OPEN_NO_LINK = 8, // a link in the file's place is refused rather than followed
 };
 
 // Past a file size limit a POSIX kernel sends SIGXFSZ, whose default action ends the process and
@@ -37,7 +37,7 @@ FileHandle CreateEmptyFile(const std::string &path);
 
 void CloseFile(FileHandle file);
 
-// Writes every byte at the end of a file opened with FILE_APPEND, or at `offset`.
+// Writes every byte at the end of a file opened with OPEN_APPENDING, or at `offset`.
 bool AppendAll(FileHandle file, const char *data, std::size_t length);
 bool WriteAllAt(FileHandle file, std::string_view bytes, std::uint64_t offset);
 

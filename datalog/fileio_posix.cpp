@@ -20,8 +20,8 @@ int Fd(FileHandle file)
 
 int OpenFlags(unsigned flags)
 {
-    return (flags & FILE_READ ? O_RDWR : O_WRONLY) | (flags & FILE_CREATE ? O_CREAT : 0)
-        | (flags & FILE_APPEND ? O_APPEND : 0) | (flags & FILE_NO_LINK ? O_NOFOLLOW : 0);
+    return (flags & OPEN_READING ? O_RDWR : O_WRONLY) | (flags & OPEN_CREATING ? O_CREAT : 0)
+        | (flags & OPEN_APPENDING ? O_APPEND : 0) | (flags & OPEN_NO_LINK ? O_NOFOLLOW : 0);
 }
 
 } // namespace

@@ -74,14 +74,14 @@ void IgnoreFileSizeSignal() { }
 FileHandle OpenLockedRegularFile(const std::string &path, unsigned flags, std::uint64_t &length)
 {
     const HANDLE file = CreateFileW(
-        WideFromUtf8(path).c_str(), GENERIC_WRITE | (flags & FILE_READ ? GENERIC_READ : 0),
+        WideFromUtf8(path).c_str(), GENERIC_WRITE | (flags & OPEN_READING ? GENERIC_READ : 0),
         FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-        flags & FILE_CREATE ? OPEN_ALWAYS : OPEN_EXISTING,
-        FILE_ATTRIBUTE_NORMAL | (flags & FILE_NO_LINK ? FILE_FLAG_OPEN_REPARSE_POINT : 0), nullptr);
+        flags & OPEN_CREATING ? OPEN_ALWAYS : OPEN_EXISTING,
+        FILE_ATTRIBUTE_NORMAL | (flags & OPEN_NO_LINK ? FILE_FLAG_OPEN_REPARSE_POINT : 0), nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return NO_FILE;
     LARGE_INTEGER size {};
-    if (!IsRegularFile(file, flags & FILE_NO_LINK) || !GetFileSizeEx(file, &size)) {
+    if (!IsRegularFile(file, flags & OPEN_NO_LINK) || !GetFileSizeEx(file, &size)) {
         CloseHandle(file);
         return NO_FILE;
     }

@@ -57,7 +57,7 @@ void CutBack(const std::string &path, std::uint64_t length)
 bool ReadRecord(const std::string &recordPath, std::istringstream &record)
 {
     std::uint64_t length = 0;
-    const FileHandle file = OpenLockedRegularFile(recordPath, FILE_READ, length);
+    const FileHandle file = OpenLockedRegularFile(recordPath, OPEN_READING, length);
     if (file == NO_FILE)
         return false;
     std::string text(length, '\0');
@@ -81,7 +81,7 @@ MoveResult CopyJournalIntoLog(const std::string &journalPath, FileHandle journal
 {
     IgnoreFileSizeSignal();
     std::uint64_t earlierLength = 0;
-    const FileHandle log = OpenLockedRegularFile(logPath, FILE_CREATE, earlierLength);
+    const FileHandle log = OpenLockedRegularFile(logPath, OPEN_CREATING, earlierLength);
     if (log == NO_FILE)
         return MoveResult::OpenFailed;
     // The journal is emptied while the record still stands: a kill in between must not leave

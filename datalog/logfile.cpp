@@ -25,7 +25,8 @@ LogWriteResult AppendToLogFile(const std::string &path, const SegmentVisitor &se
 {
     IgnoreFileSizeSignal();
     std::uint64_t earlierLength = 0;
-    const FileHandle file = OpenLockedRegularFile(path, FILE_CREATE | FILE_APPEND, earlierLength);
+    const FileHandle file
+        = OpenLockedRegularFile(path, OPEN_CREATING | OPEN_APPENDING, earlierLength);
     if (file == NO_FILE)
         return LogWriteResult::OpenFailed;
     LogWriteResult result = LogWriteResult::Written;

@@ -21,7 +21,7 @@ bool EmptyFile(FileHandle file)
 // link in the journal's place does not send the bytes elsewhere.
 FileHandle OpenJournalFile(const std::string &path, unsigned flags, std::uint64_t &length)
 {
-    return OpenLockedRegularFile(path, flags | FILE_READ | FILE_NO_LINK, length);
+    return OpenLockedRegularFile(path, flags | OPEN_READING | OPEN_NO_LINK, length);
 }
 
 // Moves one journal file into the log, as a clear moves it: a kill on the way leaves either the
@@ -86,7 +86,7 @@ bool CReceiveJournal::Open()
     IgnoreFileSizeSignal();
     EnsureDirectory(m_directory);
     std::uint64_t length = 0;
-    const FileHandle file = OpenJournalFile(m_path, FILE_CREATE | FILE_APPEND, length);
+    const FileHandle file = OpenJournalFile(m_path, OPEN_CREATING | OPEN_APPENDING, length);
     if (file == NO_FILE)
         return false;
     if (length != 0) {
@@ -165,7 +165,7 @@ bool CReceiveJournal::SetAside()
     if (!RenameJournalToLog(m_path, m_movingPath))
         return false;
     std::uint64_t length = 0;
-    const FileHandle fresh = OpenJournalFile(m_path, FILE_CREATE | FILE_APPEND, length);
+    const FileHandle fresh = OpenJournalFile(m_path, OPEN_CREATING | OPEN_APPENDING, length);
     if (fresh == NO_FILE || length != 0 || !StartWriter()) {
         if (fresh != NO_FILE)
             CloseFile(fresh);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "linecontrol.h"
+#include "receivemessageids.h"
 #include "receivesink.h"
 
 #include <QByteArray>
@@ -25,13 +26,6 @@
 // travels inside its event, so it belongs to whoever holds the event: an event that is never
 // delivered frees its chunk with it. Events are delivered in the order posted, so a lost port is
 // reported after every chunk read from it.
-
-inline constexpr std::uint32_t WM_RECEIVED_DATA = 1025;
-inline constexpr std::uint32_t WM_RECEIVE_ERROR = 1026;
-// The port hung up or failed (an unplugged adapter); the reader waits on it no more.
-inline constexpr std::uint32_t WM_PORT_LOST = 1027;
-// The driver's counts of line errors since the port opened have changed.
-inline constexpr std::uint32_t WM_LINE_ERRORS = 1028;
 
 static_assert(WM_RECEIVED_DATA > QEvent::User && WM_LINE_ERRORS < QEvent::MaxUser);
 

@@ -2,37 +2,22 @@
 
 #include "portlayer.h"
 
-#include <QByteArrayList>
-#include <QString>
-#include <QStringEncoder>
-#include <QStringList>
-
 #include <algorithm>
 
 namespace {
 
 // CR and LF never occur inside a double-byte character, so the bytes can be scanned one by one.
-QByteArray WithCrLfLineBreaks(const QByteArray &bytes)
+std::string WithCrLfLineBreaks(std::string_view bytes)
 {
-    QByteArray converted;
-    converted.reserve(bytes.size() + bytes.count('\n'));
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
+    std::string converted;
+    converted.reserve(bytes.size()
+                      + static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')));
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r'))
-            converted.append('\r');
-        converted.append(bytes[i]);
+            converted += '\r';
+        converted += bytes[i];
     }
     return converted;
-}
-
-// The encoder marks each character it cannot encode with a NUL byte, and no byte of an encoded
-// character is NUL, so the NULs of each stretch between the text's own NULs are those marks.
-QByteArray EncodeWindows31j(const QString &text)
-{
-    QStringEncoder encoder("windows-31j", QStringConverter::Flag::ConvertInvalidToNull);
-    QByteArrayList stretches;
-    for (const QString &stretch : text.split(QChar(u'\0')))
-        stretches.append(QByteArray(encoder.encode(stretch)).replace('\0', '?'));
-    return stretches.join('\0');
 }
 
 } // namespace
@@ -55,7 +40,5 @@ bool SendTextInPieces(CSerialPort &port, std::span<const char> text,
 
 std::string EncodeSendText(std::string_view text)
 {
-    const QByteArray bytes = WithCrLfLineBreaks(
-        EncodeWindows31j(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))));
-    return bytes.toStdString();
+    return WithCrLfLineBreaks(EncodeWindows31j(text));
 }

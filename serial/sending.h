@@ -22,3 +22,6 @@ bool SendTextInPieces(CSerialPort &port, std::span<const char> text,
 // The bytes that the send box's text (UTF-8) stands for: windows-31j, every line break as CR LF (a
 // CR LF already there stays as it is). A character that windows-31j has not becomes "?".
 std::string EncodeSendText(std::string_view text);
+
+// The text (UTF-8) in windows-31j, each character it has not as "?"; each system's own encoder.
+std::string EncodeWindows31j(std::string_view text);

@@ -35,7 +35,7 @@ TEST_F(LogFile, FailsToOpenAFileThatAnotherWriterHolds)
 {
     ASSERT_EQ(AppendToLog(2, Segments({"earlier"})), LogWriteResult::Written);
     std::uint64_t length = 0;
-    const FileHandle holder = OpenLockedRegularFile(LOG_COM3, FILE_APPEND, length);
+    const FileHandle holder = OpenLockedRegularFile(LOG_COM3, OPEN_APPENDING, length);
     ASSERT_NE(holder, NO_FILE);
 
     EXPECT_EQ(AppendToLog(2, Segments({"blocked"})), LogWriteResult::OpenFailed);

@@ -160,32 +160,3 @@ TEST_F(Sending, TwoPastedLinesArriveWithCrLfBetweenThem)
     const std::string expected = "\x91\x97\x90\x4d\r\nabc";
     EXPECT_EQ(m_device.Receive(expected.size() + 1, 300ms), expected);
 }
-
-TEST(EncodeSendText, GivesWindows31jWithCrLfLineBreaks)
-{
-    struct Row
-    {
-        const char *name;
-        std::string text;
-        std::string bytes;
-    };
-    const Row rows[] = {
-        {"ASCII as it stands", "abc", "abc"},
-        {"hiragana", "あい", "\x82\xa0\x82\xa2"},
-        {"half-width katakana", "ｱ", "\xb1"},
-        {"circled digit of the extended set", "①", "\x87\x40"},
-        {"full-width tilde", "～", "\x81\x60"},
-        {"line feed becomes CR LF", "ab\ncd", "ab\r\ncd"},
-        {"CR LF stays", "ab\r\ncd", "ab\r\ncd"},
-        {"line feeds in a row", "\n\n", "\r\n\r\n"},
-        {"nothing added at the end", "a\nb", "a\r\nb"},
-        {"character outside the code page", "a😀é", "a??"},
-        {"NUL kept", std::string("\0あ", 4), std::string("\0\x82\xa0", 3)},
-        {"empty", "", ""},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(QByteArray::fromStdString(EncodeSendText(row.text)).toHex(' '),
-                  QByteArray::fromStdString(row.bytes).toHex(' '));
-    }
-}

@@ -1,0 +1,185 @@
+// The Windows window on COM5, with the test as the device on COM6 at the other end of the line
+// that tools/wine-ports lays between them: the reader's chunks reach the window as posted
+// messages, and its buttons, menu and keys reach the behaviour.
+#include "dialogrun_win32.h"
+#include "messagebox_win32.h"
+#include "monitordlg_win32.h"
+#include "portsettings.h"
+#include "portsetup.h"
+#include "reader.h"
+#include "receivesink.h"
+#include "settingsfile.h"
+#include "templates.h"
+#include "tempworkdir.h"
+#include "widetext.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <string>
+#include <vector>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr std::uint32_t WINDOW_PORT = 4; // COM5
+constexpr std::uint32_t DEVICE_END = 5; // COM6
+
+// Takes the thread's messages until predicate holds; false when it still does not after a time
+// far beyond any real wait.
+template<typename Predicate> bool WaitFor(Predicate predicate)
+{
+    const auto giveUp = std::chrono::steady_clock::now() + 20s;
+    while (!predicate()) {
+        if (std::chrono::steady_clock::now() > giveUp)
+            return false;
+        MSG message;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    return true;
+}
+
+std::string ItemText(HWND window, int id)
+{
+    wchar_t text[512] = {};
+    GetDlgItemTextW(window, id, text, 512);
+    return Utf8FromWide(text);
+}
+
+std::string WindowTitle(HWND window)
+{
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, 512);
+    return Utf8FromWide(text);
+}
+
+// What the device end reads.
+class CDeviceInput : public CReceiveSink
+{
+public:
+    void ChunkReceived(const char *bytes, std::int32_t length) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_bytes.append(bytes, static_cast<std::size_t>(length));
+    }
+    void PortLost(std::uint64_t) override { }
+    void LineErrorsChanged(const LineErrorCounts &) override { }
+    std::string Bytes()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_bytes;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::string m_bytes;
+};
+
+std::string LogBytes()
+{
+    std::string bytes;
+    for (const auto &entry : std::filesystem::directory_iterator("DATALOG")) {
+        std::ifstream file(entry.path(), std::ios::binary);
+        bytes.append(std::istreambuf_iterator<char>(file), {});
+    }
+    return bytes;
+}
+
+class WindowsMonitorWindow : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SetMessageBoxHandler(
+            [this](HWND, const std::string &text, MessageButtons, const std::string &) {
+                m_messages.push_back(text);
+                return MessageAnswer::Ok;
+            });
+        SetBeepHandler([this] { ++m_beeps; });
+        // Never the machine's own ports: the window starts on COM5.
+        ChooseLineSettings({.baudRate = 115200});
+        g_portSettings.portIndex = WINDOW_PORT;
+        std::snprintf(g_portSettings.portText, SETTING_TEXT_SIZE, "COM5");
+        ASSERT_TRUE(WriteSettingsFile(g_portSettings));
+        ASSERT_TRUE(OpenConfiguredPort(m_device, DEVICE_END));
+    }
+    void TearDown() override
+    {
+        SetMessageBoxHandler({});
+        SetBeepHandler({});
+        SetModalRunner({});
+    }
+    void Send(const std::string &bytes)
+    {
+        ASSERT_TRUE(m_device.WritePort(bytes.data(), static_cast<std::int32_t>(bytes.size())));
+    }
+
+    CTempWorkDir m_workDir;
+    CSerialPort m_device;
+    std::vector<std::string> m_messages;
+    int m_beeps = 0;
+};
+
+} // namespace
+
+TEST_F(WindowsMonitorWindow, StartsOnThePortReceivesAndClosesWithEveryByteInTheLog)
+{
+    CMonitorDlg dialog;
+    ASSERT_NE(dialog.Create(), nullptr);
+    dialog.Monitor().OnInitDialog();
+    EXPECT_TRUE(m_messages.empty()) << m_messages.front();
+    const HWND window = dialog.Window();
+    EXPECT_EQ(WindowTitle(window), "Orvanta (VER 3.00)   ");
+    EXPECT_EQ(ItemText(window, IDC_STATUS), "起動時のCOMポートが設定されました");
+    ShowWindow(window, SW_SHOW);
+
+    Send("X07FFY0801Z0ABC\r\nX0100\r\n");
+    ASSERT_TRUE(WaitFor([&] { return ItemText(window, IDC_BYTE_COUNT) == "24"; }));
+    EXPECT_EQ(dialog.Monitor().Samples().writeIndex, 2);
+
+    SendDlgItemMessageW(window, IDC_CANCEL, BM_CLICK, 0, 0);
+    EXPECT_TRUE(dialog.Ended());
+    EXPECT_FALSE(dialog.Monitor().Reader().Running());
+    EXPECT_EQ(LogBytes(), "X07FFY0801Z0ABC\r\nX0100\r\n");
+    EXPECT_EQ(std::filesystem::file_size("rs232c.ini"), 124u);
+}
+
+// What the user types goes out in windows-31j with CR LF; Enter and Escape in the send box beep
+// and do nothing, and the run goes on until the cancel button.
+TEST_F(WindowsMonitorWindow, SendsWhatTheUserTypesAndSwallowsEnterAndEscape)
+{
+    CMonitorDlg dialog;
+    std::string received;
+    SetModalRunner([&](HWND window) {
+        const HWND sendBox = GetDlgItem(window, IDC_SEND_TEXT);
+        SetWindowTextW(sendBox, L"送信\r\nabc");
+        SetFocus(sendBox);
+        PostMessageW(sendBox, WM_KEYDOWN, VK_RETURN, 0);
+        PostMessageW(sendBox, WM_KEYDOWN, VK_ESCAPE, 0);
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_SEND, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(window, IDC_SEND)));
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_CANCEL, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(window, IDC_CANCEL)));
+    });
+    CDeviceInput input;
+    CReader deviceReader(m_device);
+    deviceReader.StartReader(&input);
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+    EXPECT_TRUE(dialog.Ended());
+    EXPECT_EQ(m_beeps, 2);
+    EXPECT_TRUE(m_messages.empty()) << m_messages.front();
+    const std::string expected = "\x91\x97\x90\x4d\r\nabc";
+    ASSERT_TRUE(WaitFor([&] { return input.Bytes().size() >= expected.size(); }));
+    EXPECT_EQ(input.Bytes(), expected);
+    deviceReader.StopReader();
+}
