@@ -1,5 +1,6 @@
 #include "receivedtextview_win32.h"
 
+#include "messagebox_win32.h"
 #include "texts.h"
 #include "widetext.h"
 
@@ -62,12 +63,6 @@ char16_t CodePage932Pair(unsigned char lead, unsigned char trail)
     wchar_t unit[2] = {};
     const int units = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, pair, 2, unit, 2);
     return units == 1 ? static_cast<char16_t>(unit[0]) : 0;
-}
-
-void ShowMessageBox(HWND owner, const std::string &utf8)
-{
-    MessageBoxW(GetAncestor(owner, GA_ROOT), WideFromUtf8(utf8).c_str(),
-                WideFromUtf8(Strings::APP_NAME).c_str(), MB_OK | MB_ICONWARNING);
 }
 
 bool RegisterViewClass(WNDPROC procedure)
@@ -174,7 +169,6 @@ CReceivedTextWindow::CReceivedTextWindow(const CReceivedText &text)
     : m_text(text)
     , m_decoder(&CodePage932Pair)
     , m_shownClearCount(text.ClearCount())
-    , m_showMessage(&ShowMessageBox)
 {
     m_scroll.SetStepLimit(SCROLL_STEP_LIMIT);
 }
@@ -326,7 +320,7 @@ void CReceivedTextWindow::SelectAll()
 void CReceivedTextWindow::CopySelection()
 {
     if (SelectionEnd() - SelectionBegin() > m_copyLimit) {
-        m_showMessage(m_window, Strings::SELECTION_TOO_LARGE);
+        ShowMessageBox(GetAncestor(m_window, GA_ROOT), Strings::SELECTION_TOO_LARGE);
         return;
     }
     if (SelectionBegin() < SelectionEnd())

@@ -8,7 +8,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -29,9 +28,6 @@
 class CReceivedTextWindow : private CTextColumns
 {
 public:
-    // Shows a message the user must see, over `owner`; tests put their own.
-    using MessageShower = std::function<void(HWND owner, const std::string &utf8)>;
-
     // Makes the view in place of the edit control `controlId` of `dialog`, with the same number,
     // place, size, place in the tab order, tab stop, edge and font, and destroys the edit. Null
     // when the dialog has no such control or the window cannot be made. The window goes with the
@@ -60,9 +56,8 @@ public:
     std::wstring DisplayedLine(std::uint64_t line) const;
 
     // For tests: fewer scroll bar steps and a smaller copy, so that both limits show on a short
-    // text; and the message box replaced.
+    // text.
     void SetLimits(int scrollSteps, std::uint64_t copyBytes);
-    void SetMessageShower(MessageShower shower) { m_showMessage = std::move(shower); }
 
 private:
     struct ShownLine;
@@ -119,5 +114,4 @@ private:
     // glyphs (control pictures) may need more than its bytes promise.
     int m_widestPaintedLine = 0;
     int m_wheelRemainder = 0;
-    MessageShower m_showMessage;
 };

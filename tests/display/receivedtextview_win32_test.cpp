@@ -1,4 +1,5 @@
 #include "dialogresource.h"
+#include "messagebox_win32.h"
 #include "receivedtext.h"
 #include "receivedtextview_win32.h"
 #include "templates.h"
@@ -298,7 +299,10 @@ TEST_F(ReceivedTextWindow, CopiesEverythingWithANulAsItsPicture)
 TEST_F(ReceivedTextWindow, RefusesACopyLargerThanItsLimit)
 {
     std::vector<std::string> messages;
-    view->SetMessageShower([&](HWND, const std::string &text) { messages.push_back(text); });
+    SetMessageBoxHandler([&](HWND, const std::string &text, MessageButtons, const std::string &) {
+        messages.push_back(text);
+        return MessageAnswer::Ok;
+    });
     Receive(Repeat(FRAME, 6));
     view->SetLimits(INT_MAX, 6 * FRAME.size() - 1);
     SetClipboardText(L"before");
@@ -309,6 +313,7 @@ TEST_F(ReceivedTextWindow, RefusesACopyLargerThanItsLimit)
     view->SetLimits(INT_MAX, 6 * FRAME.size());
     Key('C', CONTROL);
     EXPECT_EQ(ClipboardText().size(), 6 * FRAME.size());
+    SetMessageBoxHandler({});
 }
 
 TEST_F(ReceivedTextWindow, ContextMenuCopies)
