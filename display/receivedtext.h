@@ -43,6 +43,9 @@ public:
     static constexpr std::uint64_t DISPLAY_LINE_LIMIT = 1024;
     // Segments read back from the file and kept for the next look.
     static constexpr std::size_t CACHED_SEGMENTS = 32;
+    // The most that a view copies to the clipboard at once: a clipboard text of gigabytes would
+    // take the window's time and memory for nothing a user can paste.
+    static constexpr std::uint64_t COPY_LIMIT = 64 * 1024 * 1024;
 
     struct LineRange
     {

@@ -18,6 +18,8 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -25,8 +27,27 @@ namespace {
 // The gap between the border and the text, as in an edit box.
 constexpr int TEXT_MARGIN = 2;
 constexpr int TAB_COLUMNS = 8;
-constexpr const char *COPY_ENTRY = "コピー(&C)";
-constexpr const char *SELECT_ALL_ENTRY = "すべて選択(&A)";
+
+// What a key does to the selection's moving end, if anything.
+std::optional<CursorMove> CursorMoveOf(const QKeyEvent &event)
+{
+    static const std::pair<QKeySequence::StandardKey, CursorMove> MOVES[] = {
+        {QKeySequence::SelectPreviousChar, CursorMove::PreviousCharacter},
+        {QKeySequence::SelectNextChar, CursorMove::NextCharacter},
+        {QKeySequence::SelectPreviousLine, CursorMove::PreviousLine},
+        {QKeySequence::SelectNextLine, CursorMove::NextLine},
+        {QKeySequence::SelectPreviousPage, CursorMove::PreviousPage},
+        {QKeySequence::SelectNextPage, CursorMove::NextPage},
+        {QKeySequence::SelectStartOfLine, CursorMove::LineStart},
+        {QKeySequence::SelectEndOfLine, CursorMove::LineEnd},
+        {QKeySequence::SelectStartOfDocument, CursorMove::TextStart},
+        {QKeySequence::SelectEndOfDocument, CursorMove::TextEnd},
+    };
+    for (const auto &[keys, move] : MOVES)
+        if (event.matches(keys))
+            return move;
+    return std::nullopt;
+}
 
 int ClampToInt(std::uint64_t value)
 {
@@ -127,8 +148,6 @@ void CReceivedTextView::SelectAll()
     viewport()->update();
 }
 
-// A clipboard text of gigabytes would take the window's time and memory for nothing a user can
-// paste.
 void CReceivedTextView::CopySelection() const
 {
     if (SelectionEnd() - SelectionBegin() > m_copyLimit) {
@@ -141,13 +160,12 @@ void CReceivedTextView::CopySelection() const
 
 std::uint64_t CReceivedTextView::FirstLineInSight() const
 {
-    return std::min(static_cast<std::uint64_t>(verticalScrollBar()->value()) * m_linesPerStep,
-                    m_lastTopLine);
+    return m_scroll.TopLine(verticalScrollBar()->value());
 }
 
 void CReceivedTextView::SetLimits(int scrollSteps, std::uint64_t copyBytes)
 {
-    m_scrollStepLimit = std::max(1, scrollSteps);
+    m_scroll.SetStepLimit(scrollSteps);
     m_copyLimit = copyBytes;
     UpdateScrollRanges();
 }
@@ -275,6 +293,8 @@ void CReceivedTextView::keyPressEvent(QKeyEvent *event)
         SelectAll();
     } else if (event->matches(QKeySequence::Copy)) {
         CopySelection();
+    } else if (const std::optional<CursorMove> move = CursorMoveOf(*event)) {
+        MoveCursor(*move);
     } else if (event->matches(QKeySequence::MoveToStartOfDocument)) {
         verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
     } else if (event->matches(QKeySequence::MoveToEndOfDocument)) {
@@ -284,15 +304,41 @@ void CReceivedTextView::keyPressEvent(QKeyEvent *event)
     }
 }
 
+// Moves the selection's moving end and scrolls it into sight.
+void CReceivedTextView::MoveCursor(CursorMove move)
+{
+    m_selectionCursor = MovedCursor(m_text, m_selectionCursor, move, RowsInSight(), *this);
+    QScrollBar *vertical = verticalScrollBar();
+    vertical->setValue(m_scroll.ValueShowing(m_text.LineAt(m_selectionCursor), vertical->value()));
+    QScrollBar *horizontal = horizontalScrollBar();
+    const int x = XOf(m_selectionCursor);
+    if (x < horizontal->value())
+        horizontal->setValue(x);
+    else if (x + TEXT_MARGIN + m_characterWidth > horizontal->value() + viewport()->width())
+        horizontal->setValue(x + TEXT_MARGIN + m_characterWidth - viewport()->width());
+    viewport()->update();
+}
+
+int CReceivedTextView::XOf(std::uint64_t offset) const
+{
+    const ShownLine &shown = Show(m_text.LineAt(offset));
+    return static_cast<int>(shown.layout.lineAt(0).cursorToX(shown.UnitAt(offset)));
+}
+
+std::uint64_t CReceivedTextView::OffsetAtX(std::uint64_t line, int x) const
+{
+    return Show(line).OffsetAtX(x);
+}
+
 void CReceivedTextView::contextMenuEvent(QContextMenuEvent *event)
 {
     QMenu menu(this);
-    QAction *copy = menu.addAction(QString::fromUtf8(COPY_ENTRY));
+    QAction *copy = menu.addAction(QString::fromUtf8(Strings::COPY_MENU));
     copy->setShortcut(QKeySequence::Copy);
     copy->setEnabled(SelectionBegin() < SelectionEnd());
     connect(copy, &QAction::triggered, this, &CReceivedTextView::CopySelection);
     menu.addSeparator();
-    QAction *selectAll = menu.addAction(QString::fromUtf8(SELECT_ALL_ENTRY));
+    QAction *selectAll = menu.addAction(QString::fromUtf8(Strings::SELECT_ALL_MENU));
     selectAll->setShortcut(QKeySequence::SelectAll);
     connect(selectAll, &QAction::triggered, this, &CReceivedTextView::SelectAll);
     menu.exec(event->globalPos());
@@ -331,21 +377,14 @@ void CReceivedTextView::UpdateMetrics()
 
 void CReceivedTextView::UpdateScrollRanges()
 {
-    const int pageLines = std::max(1, viewport()->height() / m_lineHeight);
-    const std::uint64_t lineCount = m_text.LineCount();
+    m_scroll.Update(m_text.LineCount(), RowsInSight());
     auto *vertical = static_cast<CSteadyScrollBar *>(verticalScrollBar());
-    m_lastTopLine = lineCount > static_cast<std::uint64_t>(pageLines) ? lineCount - pageLines : 0;
-    const auto steps = static_cast<std::uint64_t>(m_scrollStepLimit);
-    m_linesPerStep = m_lastTopLine / steps + 1;
-    vertical->setPageStep(
-        std::max(1, ClampToInt(static_cast<std::uint64_t>(pageLines) / m_linesPerStep)));
+    vertical->setPageStep(m_scroll.PageStep());
     vertical->setSingleStep(1);
-    // Rounded up, so that the last step reaches the end.
-    const int lastTopLine = ClampToInt((m_lastTopLine + m_linesPerStep - 1) / m_linesPerStep);
-    if (m_followsEnd)
-        vertical->SetRangeKeepingValueAtEnd(0, lastTopLine);
+    if (m_scroll.FollowsEnd())
+        vertical->SetRangeKeepingValueAtEnd(0, m_scroll.Maximum());
     else
-        vertical->setRange(0, lastTopLine);
+        vertical->setRange(0, m_scroll.Maximum());
 
     const int longestByBytes = ClampToInt(m_text.LongestLineLength() * m_characterWidth);
     const int contentWidth = std::max(longestByBytes, m_widestPaintedLine) + 2 * TEXT_MARGIN;
@@ -357,9 +396,12 @@ void CReceivedTextView::UpdateScrollRanges()
 
 void CReceivedTextView::NoteWhetherAtEnd(int firstLineInSight)
 {
-    const int end = verticalScrollBar()->maximum();
-    if (end > 0)
-        m_followsEnd = firstLineInSight == end;
+    m_scroll.NoteValue(firstLineInSight);
+}
+
+int CReceivedTextView::RowsInSight() const
+{
+    return viewport()->height() / m_lineHeight;
 }
 
 std::uint64_t CReceivedTextView::LastLineInSight() const

@@ -1,16 +1,16 @@
 #pragma once
 
+#include "linescroll.h"
+#include "receivedtext.h"
 #include "shiftjisdecoder.h"
+#include "textcursor.h"
 
 #include <QAbstractScrollArea>
 
-#include <climits>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
-
-class CReceivedText;
 
 // The received-data box: a read-only view of the byte store that paints only the lines in sight,
 // each decoded from the store as Shift_JIS, so a character that arrived split over two chunks
@@ -19,7 +19,7 @@ class CReceivedText;
 // to the very end, the view follows the newest text until the user scrolls away from the end;
 // anywhere else new text never moves what the user is looking at. The selection is a range of byte
 // offsets into the store and is copied by decoding those bytes. Lives on the main window's thread.
-class CReceivedTextView : public QAbstractScrollArea
+class CReceivedTextView : public QAbstractScrollArea, private CTextColumns
 {
     Q_OBJECT
 
@@ -37,7 +37,7 @@ public:
     // one of more than MAX_COPY_BYTES is refused with a message.
     void CopySelection() const;
 
-    static constexpr std::uint64_t MAX_COPY_BYTES = 64 * 1024 * 1024;
+    static constexpr std::uint64_t MAX_COPY_BYTES = CReceivedText::COPY_LIMIT;
 
     // The line at the top of the view.
     std::uint64_t FirstLineInSight() const;
@@ -66,9 +66,13 @@ private:
     void PaintLine(QPainter &painter, std::uint64_t line, int top);
     std::uint64_t OffsetAt(QPoint position) const;
     void ScrollTowards(QPoint position);
+    void MoveCursor(CursorMove move);
+    int XOf(std::uint64_t offset) const override;
+    std::uint64_t OffsetAtX(std::uint64_t line, int x) const override;
     void UpdateMetrics();
     void UpdateScrollRanges();
     void NoteWhetherAtEnd(int firstLineInSight);
+    int RowsInSight() const;
     std::uint64_t LastLineInSight() const;
     std::uint64_t SelectionBegin() const;
     std::uint64_t SelectionEnd() const;
@@ -82,14 +86,8 @@ private:
     std::uint64_t m_shownLineCount = 0;
     std::uint64_t m_selectionAnchor = 0;
     std::uint64_t m_selectionCursor = 0;
-    // Whether the user left the view at the end of the text. A text that fits has no end to
-    // scroll to and leaves the choice as it was, so a clear does not stop the following.
-    bool m_followsEnd = false;
-    // A text of more lines than the scroll bar has steps scrolls by several lines a step.
-    int m_scrollStepLimit = INT_MAX;
+    CLineScroll m_scroll;
     std::uint64_t m_copyLimit = MAX_COPY_BYTES;
-    std::uint64_t m_linesPerStep = 1;
-    std::uint64_t m_lastTopLine = 0;
     int m_lineHeight = 1;
     int m_characterWidth = 1;
     // The widest line painted so far; the line index gives lengths in bytes, and a line of wide

@@ -58,6 +58,9 @@ inline constexpr const char *SEND_FAILED = "送信に失敗しました";
 inline constexpr const char *LOG_CANNOT_OPEN = "ログファイルがオープンできません";
 inline constexpr const char *LOG_CANNOT_WRITE = "ログファイルに書き込めません";
 inline constexpr const char *RECEIVE_ERROR_TEXT = "エラー";
+// The received-data box's own menu.
+inline constexpr const char *COPY_MENU = "コピー(&C)";
+inline constexpr const char *SELECT_ALL_MENU = "すべて選択(&A)";
 // A copy of more than the clipboard should take.
 inline constexpr const char *SELECTION_TOO_LARGE = "選択範囲が大きすぎるのでコピーできません";
 // Beside the bar that shows how much of a long log write is done.

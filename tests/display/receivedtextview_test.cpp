@@ -306,6 +306,36 @@ TEST_F(ReceivedTextView, ShiftClickExtendsTheSelection)
     EXPECT_EQ(view.SelectedText(), Lines(3851, 3852) + "\r\n");
 }
 
+TEST_F(ReceivedTextView, ShiftWithKeysMovesTheSelectionsEnd)
+{
+    Receive("abc\r\naaa\r\naaaa" + ERROR_TEXT);
+    Click(LineStart(1));
+    Key(Qt::Key_End, Qt::ShiftModifier);
+    EXPECT_EQ(view.SelectedText(), Text("aaa"));
+    Key(Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(view.SelectedText(), Text("aaa\r\naaa")) << "the same column";
+    Key(Qt::Key_End, Qt::ShiftModifier);
+    Key(Qt::Key_Left, Qt::ShiftModifier);
+    EXPECT_EQ(view.SelectedText(), Text("aaa\r\naaaaエラ"))
+        << "a double-byte character is one step";
+    Key(Qt::Key_Up, Qt::ShiftModifier);
+    Key(Qt::Key_Up, Qt::ShiftModifier);
+    Key(Qt::Key_Home, Qt::ShiftModifier);
+    EXPECT_EQ(view.SelectedText(), Text("abc\r\n")) << "the anchor stays";
+    Key(Qt::Key_End, Qt::ShiftModifier | Qt::ControlModifier);
+    EXPECT_EQ(view.SelectedText(), Text("aaa\r\naaaaエラー"));
+}
+
+TEST_F(ReceivedTextView, ShiftPageDownScrollsTheSelectionsEndIntoSight)
+{
+    Receive(Repeat(FRAME, 500));
+    const auto rows = static_cast<std::uint64_t>(view.viewport()->height() / LineHeight());
+    Key(Qt::Key_PageDown, Qt::ShiftModifier);
+    Key(Qt::Key_PageDown, Qt::ShiftModifier);
+    EXPECT_EQ(view.SelectedText(), Lines(0, 2 * rows - 1) + "\r\n");
+    EXPECT_EQ(view.FirstLineInSight(), rows + 1);
+}
+
 TEST_F(ReceivedTextView, DraggingPastTheBottomScrolls)
 {
     Receive(Repeat(FRAME, 500));
