@@ -2,7 +2,7 @@
 
 #include "bytesource.h"
 #include "console.h"
-#include "framestream.h"
+#include "generatedframes.h"
 #include "pseudoterminal.h"
 #include "stopsignals.h"
 
@@ -41,7 +41,7 @@ double Seconds(Nanos duration)
 } // namespace
 
 CSimulator::CSimulator(const SimOptions &options, CPseudoTerminal &terminal, CByteSource &source,
-                       CFrameStream *frames, CStopSignals &stopSignals, CConsole &console)
+                       CGeneratedFrames *frames, CStopSignals &stopSignals, CConsole &console)
     : m_options(options)
     , m_terminal(terminal)
     , m_source(source)

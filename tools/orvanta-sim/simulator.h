@@ -11,7 +11,7 @@
 
 class CByteSource;
 class CConsole;
-class CFrameStream;
+class CGeneratedFrames;
 class CPseudoTerminal;
 class CStopSignals;
 
@@ -35,7 +35,7 @@ class CSimulator
 {
 public:
     CSimulator(const SimOptions &options, CPseudoTerminal &terminal, CByteSource &source,
-               CFrameStream *frames, CStopSignals &stopSignals, CConsole &console);
+               CGeneratedFrames *frames, CStopSignals &stopSignals, CConsole &console);
 
     // Returns when everything was sent and the program has closed the port, or at a stop signal.
     // Notes the summary once sending is over. Throws std::system_error when the pseudo-terminal
@@ -62,7 +62,7 @@ private:
     SimOptions m_options;
     CPseudoTerminal &m_terminal;
     CByteSource &m_source;
-    CFrameStream *m_frames;
+    CGeneratedFrames *m_frames;
     CStopSignals &m_stopSignals;
     CConsole &m_console;
     CDeadlineTimer m_timer;
