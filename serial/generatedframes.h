@@ -23,7 +23,8 @@ public:
     bool AtEnd() const override;
 
     // The number of frames complete within the first `bytesWritten` bytes of the stream; call it
-    // with a count that never goes down.
+    // with a count that never goes down. The stream keeps the end of every frame made until a
+    // call counts it, so a caller counts as the bytes go out.
     std::uint64_t FramesCompleteWithin(std::uint64_t bytesWritten);
 
 private:

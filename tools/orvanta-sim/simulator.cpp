@@ -231,6 +231,8 @@ void CSimulator::WriteSome()
     }
     m_pendingOffset += static_cast<std::size_t>(written);
     m_bytesWritten += static_cast<std::uint64_t>(written);
+    // Counted as they go, so the stream forgets the ends of the frames written.
+    FramesSent();
     m_lastWrite = MonotonicNow();
     m_closedTimeBeforeLastWrite = m_closedTime;
 }
