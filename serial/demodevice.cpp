@@ -59,7 +59,7 @@ void CDemoDevice::Start(CReceiveSink *sink)
         return;
     m_clock->Resume();
     // A new schedule from now: nothing falls due while the device is stopped.
-    m_pacer.emplace(DEFAULT_FRAME_RATE, m_clock->Now());
+    m_schedule.emplace(DEFAULT_FRAME_RATE, m_clock->Now());
     try {
         m_thread = std::thread(&CDemoDevice::Run, this);
     } catch (const std::system_error &) {
@@ -79,12 +79,12 @@ void CDemoDevice::Run()
 {
     do
         SendDue();
-    while (m_clock->WaitUntil(m_pacer->NextWake()));
+    while (m_clock->WaitUntil(m_schedule->NextWake()));
 }
 
 void CDemoDevice::SendDue()
 {
-    const std::uint64_t due = m_pacer->Release(m_clock->Now());
+    const std::uint64_t due = m_schedule->Release(m_clock->Now());
     std::string chunk;
     std::string frame;
     // Whole frames in each chunk, as many as the reader's buffer would hold.

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "generatedframes.h"
-#include "pacer.h"
+#include "sendschedule.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -77,7 +77,7 @@ private:
 
     std::unique_ptr<CDemoClock> m_clock;
     CGeneratedFrames m_frames;
-    std::optional<CPacer> m_pacer;
+    std::optional<CSendSchedule> m_schedule;
     std::atomic<CReceiveSink *> m_sink {nullptr};
     std::uint64_t m_bytesSent = 0;
     std::thread m_thread;
