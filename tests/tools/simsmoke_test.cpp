@@ -1,7 +1,7 @@
 // Runs the built simulator in a temporary directory and talks to it through its link, the way
 // Orvanta opens a port.
 
-#include "framestream.h"
+#include "generatedframes.h"
 #include "simoptions.h"
 
 #include <gtest/gtest.h>
@@ -239,7 +239,7 @@ std::string ExpectedBytes(const std::vector<std::string> &args)
 {
     const SimOptionsResult parsed = ParseSimOptions(Views(args));
     EXPECT_TRUE(parsed.options) << parsed.error;
-    CFrameStream stream(*parsed.options, *parsed.options->seed);
+    CGeneratedFrames stream(*parsed.options, *parsed.options->seed);
     std::string bytes;
     stream.AppendFrames(bytes, *parsed.options->frameCount);
     return bytes;

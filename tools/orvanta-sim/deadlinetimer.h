@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pacer.h"
+#include "sendschedule.h"
 
 // The monotonic clock that the pacing runs on.
 Nanos MonotonicNow();

@@ -3,7 +3,7 @@
 
 #include "console.h"
 #include "deviceframe.h"
-#include "framestream.h"
+#include "generatedframes.h"
 #include "portlink.h"
 #include "pseudoterminal.h"
 #include "replaystream.h"
@@ -74,7 +74,7 @@ int Simulate(const SimOptions &options)
 
     const std::uint64_t seed = options.seed.value_or(std::random_device {}());
     std::optional<CReplayStream> replay;
-    std::optional<CFrameStream> frames;
+    std::optional<CGeneratedFrames> frames;
     if (options.replayFile)
         replay.emplace(*options.replayFile);
     else

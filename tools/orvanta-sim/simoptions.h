@@ -1,6 +1,7 @@
 #pragma once
 
-#include <array>
+#include "frameoptions.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,32 +10,21 @@
 
 // The simulator's command line: what it sends, how fast, for how long and where it plugs in.
 
-enum class FrameForm { X, XY, XYZ };
-enum class Waveform { Sine, Triangle, Square, Noise, Constant };
 // Frames a second, bytes a second, or as fast as the reader takes them.
 enum class Pace { FrameRate, ByteRate, Max };
 
-inline constexpr int CHANNEL_COUNT = 3;
 // A 3 Mbaud line with 8N1 framing spends ten bits on each byte.
 inline constexpr double MAX_BYTE_RATE = 300000;
 inline constexpr double MIN_PERIOD_FRAMES = 2;
 inline constexpr double MAX_PERIOD_FRAMES = 1e9;
 
-struct SimOptions
+// The frames it makes, and how it sends them.
+struct SimOptions : FrameOptions
 {
-    FrameForm form = FrameForm::XYZ;
-    std::array<Waveform, CHANNEL_COUNT> waveforms {Waveform::Sine, Waveform::Triangle,
-                                                   Waveform::Square};
-    // Peak to peak as a share of full scale around mid scale; a constant's level.
-    double amplitude = 0.9;
-    double periodFrames = 125;
-    int bits = 12;
     Pace pace = Pace::FrameRate;
     // Frames or bytes a second, as `pace` says; unused with Pace::Max.
-    double rate = 100;
+    double rate = DEFAULT_FRAME_RATE;
     std::optional<double> durationSeconds;
-    std::optional<std::uint64_t> frameCount;
-    double malformedShare = 0;
     std::optional<std::uint64_t> seed;
     std::optional<std::string> replayFile;
     std::string linkName = "COM1";

@@ -2,7 +2,7 @@
 
 #include "bytesource.h"
 #include "console.h"
-#include "framestream.h"
+#include "generatedframes.h"
 #include "pseudoterminal.h"
 #include "stopsignals.h"
 
@@ -41,7 +41,7 @@ double Seconds(Nanos duration)
 } // namespace
 
 CSimulator::CSimulator(const SimOptions &options, CPseudoTerminal &terminal, CByteSource &source,
-                       CFrameStream *frames, CStopSignals &stopSignals, CConsole &console)
+                       CGeneratedFrames *frames, CStopSignals &stopSignals, CConsole &console)
     : m_options(options)
     , m_terminal(terminal)
     , m_source(source)
@@ -84,7 +84,7 @@ void CSimulator::Start(Nanos now)
     m_start = now;
     m_lastWrite = now;
     if (m_options.pace != Pace::Max)
-        m_pacer.emplace(m_options.rate, now);
+        m_schedule.emplace(m_options.rate, now);
     if (m_options.durationSeconds)
         m_end = now
             + std::chrono::duration_cast<Nanos>(
@@ -125,16 +125,16 @@ void CSimulator::ReleaseDue(Nanos now)
         m_nextProgress = now;
         return;
     }
-    // The pacer restarts its schedule after a long wait, so a reopened port gets no burst of
+    // The send schedule starts again after a long wait, so a reopened port gets no burst of
     // the time it was closed.
     if (!m_programOnPort)
         return;
-    if (!m_pacer) {
+    if (!m_schedule) {
         m_source.AppendBytes(m_pending, MAX_BATCH_BYTES);
     } else {
         // Nothing falls due at the end itself: --duration 1 at 100 frames a second is 100 frames.
         const Nanos releaseTime = m_end ? std::min(now, *m_end - 1ns) : now;
-        const std::uint64_t units = m_pacer->Release(releaseTime);
+        const std::uint64_t units = m_schedule->Release(releaseTime);
         if (m_options.pace == Pace::FrameRate)
             m_frames->AppendFrames(m_pending, units);
         else
@@ -152,8 +152,8 @@ void CSimulator::WaitForEvents(Nanos now)
         {m_timer.Fd(), POLLIN, 0},
     };
     nfds_t count = 2;
-    if (m_pacer && !Sending() && !m_sourceDone) {
-        m_timer.FireAt(m_end ? std::min(m_pacer->NextWake(), *m_end) : m_pacer->NextWake());
+    if (m_schedule && !Sending() && !m_sourceDone) {
+        m_timer.FireAt(m_end ? std::min(m_schedule->NextWake(), *m_end) : m_schedule->NextWake());
         count = 3;
     }
     if (::poll(watched, count, PollTimeoutMs(now)) < 0) {
@@ -231,6 +231,8 @@ void CSimulator::WriteSome()
     }
     m_pendingOffset += static_cast<std::size_t>(written);
     m_bytesWritten += static_cast<std::uint64_t>(written);
+    // Counted as they go, so the stream forgets the ends of the frames written.
+    FramesSent();
     m_lastWrite = MonotonicNow();
     m_closedTimeBeforeLastWrite = m_closedTime;
 }

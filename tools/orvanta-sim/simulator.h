@@ -2,7 +2,7 @@
 
 #include "deadlinetimer.h"
 #include "openwatch.h"
-#include "pacer.h"
+#include "sendschedule.h"
 #include "simoptions.h"
 
 #include <cstdint>
@@ -11,7 +11,7 @@
 
 class CByteSource;
 class CConsole;
-class CFrameStream;
+class CGeneratedFrames;
 class CPseudoTerminal;
 class CStopSignals;
 
@@ -19,7 +19,7 @@ class CStopSignals;
 // on the other end sends back, and keeps the progress line up to date.
 //
 // Everything happens on the calling thread in one poll() over the stop signals, the master and
-// a deadline timer. Bytes are released by the pacer when they fall due and written as the
+// a deadline timer. Bytes are released by the send schedule when they fall due and written as the
 // terminal takes them: while its buffer is full the loop sits in poll() without using the
 // processor, and nothing is ever dropped.
 //
@@ -35,7 +35,7 @@ class CSimulator
 {
 public:
     CSimulator(const SimOptions &options, CPseudoTerminal &terminal, CByteSource &source,
-               CFrameStream *frames, CStopSignals &stopSignals, CConsole &console);
+               CGeneratedFrames *frames, CStopSignals &stopSignals, CConsole &console);
 
     // Returns when everything was sent and the program has closed the port, or at a stop signal.
     // Notes the summary once sending is over. Throws std::system_error when the pseudo-terminal
@@ -62,12 +62,12 @@ private:
     SimOptions m_options;
     CPseudoTerminal &m_terminal;
     CByteSource &m_source;
-    CFrameStream *m_frames;
+    CGeneratedFrames *m_frames;
     CStopSignals &m_stopSignals;
     CConsole &m_console;
     CDeadlineTimer m_timer;
     COpenWatch m_openWatch;
-    std::optional<CPacer> m_pacer;
+    std::optional<CSendSchedule> m_schedule;
 
     bool m_started = false;
     bool m_programOnPort = false;

@@ -1,5 +1,5 @@
 #include "deviceframe.h"
-#include "framestream.h"
+#include "generatedframes.h"
 
 #include <gtest/gtest.h>
 
@@ -7,18 +7,18 @@
 
 namespace {
 
-SimOptions Options(std::optional<std::uint64_t> count, double malformed = 0)
+FrameOptions Options(std::optional<std::uint64_t> count, double malformed = 0)
 {
-    SimOptions options;
+    FrameOptions options;
     options.waveforms = {Waveform::Noise, Waveform::Sine, Waveform::Noise};
     options.frameCount = count;
     options.malformedShare = malformed;
     return options;
 }
 
-TEST(FrameStream, EndsAfterTheFrameCount)
+TEST(GeneratedFrames, EndsAfterTheFrameCount)
 {
-    CFrameStream stream(Options(10), 1);
+    CGeneratedFrames stream(Options(10), 1);
     std::string out;
     stream.AppendFrames(out, 4);
     EXPECT_FALSE(stream.AtEnd());
@@ -30,22 +30,22 @@ TEST(FrameStream, EndsAfterTheFrameCount)
     EXPECT_EQ(out.size(), 10u * FrameLength(FrameForm::XYZ));
 }
 
-TEST(FrameStream, SplitsFramesAcrossByteTakesWithoutLosingAByte)
+TEST(GeneratedFrames, SplitsFramesAcrossByteTakesWithoutLosingAByte)
 {
-    CFrameStream whole(Options(50, 0.3), 3);
+    CGeneratedFrames whole(Options(50, 0.3), 3);
     std::string frames;
     whole.AppendFrames(frames, 50);
 
-    CFrameStream pieces(Options(50, 0.3), 3);
+    CGeneratedFrames pieces(Options(50, 0.3), 3);
     std::string bytes;
     for (std::size_t take = 1; !pieces.AtEnd(); take = take % 23 + 1)
         pieces.AppendBytes(bytes, take);
     EXPECT_EQ(bytes, frames);
 }
 
-TEST(FrameStream, CountsFramesCompleteOnlyOnceTheirLastByteIsWritten)
+TEST(GeneratedFrames, CountsFramesCompleteOnlyOnceTheirLastByteIsWritten)
 {
-    CFrameStream stream(Options(std::nullopt), 1);
+    CGeneratedFrames stream(Options(std::nullopt), 1);
     std::string out;
     stream.AppendBytes(out, 60);
     EXPECT_EQ(stream.FramesCompleteWithin(16), 0u);
@@ -55,10 +55,10 @@ TEST(FrameStream, CountsFramesCompleteOnlyOnceTheirLastByteIsWritten)
     EXPECT_EQ(stream.FramesCompleteWithin(60), 3u);
 }
 
-TEST(FrameStream, SpoilingLeavesTheOtherFramesValuesAsTheyWere)
+TEST(GeneratedFrames, SpoilingLeavesTheOtherFramesValuesAsTheyWere)
 {
-    CFrameStream clean(Options(std::nullopt), 8);
-    CFrameStream spoiled(Options(std::nullopt, 0.5), 8);
+    CGeneratedFrames clean(Options(std::nullopt), 8);
+    CGeneratedFrames spoiled(Options(std::nullopt, 0.5), 8);
     int same = 0;
     const int frames = 1000;
     for (int i = 0; i < frames; ++i) {

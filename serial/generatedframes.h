@@ -1,9 +1,9 @@
 #pragma once
 
 #include "bytesource.h"
+#include "frameoptions.h"
 #include "framespoiler.h"
 #include "signalgenerator.h"
-#include "simoptions.h"
 
 #include <cstdint>
 #include <deque>
@@ -12,10 +12,10 @@
 // The generated frames as one stream of bytes, taken whole frames or any number of bytes at a
 // time. Ends after `frameCount` frames when the options give one. Keeps where each frame ends,
 // so the caller can tell how many frames the bytes it wrote completed.
-class CFrameStream : public CByteSource
+class CGeneratedFrames : public CByteSource
 {
 public:
-    CFrameStream(const SimOptions &options, std::uint64_t seed);
+    CGeneratedFrames(const FrameOptions &options, std::uint64_t seed);
 
     // Appends the next `count` frames, fewer only at the end.
     void AppendFrames(std::string &out, std::uint64_t count);
@@ -23,7 +23,8 @@ public:
     bool AtEnd() const override;
 
     // The number of frames complete within the first `bytesWritten` bytes of the stream; call it
-    // with a count that never goes down.
+    // with a count that never goes down. The stream keeps the end of every frame made until a
+    // call counts it, so a caller counts as the bytes go out.
     std::uint64_t FramesCompleteWithin(std::uint64_t bytesWritten);
 
 private:

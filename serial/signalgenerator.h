@@ -1,6 +1,6 @@
 #pragma once
 
-#include "simoptions.h"
+#include "frameoptions.h"
 
 #include <array>
 #include <cstdint>
@@ -13,7 +13,7 @@
 class CSignalGenerator
 {
 public:
-    CSignalGenerator(const SimOptions &options, std::uint64_t seed);
+    CSignalGenerator(const FrameOptions &options, std::uint64_t seed);
 
     // The values of the next frame; the first call gives frame 0.
     std::array<std::uint32_t, CHANNEL_COUNT> NextValues();
@@ -23,7 +23,7 @@ private:
     double Level(Waveform waveform, double phase);
     double Shape(Waveform waveform, double phase);
 
-    SimOptions m_options;
+    FrameOptions m_options;
     std::mt19937_64 m_noise;
     std::uniform_real_distribution<double> m_noiseShape {-1.0, 1.0};
     std::uint64_t m_frame = 0;

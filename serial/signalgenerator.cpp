@@ -6,7 +6,7 @@
 #include <cmath>
 #include <numbers>
 
-CSignalGenerator::CSignalGenerator(const SimOptions &options, std::uint64_t seed)
+CSignalGenerator::CSignalGenerator(const FrameOptions &options, std::uint64_t seed)
     : m_options(options)
     , m_noise(seed)
 { }

@@ -1,4 +1,4 @@
-#include "pacer.h"
+#include "sendschedule.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,13 +9,13 @@ constexpr long double NANOS_PER_SECOND = 1e9L;
 
 } // namespace
 
-CPacer::CPacer(double rate, Nanos start)
+CSendSchedule::CSendSchedule(double rate, Nanos start)
     : m_rate(rate)
     , m_scheduleStart(start)
     , m_lastRelease(start - MIN_WRITE_INTERVAL)
 { }
 
-std::uint64_t CPacer::Release(Nanos now)
+std::uint64_t CSendSchedule::Release(Nanos now)
 {
     // Between wake-ups a few more bytes are always due at high rates; taking them at once
     // would turn the loop into a spin of tiny writes.
@@ -33,12 +33,12 @@ std::uint64_t CPacer::Release(Nanos now)
     return released;
 }
 
-Nanos CPacer::NextWake() const
+Nanos CSendSchedule::NextWake() const
 {
     return std::max(DueTime(m_released + 1), m_lastRelease + MIN_WRITE_INTERVAL);
 }
 
-std::uint64_t CPacer::DueBy(Nanos now) const
+std::uint64_t CSendSchedule::DueBy(Nanos now) const
 {
     if (now < m_scheduleStart)
         return m_unitsBeforeStart;
@@ -49,7 +49,7 @@ std::uint64_t CPacer::DueBy(Nanos now) const
 }
 
 // The time at which DueBy reaches `units`.
-Nanos CPacer::DueTime(std::uint64_t units) const
+Nanos CSendSchedule::DueTime(std::uint64_t units) const
 {
     if (units <= m_unitsBeforeStart + 1)
         return m_scheduleStart;
@@ -58,7 +58,7 @@ Nanos CPacer::DueTime(std::uint64_t units) const
         + Nanos(static_cast<Nanos::rep>(std::ceil(index * NANOS_PER_SECOND / m_rate)));
 }
 
-std::uint64_t CPacer::LagLimit() const
+std::uint64_t CSendSchedule::LagLimit() const
 {
     const long double units = static_cast<long double>(m_rate) * MAX_LAG.count() / NANOS_PER_SECOND;
     return std::max<std::uint64_t>(1, static_cast<std::uint64_t>(units));

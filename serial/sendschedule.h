@@ -16,10 +16,10 @@ inline constexpr Nanos MAX_LAG = std::chrono::milliseconds(100);
 // the start, unit n (counted from 0) n / rate seconds later. Every due time is computed from the
 // start, never from the last wake-up, so a late wake-up catches up and nothing drifts.
 // Times are on one monotonic clock; the class itself reads no clock.
-class CPacer
+class CSendSchedule
 {
 public:
-    CPacer(double rate, Nanos start);
+    CSendSchedule(double rate, Nanos start);
 
     // The number of units to send at `now`, counted from here on as released; none before
     // NextWake().

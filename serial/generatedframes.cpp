@@ -1,4 +1,4 @@
-#include "framestream.h"
+#include "generatedframes.h"
 
 #include "deviceframe.h"
 
@@ -12,7 +12,7 @@ constexpr std::uint64_t SPOILER_SEED_OFFSET = 0x9E3779B97F4A7C15u;
 
 } // namespace
 
-CFrameStream::CFrameStream(const SimOptions &options, std::uint64_t seed)
+CGeneratedFrames::CGeneratedFrames(const FrameOptions &options, std::uint64_t seed)
     : m_form(options.form)
     , m_bits(options.bits)
     , m_frameCount(options.frameCount)
@@ -20,7 +20,7 @@ CFrameStream::CFrameStream(const SimOptions &options, std::uint64_t seed)
     , m_spoiler(options.malformedShare, seed + SPOILER_SEED_OFFSET)
 { }
 
-void CFrameStream::AppendFrames(std::string &out, std::uint64_t count)
+void CGeneratedFrames::AppendFrames(std::string &out, std::uint64_t count)
 {
     out += m_carry;
     m_carry.clear();
@@ -28,7 +28,7 @@ void CFrameStream::AppendFrames(std::string &out, std::uint64_t count)
         out += NextFrame();
 }
 
-void CFrameStream::AppendBytes(std::string &out, std::size_t count)
+void CGeneratedFrames::AppendBytes(std::string &out, std::size_t count)
 {
     while (m_carry.size() < count && FramesLeft())
         m_carry += NextFrame();
@@ -37,12 +37,12 @@ void CFrameStream::AppendBytes(std::string &out, std::size_t count)
     m_carry.erase(0, taken);
 }
 
-bool CFrameStream::AtEnd() const
+bool CGeneratedFrames::AtEnd() const
 {
     return m_carry.empty() && !FramesLeft();
 }
 
-std::uint64_t CFrameStream::FramesCompleteWithin(std::uint64_t bytesWritten)
+std::uint64_t CGeneratedFrames::FramesCompleteWithin(std::uint64_t bytesWritten)
 {
     while (!m_frameEnds.empty() && m_frameEnds.front() <= bytesWritten) {
         m_frameEnds.pop_front();
@@ -51,12 +51,12 @@ std::uint64_t CFrameStream::FramesCompleteWithin(std::uint64_t bytesWritten)
     return m_framesComplete;
 }
 
-bool CFrameStream::FramesLeft() const
+bool CGeneratedFrames::FramesLeft() const
 {
     return !m_frameCount || m_framesMade < *m_frameCount;
 }
 
-std::string CFrameStream::NextFrame()
+std::string CGeneratedFrames::NextFrame()
 {
     std::string frame = m_spoiler.Pass(FormatFrame(m_form, m_generator.NextValues(), m_bits));
     ++m_framesMade;

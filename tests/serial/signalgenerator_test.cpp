@@ -8,9 +8,9 @@
 
 namespace {
 
-SimOptions XOnly(Waveform waveform, double amplitude, double period, int bits = 12)
+FrameOptions XOnly(Waveform waveform, double amplitude, double period, int bits = 12)
 {
-    SimOptions options;
+    FrameOptions options;
     options.form = FrameForm::X;
     options.waveforms = {waveform, Waveform::Constant, Waveform::Constant};
     options.amplitude = amplitude;
@@ -75,7 +75,7 @@ TEST(SignalGenerator, ReachesBothEndsOfEveryBitLength)
 
 TEST(SignalGenerator, RunsYAndZAThirdAndTwoThirdsOfAPeriodBehindX)
 {
-    SimOptions options;
+    FrameOptions options;
     options.waveforms = {Waveform::Sine, Waveform::Sine, Waveform::Sine};
     options.amplitude = 1;
     options.periodFrames = 6;
@@ -104,7 +104,7 @@ TEST(SignalGenerator, NoiseStaysInItsBandAndFillsIt)
 
 TEST(SignalGenerator, NoiseRepeatsForTheSameSeedOnly)
 {
-    SimOptions options;
+    FrameOptions options;
     options.waveforms = {Waveform::Noise, Waveform::Noise, Waveform::Noise};
     CSignalGenerator first(options, 42);
     CSignalGenerator again(options, 42);

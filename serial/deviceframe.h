@@ -1,6 +1,6 @@
 #pragma once
 
-#include "simoptions.h"
+#include "frameoptions.h"
 
 #include <array>
 #include <cstdint>
