@@ -181,6 +181,14 @@ void CMonitorDlg::OnInitWindow()
         AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
         AppendMenuW(systemMenu, MF_STRING, SYSCMD_ABOUT, WideFromUtf8(aboutText).c_str());
     }
+    m_plot.Attach(GetDlgItem(m_hWnd, IDC_PLOT));
+    m_legendX.Attach(GetDlgItem(m_hWnd, IDC_LEGEND_X));
+    m_legendY.Attach(GetDlgItem(m_hWnd, IDC_LEGEND_Y));
+    m_legendZ.Attach(GetDlgItem(m_hWnd, IDC_LEGEND_Z));
+    m_receivedView
+        = CReceivedTextWindow::ReplaceEdit(m_hWnd, IDC_RECEIVED, m_monitor.ReceivedText());
+    // A repaint of the whole window leaves the controls' pixels to them, so nothing flashes.
+    SetWindowLongPtrW(m_hWnd, GWL_STYLE, GetWindowLongPtrW(m_hWnd, GWL_STYLE) | WS_CLIPCHILDREN);
     m_monitor.DoDataExchange();
 }
 

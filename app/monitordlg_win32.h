@@ -1,7 +1,11 @@
 #pragma once
 
+#include "legendview_win32.h"
 #include "monitor.h"
 #include "monitorwindow.h"
+#include "plotrenderer_win32.h"
+#include "plotview_win32.h"
+#include "receivedtextview_win32.h"
 #include "receivemessages_win32.h"
 
 #include <windows.h>
@@ -66,9 +70,17 @@ private:
     HWND m_hWnd = nullptr;
     HICON m_hIcon = nullptr;
     HICON m_hSmallIcon = nullptr;
+    // The graph draws with these pens; the window keeps them for its whole life.
+    PlotPens m_pens;
     // Made before the behaviour and gone after it, which stops the thread that posts through it.
     CWindowMessages m_readerMessages;
     CMonitor m_monitor;
+    // The views paint into the template's controls, which they take over once those exist.
+    CPlotView m_plot {m_monitor.Samples(), m_pens};
+    CLegendView m_legendX {TraceChannel::X};
+    CLegendView m_legendY {TraceChannel::Y};
+    CLegendView m_legendZ {TraceChannel::Z};
+    std::unique_ptr<CReceivedTextWindow> m_receivedView;
     bool m_ended = false;
     // The port watch's signal while the behaviour waits for a lost port, and the system's wait
     // on it, which posts WM_PORTS_SIGNALLED to the window once the signal is set.
