@@ -142,7 +142,7 @@ int ExportCsv(const std::vector<std::string> &arguments, std::size_t at)
 
 } // namespace
 
-std::optional<int> RunCommandLine(const std::vector<std::string> &arguments, std::string &viewPath)
+std::optional<int> RunCommandLine(const std::vector<std::string> &arguments, WindowChoice &choice)
 {
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const std::string &option = arguments[i];
@@ -159,7 +159,11 @@ std::optional<int> RunCommandLine(const std::vector<std::string> &arguments, std
         if (option == "--view") {
             if (i + 1 == arguments.size())
                 return RejectValue(Strings::OPTION_VALUE_MISSING, option);
-            viewPath = arguments[++i];
+            choice.viewPath = arguments[++i];
+            continue;
+        }
+        if (option == "--demo") {
+            choice.demo = true;
             continue;
         }
         if (option == "--csv")

@@ -5,12 +5,12 @@
 
 int main(int argc, char **argv)
 {
-    std::string viewPath;
-    if (const std::optional<int> status = RunCommandLine({argv, argv + argc}, viewPath))
+    WindowChoice choice;
+    if (const std::optional<int> status = RunCommandLine({argv, argv + argc}, choice))
         return *status;
     CMonitorApp app(argc, argv);
-    if (!viewPath.empty())
-        return app.ViewLog(QFile::decodeName(viewPath.c_str()));
-    app.InitInstance();
+    if (!choice.viewPath.empty())
+        return app.ViewLog(QFile::decodeName(choice.viewPath.c_str()));
+    app.InitInstance(choice.demo);
     return 0;
 }

@@ -1,9 +1,11 @@
 #include "commandline.h"
+#include "monitordlg_win32.h"
 #include "texts.h"
 #include "widetext.h"
 
 #include <windows.h>
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -93,13 +95,23 @@ private:
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     const CParentConsole console;
-    std::string viewPath;
-    if (const std::optional<int> status = RunCommandLine(Utf8Arguments(), viewPath))
+    WindowChoice choice;
+    if (const std::optional<int> status = RunCommandLine(Utf8Arguments(), choice))
         return *status;
-    // Neither the main window nor the viewer is built for Windows yet.
-    std::fputs(Strings::USAGE, stderr);
-    std::fflush(stderr);
-    MessageBoxW(nullptr, WideFromUtf8(Strings::COMMAND_LINE_ONLY).c_str(),
-                WideFromUtf8(Strings::APP_NAME).c_str(), MB_OK | MB_ICONINFORMATION);
-    return USAGE_ERROR;
+    // The viewer is not built for Windows yet.
+    if (!choice.viewPath.empty()) {
+        std::fputs(Strings::USAGE, stderr);
+        std::fflush(stderr);
+        MessageBoxW(nullptr, WideFromUtf8(Strings::VIEWER_NOT_BUILT).c_str(),
+                    WideFromUtf8(Strings::APP_NAME).c_str(), MB_OK | MB_ICONINFORMATION);
+        return USAGE_ERROR;
+    }
+    const INITCOMMONCONTROLSEX controls {sizeof(INITCOMMONCONTROLSEX),
+                                         ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    CMonitorDlg dialog;
+    if (choice.demo)
+        dialog.Monitor().UseDemoDevice();
+    dialog.DoModal();
+    return 0;
 }

@@ -33,7 +33,12 @@ CMonitor::~CMonitor()
 {
     // The reader posts to the window: it must have ended before the window is gone, also when
     // the window goes without its close sequence.
-    m_reader.StopReader();
+    StopReceiving();
+}
+
+void CMonitor::UseDemoDevice()
+{
+    m_demo = std::make_unique<CDemoDevice>();
 }
 
 void CMonitor::DoDataExchange()
@@ -68,7 +73,11 @@ bool CMonitor::OnInitDialog()
     m_sendLength = 0;
     FillBitLengthSelector();
 
-    m_window.RunPortSettings();
+    // A demo asks for no port; the settings stay as the file has them, for the port chosen later.
+    if (m_demo)
+        LoadPortSettings();
+    else
+        m_window.RunPortSettings();
     g_settingsLoaded = 1;
 
     m_window.SetTitle(Strings::MAIN_TITLE);
@@ -76,28 +85,42 @@ bool CMonitor::OnInitDialog()
     UpdateData(false);
     RecoverJournal();
 
-    switch (OpenAndConfigurePort()) {
-    case PortOutcome::NotOpened:
-        ShowPortNotOpened(Strings::PORT_MISSING);
-        SetStartupStatus(Strings::STATUS_NO_PORT);
-        UpdateData(false);
+    if (!StartPort())
         return true;
-    case PortOutcome::StateUnreadable:
-        EndAtStartup(Strings::PORT_STATE_UNREADABLE);
-        return true;
-    case PortOutcome::ConfigurationRefused:
-        EndAtStartup(Strings::PORT_CONFIG_REFUSED);
-        return true;
-    case PortOutcome::Configured:
-        break;
-    }
-    m_port.RaiseModemLines();
-    SetStartupStatus(Strings::STATUS_STARTUP_PORT_SET);
     UpdateData(false);
     StartReceiving();
     m_window.StartTimer(REDRAW_TIMER, REDRAW_PERIOD);
     m_redrawTimerRunning = true;
     m_window.FocusControl(IDC_CANCEL);
+    return true;
+}
+
+// Opens and brings up the port at start-up, or sets up the demo; false when the start-up ends
+// here, with no port to receive from.
+bool CMonitor::StartPort()
+{
+    if (m_demo) {
+        m_strPortInfo = Strings::DEMO_PORT_INFO;
+        SetStartupStatus(Strings::STATUS_DEMO);
+        return true;
+    }
+    switch (OpenAndConfigurePort()) {
+    case PortOutcome::NotOpened:
+        ShowPortNotOpened(Strings::PORT_MISSING);
+        SetStartupStatus(Strings::STATUS_NO_PORT);
+        UpdateData(false);
+        return false;
+    case PortOutcome::StateUnreadable:
+        EndAtStartup(Strings::PORT_STATE_UNREADABLE);
+        return false;
+    case PortOutcome::ConfigurationRefused:
+        EndAtStartup(Strings::PORT_CONFIG_REFUSED);
+        return false;
+    case PortOutcome::Configured:
+        break;
+    }
+    m_port.RaiseModemLines();
+    SetStartupStatus(Strings::STATUS_STARTUP_PORT_SET);
     return true;
 }
 
@@ -159,7 +182,18 @@ void CMonitor::RecoverJournal()
 void CMonitor::StartReceiving()
 {
     OpenJournalForEmptyText();
-    m_reader.StartReader(&m_readerSink);
+    if (m_demo)
+        m_demo->Start(&m_readerSink);
+    else
+        m_reader.StartReader(&m_readerSink);
+}
+
+// Nothing posts to the window once this returns.
+void CMonitor::StopReceiving()
+{
+    if (m_demo)
+        m_demo->Stop();
+    m_reader.StopReader();
 }
 
 // The journal holds the text from its first byte or not at all: one opened partway would hold
@@ -227,7 +261,7 @@ void CMonitor::OnCancel()
     m_bTracesShown = 0;
     StopWaitingForPort();
     // The reader has ended before the port closes, so a reused descriptor is never read.
-    m_reader.StopReader();
+    StopReceiving();
     // The chunks that the reader posted before it ended are still queued; the log must hold them.
     m_window.TakePostedChunks();
     KillRedrawTimer();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "demodevice.h"
 #include "frameparser.h"
 #include "pacer.h"
 #include "portconfig.h"
@@ -52,6 +53,11 @@ public:
     ~CMonitor();
     CMonitor(const CMonitor &) = delete;
     CMonitor &operator=(const CMonitor &) = delete;
+
+    // From start-up on, a demo device sends instead of a port, until the user selects a port;
+    // called before OnInitDialog.
+    void UseDemoDevice();
+    bool InDemo() const { return m_demo != nullptr; }
 
     // Binds the window's text boxes; called once the window's controls exist.
     void DoDataExchange();
@@ -107,6 +113,8 @@ private:
     void SetStartupStatus(const char *text);
     void RecoverJournal();
     void StartReceiving();
+    void StopReceiving();
+    bool StartPort();
     void OpenJournalForEmptyText();
     void WaitForPort();
     void TryReconnect();
@@ -139,6 +147,8 @@ private:
     CSerialPort m_port;
     // Declared after the port: it stops, and closes the port, before the port goes.
     CReader m_reader {m_port};
+    // Stands in for the port and its reader in a demo; posts through the reader's sink.
+    std::unique_ptr<CDemoDevice> m_demo;
 
     bool m_receivedChanged = false;
     CTextBinding m_binding {m_window};

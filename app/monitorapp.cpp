@@ -11,9 +11,11 @@ CMonitorApp::CMonitorApp(int &argc, char **argv)
     setQuitOnLastWindowClosed(false);
 }
 
-bool CMonitorApp::InitInstance()
+bool CMonitorApp::InitInstance(bool demo)
 {
     CMonitorDlg dialog;
+    if (demo)
+        dialog.Monitor().UseDemoDevice();
     dialog.DoModal();
     return false;
 }

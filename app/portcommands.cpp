@@ -13,7 +13,9 @@ void CMonitor::OnPortSelect()
 {
     // The user's choice wins over waiting for a lost port to come back.
     StopWaitingForPort();
-    m_reader.StopReader();
+    StopReceiving();
+    // The demo ends: the chosen port takes over.
+    m_demo.reset();
     m_window.RunPortSettings();
     m_window.SetTitle(Strings::MAIN_TITLE);
     const PortOutcome outcome = OpenAndConfigurePort();

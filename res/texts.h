@@ -43,6 +43,10 @@ inline constexpr const char *PORT_STATE_UNREADABLE = " COMポートの制御設�
 inline constexpr const char *PORT_CONFIG_REFUSED = " COMポートの初期設定ができません";
 inline constexpr const char *STATUS_NO_PORT = "COMポートが設定されていません";
 inline constexpr const char *STATUS_STARTUP_PORT_SET = "起動時のCOMポートが設定されました";
+// Started with --demo: no port, a demo device sends instead until the user selects a port.
+inline constexpr const char *STATUS_DEMO
+    = "デモ中です。装置につなぐときは「ポート選択」を押してください";
+inline constexpr const char *DEMO_PORT_INFO = " デモ：装置の代わりに模擬データ (毎秒100フレーム)";
 inline constexpr const char *STATUS_PORT_SET = "指定のCOMポートが設定されました";
 inline constexpr const char *STATUS_PORT_NOT_SET = "指定のCOMポートが設定されませんでした";
 inline constexpr const char *STATUS_DATA_RECOVERED = "前回の受信データを回復しました";
@@ -101,13 +105,14 @@ inline constexpr const char *USAGE
       "  --list-ports  COMポートの一覧を表示して終了します\n"
       "  --view ファイル\n"
       "                ログを表示するウィンドウだけを開きます\n"
+      "  --demo        装置の代わりに模擬データを受信して動きを見せます\n"
       "  --csv ファイル [--bits 16|14|12|10|8]\n"
       "                ログをCSVにして標準出力に書き、終了します (既定は12ビット)\n"
       "  --help        この説明を表示して終了します\n"
       "  --version     バージョンを表示して終了します\n";
-// Windows, started without an option or with --view: the windows are not built there yet.
-inline constexpr const char *COMMAND_LINE_ONLY
-    = "この版はコマンドラインだけで使えます。使い方は orvanta --help で表示します。";
+// Windows, started with --view: the viewer is not built there yet.
+inline constexpr const char *VIEWER_NOT_BUILT
+    = "この版ではログを表示するウィンドウはまだ使えません。CSVには orvanta --csv で書き出せます。";
 inline constexpr const char *UNKNOWN_OPTION = "不明なオプションです: ";
 inline constexpr const char *OPTION_VALUE_MISSING = "オプションの値がありません: ";
 inline constexpr const char *BIT_LENGTH_INVALID = "ビット長は 16, 14, 12, 10, 8 のどれかです: ";

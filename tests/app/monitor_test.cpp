@@ -68,6 +68,38 @@ TEST_F(MonitorRun, StartsOnTheDeviceReceivesRedrawsAndKeepsEveryByteToTheLog)
     EXPECT_EQ(window.ended, 1);
 }
 
+// A demo opens no port, not even one that is there: the demo device's frames come as a device's
+// would, into the text, the graph and the log, until the user selects a port, which ends it.
+TEST_F(MonitorRun, RunsADemoWithoutAPortUntilAPortIsSelected)
+{
+    CDevice device;
+    g_settingsLoaded = 0;
+    m_window = std::make_unique<CFakeWindow>();
+    int settingsRuns = 0;
+    Window().portSettings = [&] { ++settingsRuns; };
+    Monitor().UseDemoDevice();
+    Monitor().OnInitDialog();
+    EXPECT_EQ(settingsRuns, 0);
+    EXPECT_FALSE(Monitor().Port().IsOpen());
+    EXPECT_EQ(Status(), "デモ中です。装置につなぐときは「ポート選択」を押してください");
+    EXPECT_EQ(Window().Text(IDC_PORT_INFO), " デモ：装置の代わりに模擬データ (毎秒100フレーム)");
+    ASSERT_TRUE(ReceivedWithin(34));
+    EXPECT_EQ(Received().substr(0, 34), "X0800Y0333Z0F32\r\nX085CY02F8Z0F32\r\n");
+    EXPECT_GE(Monitor().Samples().writeIndex, 2);
+
+    Monitor().OnPortSelect();
+    EXPECT_EQ(settingsRuns, 1);
+    EXPECT_FALSE(Monitor().InDemo());
+    EXPECT_TRUE(Monitor().Reader().Running());
+    Window().Pump();
+    const std::string demoText = Received();
+    device.Send("X0100\r\n");
+    ASSERT_TRUE(Window().WaitFor([&] { return Received().ends_with("X0100\r\n"); }));
+    EXPECT_EQ(Received(), demoText + "X0100\r\n");
+    Monitor().OnCancel();
+    EXPECT_EQ(LogBytes(), demoText + "X0100\r\n");
+}
+
 // The window runs without a port; the test hands it the chunks as the reader would.
 class MonitorWithoutPort : public MonitorRun
 {
