@@ -1,58 +1,26 @@
 #include "portsettingsdlg.h"
 
-#include "portchoicetables.h"
-#include "portdiscovery.h"
-#include "portnames.h"
+#include "portlist.h"
 #include "portsettings.h"
+#include "settingslists.h"
 
 #include "dialogkeys.h"
 #include "dialogtemplate.h"
 #include "modalrun.h"
 #include "templates.h"
 
-#include <QApplication>
 #include <QComboBox>
-#include <QKeyEvent>
+#include <QEvent>
 #include <QPushButton>
-
-#include <cstring>
 
 namespace {
 
-// Entries are appended in table order and never sorted, so a list position is a table row.
-template<typename Row, std::size_t N>
-void FillChoiceList(QComboBox &list, const std::array<Row, N> &table)
+void ShowChoices(QComboBox &list, SettingsList choices)
 {
     list.clear();
-    for (const Row &row : table)
-        list.addItem(QString::fromLatin1(row.text));
-}
-
-// Selects the first entry that begins with the stored text, case ignored. Where none does, the
-// list shows no selection while the stored number stays in force.
-void SelectStoredText(QComboBox &list, const SettingText &text)
-{
-    const QString stored = QString::fromLatin1(text, strnlen(text, SETTING_TEXT_SIZE));
-    for (int i = 0; i < list.count(); ++i) {
-        if (list.itemText(i).startsWith(stored, Qt::CaseInsensitive)) {
-            list.setCurrentIndex(i);
-            return;
-        }
-    }
-    list.setCurrentIndex(-1);
-}
-
-template<typename Row, std::size_t N>
-void ShowChoices(QComboBox &list, const std::array<Row, N> &table, const SettingText &stored)
-{
-    FillChoiceList(list, table);
-    SelectStoredText(list, stored);
-}
-
-template<typename Row, std::size_t N>
-void StoreSelectedRow(const QComboBox &list, const std::array<Row, N> &table)
-{
-    StoreChoiceAt(g_portSettings, table, list.currentIndex());
+    for (const std::string &entry : SettingsListEntries(choices))
+        list.addItem(QString::fromLatin1(entry.c_str()));
+    list.setCurrentIndex(StoredEntryPosition(choices, g_portSettings));
 }
 
 } // namespace
@@ -101,15 +69,14 @@ bool CPortSettingsDlg::eventFilter(QObject *watched, QEvent *event)
 
 void CPortSettingsDlg::OnInitDialog()
 {
-    if (g_settingsLoaded == 0)
-        LoadPortSettings();
-    ShowChoices(*m_comboPort, PORT_CHOICE_TABLES.port, g_portSettings.portText);
+    LoadPortSettingsOnFirstRun();
+    ShowChoices(*m_comboPort, SettingsList::Port);
     ShowPortDevices();
-    ShowChoices(*m_comboSpeed, PORT_CHOICE_TABLES.speed, g_portSettings.speedText);
-    ShowChoices(*m_comboDataBits, PORT_CHOICE_TABLES.dataBits, g_portSettings.dataBitsText);
-    ShowChoices(*m_comboParity, PORT_CHOICE_TABLES.parity, g_portSettings.parityText);
-    ShowChoices(*m_comboStopBits, PORT_CHOICE_TABLES.stopBits, g_portSettings.stopBitsText);
-    ShowChoices(*m_comboFlow, PORT_CHOICE_TABLES.flow, g_portSettings.flowText);
+    ShowChoices(*m_comboSpeed, SettingsList::Speed);
+    ShowChoices(*m_comboDataBits, SettingsList::DataBits);
+    ShowChoices(*m_comboParity, SettingsList::Parity);
+    ShowChoices(*m_comboStopBits, SettingsList::StopBits);
+    ShowChoices(*m_comboFlow, SettingsList::Flow);
     // The first tab stop in template order takes the focus.
     FindControl(*this, IDC_SETTINGS_OK)->setFocus();
 }
@@ -119,11 +86,10 @@ void CPortSettingsDlg::OnInitDialog()
 // selection, before the chosen port is opened.
 void CPortSettingsDlg::ShowPortDevices()
 {
-    m_comboPort->setToolTip(QString::fromStdString(UnnumberedAdaptersNote(DiscoverPorts())));
-    for (int i = 0; i < m_comboPort->count(); ++i) {
-        const std::string device = DescribePortDevice(static_cast<std::uint32_t>(i));
-        m_comboPort->setItemData(i, QString::fromStdString(device), Qt::ToolTipRole);
-    }
+    const PortListTips tips = PortListTipsOf(CurrentPortList());
+    m_comboPort->setToolTip(QString::fromStdString(tips.list));
+    for (int i = 0; i < m_comboPort->count(); ++i)
+        m_comboPort->setItemData(i, QString::fromStdString(tips.entries[i]), Qt::ToolTipRole);
 }
 
 void CPortSettingsDlg::OnOK()
@@ -133,32 +99,32 @@ void CPortSettingsDlg::OnOK()
 
 void CPortSettingsDlg::OnSelchangePort()
 {
-    StoreSelectedRow(*m_comboPort, PORT_CHOICE_TABLES.port);
+    StorePickedEntry(SettingsList::Port, m_comboPort->currentIndex(), g_portSettings);
 }
 
 void CPortSettingsDlg::OnSelchangeDataBits()
 {
-    StoreSelectedRow(*m_comboDataBits, PORT_CHOICE_TABLES.dataBits);
+    StorePickedEntry(SettingsList::DataBits, m_comboDataBits->currentIndex(), g_portSettings);
 }
 
 void CPortSettingsDlg::OnSelchangeFlow()
 {
-    StoreSelectedRow(*m_comboFlow, PORT_CHOICE_TABLES.flow);
+    StorePickedEntry(SettingsList::Flow, m_comboFlow->currentIndex(), g_portSettings);
 }
 
 void CPortSettingsDlg::OnSelchangeParity()
 {
-    StoreSelectedRow(*m_comboParity, PORT_CHOICE_TABLES.parity);
+    StorePickedEntry(SettingsList::Parity, m_comboParity->currentIndex(), g_portSettings);
 }
 
 void CPortSettingsDlg::OnSelchangeStopBits()
 {
-    StoreSelectedRow(*m_comboStopBits, PORT_CHOICE_TABLES.stopBits);
+    StorePickedEntry(SettingsList::StopBits, m_comboStopBits->currentIndex(), g_portSettings);
 }
 
 void CPortSettingsDlg::OnSelchangeSpeed()
 {
-    StoreSelectedRow(*m_comboSpeed, PORT_CHOICE_TABLES.speed);
+    StorePickedEntry(SettingsList::Speed, m_comboSpeed->currentIndex(), g_portSettings);
 }
 
 void RunPortSettingsDialog()

@@ -12,7 +12,7 @@
 // and Escape; the About box lets them end it as usual.
 enum class DialogKeys { EnterAndEscapeSwallowed, Standard };
 
-// Runs `dialog`, made hidden with `owner` as its owner, as a modal dialog: disables the owner (if
+// Runs `dialog`, made with `owner` as its owner, as a modal dialog: disables the owner (if
 // any), shows the dialog and pumps the thread's messages, each through the key filter and then
 // IsDialogMessageW, until the dialog's procedure calls EndDialogRun. The owner is enabled again
 // before the dialog is destroyed, so that it becomes the active window; then the dialog is

@@ -3,6 +3,8 @@
 #include "texts.h"
 #include "widetext.h"
 
+#include <string_view>
+
 namespace {
 
 MessageBoxHandler &Handler()
@@ -17,22 +19,24 @@ std::function<void()> &BeepHandler()
     return handler;
 }
 
-// The system's box has no Retry and Ignore without Abort; Abort, which would mean nothing here,
-// goes before the box is first shown, and the two left close up around the middle.
-HHOOK g_abortRemoval = nullptr;
+// The system's box has no Retry and Ignore without Abort. Abort, which would mean nothing here,
+// goes once the box has laid out its buttons and before it is first shown, and the two left
+// close up around the middle. The box is the first dialog the thread makes after the hook is set.
+HHOOK g_boxWatch = nullptr;
+WNDPROC g_boxProcedure = nullptr;
 
-bool RemoveAbortButton(HWND box)
+void RemoveAbortButton(HWND box)
 {
     const HWND abort = GetDlgItem(box, IDABORT);
     const HWND retry = GetDlgItem(box, IDRETRY);
     const HWND ignore = GetDlgItem(box, IDIGNORE);
     if (!abort || !retry || !ignore)
-        return false;
+        return;
     RECT abortPlace;
     RECT retryPlace;
     GetWindowRect(abort, &abortPlace);
     GetWindowRect(retry, &retryPlace);
-    const int shift = (retryPlace.left - abortPlace.left) / 2;
+    const int shift = (abortPlace.left - retryPlace.left) / 2;
     for (const HWND button : {retry, ignore}) {
         RECT place;
         GetWindowRect(button, &place);
@@ -41,14 +45,31 @@ bool RemoveAbortButton(HWND box)
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     DestroyWindow(abort);
-    return true;
+}
+
+LRESULT CALLBACK BoxWithoutAbort(HWND box, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const LRESULT result = CallWindowProcW(g_boxProcedure, box, message, wParam, lParam);
+    if (message == WM_INITDIALOG)
+        RemoveAbortButton(box);
+    return result;
+}
+
+bool IsDialogWindow(HWND window)
+{
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    return std::wstring_view(name) == L"#32770";
 }
 
 LRESULT CALLBACK WatchForTheBox(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code == HCBT_ACTIVATE && RemoveAbortButton(reinterpret_cast<HWND>(wParam))) {
-        UnhookWindowsHookEx(g_abortRemoval);
-        g_abortRemoval = nullptr;
+    const auto window = reinterpret_cast<HWND>(wParam);
+    if (code == HCBT_CREATEWND && g_boxWatch && IsDialogWindow(window)) {
+        g_boxProcedure = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(BoxWithoutAbort)));
+        UnhookWindowsHookEx(g_boxWatch);
+        g_boxWatch = nullptr;
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -69,12 +90,12 @@ MessageAnswer ShowRealBox(HWND owner, const std::string &text, MessageButtons bu
         MessageBoxW(owner, boxText.c_str(), caption.c_str(), MB_OK | MB_ICONWARNING | modality);
         return MessageAnswer::Ok;
     }
-    g_abortRemoval = SetWindowsHookExW(WH_CBT, WatchForTheBox, nullptr, GetCurrentThreadId());
+    g_boxWatch = SetWindowsHookExW(WH_CBT, WatchForTheBox, nullptr, GetCurrentThreadId());
     const int answer = MessageBoxW(owner, boxText.c_str(), caption.c_str(),
                                    MB_ABORTRETRYIGNORE | MB_ICONWARNING | modality);
-    if (g_abortRemoval) {
-        UnhookWindowsHookEx(g_abortRemoval);
-        g_abortRemoval = nullptr;
+    if (g_boxWatch) {
+        UnhookWindowsHookEx(g_boxWatch);
+        g_boxWatch = nullptr;
     }
     // Whatever else ends the box, a close box or Escape where the system allows them, tries
     // again rather than lose what Ignore gives up.

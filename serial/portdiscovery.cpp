@@ -513,16 +513,6 @@ std::vector<SerialAdapter> DiscoverPorts(const PortRoots &roots)
     return AssignPortNumbers(roots, FindAdapters(roots));
 }
 
-std::string UnnumberedAdaptersNote(const std::vector<SerialAdapter> &unnumbered)
-{
-    if (unnumbered.empty())
-        return {};
-    std::string note = Strings::PORT_NUMBERS_EXHAUSTED;
-    for (const SerialAdapter &adapter : unnumbered)
-        note += "\n" + adapter.description;
-    return note;
-}
-
 PortTarget ResolvePort(const PortRoots &roots, std::uint32_t portIndex)
 {
     if (portIndex >= PORT_COUNT)

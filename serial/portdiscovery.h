@@ -83,8 +83,5 @@ std::vector<SerialAdapter> AssignPortNumbers(const PortRoots &roots,
 // Finds the adapters and numbers the new ones; returns those left without a number.
 std::vector<SerialAdapter> DiscoverPorts(const PortRoots &roots = DefaultPortRoots());
 
-// A note for the port list on the adapters left without a number; empty when there are none.
-std::string UnnumberedAdaptersNote(const std::vector<SerialAdapter> &unnumbered);
-
 // What COM(portIndex + 1) reaches now; not present beyond the sixteen ports.
 PortTarget ResolvePort(const PortRoots &roots, std::uint32_t portIndex);

@@ -364,10 +364,6 @@ TEST(PortDiscovery, NumberReachesItsDeviceAndTellsWhatItIs)
         EXPECT_EQ(target.openPath, machine.Placed(row.openPath));
         EXPECT_EQ(DescribePortTarget(target), machine.Placed(row.description));
     }
-    EXPECT_EQ(UnnumberedAdaptersNote(FindAdapters(machine.m_roots)),
-              machine.Placed("COM番号の空きがありません\nFT232R USB UART — FTDI — A12345 — "
-                             "{root}/dev/ttyUSB0"));
-    EXPECT_EQ(UnnumberedAdaptersNote({}), "");
 }
 
 } // namespace
