@@ -1,8 +1,10 @@
 #include "monitordlg_win32.h"
 
+#include "aboutdlg_win32.h"
 #include "dialogresource.h"
 #include "dialogrun_win32.h"
 #include "messagebox_win32.h"
+#include "portsettingsdlg_win32.h"
 #include "templates.h"
 #include "texts.h"
 #include "widetext.h"
@@ -316,9 +318,16 @@ MessageAnswer CMonitorDlg::ShowMessage(const std::string &text, MessageButtons b
     return ShowMessageBox(m_hWnd, text, buttons, informativeText);
 }
 
-void CMonitorDlg::RunPortSettings() { }
+// At start-up the window is not shown yet, and the dialog stands alone on the task bar.
+void CMonitorDlg::RunPortSettings()
+{
+    RunPortSettingsDialog(IsWindowVisible(m_hWnd) ? m_hWnd : nullptr);
+}
 
-void CMonitorDlg::ShowAbout() { }
+void CMonitorDlg::ShowAbout()
+{
+    RunAboutBox(m_hWnd);
+}
 
 void CMonitorDlg::EndDialog()
 {

@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <mutex>
 #include <string>
@@ -113,6 +114,19 @@ protected:
         ASSERT_TRUE(WriteSettingsFile(g_portSettings));
         ASSERT_TRUE(OpenConfiguredPort(m_device, DEVICE_END));
     }
+    // Every other dialog (the settings dialog at start-up, the About box) is closed as it opens,
+    // its caption kept; the main window's own run is left to `mainWindow`.
+    void RunDialogs(std::function<void(HWND)> mainWindow = {})
+    {
+        SetModalRunner([this, mainWindow](HWND dialog) {
+            if (!GetDlgItem(dialog, IDC_SEND_TEXT)) {
+                m_dialogs.push_back(WindowTitle(dialog));
+                EndDialogRun(dialog, IDOK);
+            } else if (mainWindow) {
+                mainWindow(dialog);
+            }
+        });
+    }
     void TearDown() override
     {
         SetMessageBoxHandler({});
@@ -128,12 +142,14 @@ protected:
     CSerialPort m_device;
     std::vector<std::string> m_messages;
     int m_beeps = 0;
+    std::vector<std::string> m_dialogs;
 };
 
 } // namespace
 
 TEST_F(WindowsMonitorWindow, StartsOnThePortReceivesAndClosesWithEveryByteInTheLog)
 {
+    RunDialogs();
     CMonitorDlg dialog;
     ASSERT_NE(dialog.Create(), nullptr);
     dialog.Monitor().OnInitDialog();
@@ -154,13 +170,14 @@ TEST_F(WindowsMonitorWindow, StartsOnThePortReceivesAndClosesWithEveryByteInTheL
     EXPECT_EQ(std::filesystem::file_size("rs232c.ini"), 124u);
 }
 
-// What the user types goes out in windows-31j with CR LF; Enter and Escape in the send box beep
-// and do nothing, and the run goes on until the cancel button.
+// The settings dialog comes first; what the user types goes out in windows-31j with CR LF; Enter
+// and Escape in the send box beep and do nothing; the window menu's About entry opens the About
+// box; the run goes on until the cancel button.
 TEST_F(WindowsMonitorWindow, SendsWhatTheUserTypesAndSwallowsEnterAndEscape)
 {
     CMonitorDlg dialog;
     std::string received;
-    SetModalRunner([&](HWND window) {
+    RunDialogs([&](HWND window) {
         const HWND sendBox = GetDlgItem(window, IDC_SEND_TEXT);
         SetWindowTextW(sendBox, L"送信\r\nabc");
         SetFocus(sendBox);
@@ -168,6 +185,7 @@ TEST_F(WindowsMonitorWindow, SendsWhatTheUserTypesAndSwallowsEnterAndEscape)
         PostMessageW(sendBox, WM_KEYDOWN, VK_ESCAPE, 0);
         PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_SEND, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(window, IDC_SEND)));
+        PostMessageW(window, WM_SYSCOMMAND, 16, 0);
         PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_CANCEL, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(window, IDC_CANCEL)));
     });
@@ -177,6 +195,7 @@ TEST_F(WindowsMonitorWindow, SendsWhatTheUserTypesAndSwallowsEnterAndEscape)
     EXPECT_EQ(dialog.DoModal(), IDCANCEL);
     EXPECT_TRUE(dialog.Ended());
     EXPECT_EQ(m_beeps, 2);
+    EXPECT_EQ(m_dialogs, (std::vector<std::string> {"ポートの設定", "Orvantaのﾊﾞｰｼﾞｮﾝ情報"}));
     EXPECT_TRUE(m_messages.empty()) << m_messages.front();
     const std::string expected = "\x91\x97\x90\x4d\r\nabc";
     ASSERT_TRUE(WaitFor([&] { return input.Bytes().size() >= expected.size(); }));
