@@ -269,7 +269,10 @@ void CMonitorDlg::SetControlText(int id, const std::string &text)
     SetDlgItemTextW(m_hWnd, id, WideFromUtf8(text).c_str());
 }
 
-void CMonitorDlg::ReceivedTextChanged() { }
+void CMonitorDlg::ReceivedTextChanged()
+{
+    m_receivedView->TextChanged();
+}
 
 void CMonitorDlg::SetTitle(const std::string &text)
 {
@@ -296,11 +299,22 @@ int CMonitorDlg::SelectedItem(int id) const
     return static_cast<int>(SendDlgItemMessageW(m_hWnd, id, CB_GETCURSEL, 0, 0));
 }
 
-void CMonitorDlg::DrawLegends() { }
+void CMonitorDlg::DrawLegends()
+{
+    m_legendX.Invalidate();
+    m_legendY.Invalidate();
+    m_legendZ.Invalidate();
+}
 
-void CMonitorDlg::DrawGrid() { }
+void CMonitorDlg::DrawGrid()
+{
+    m_plot.ShowGrid();
+}
 
-void CMonitorDlg::DrawTraces() { }
+void CMonitorDlg::DrawTraces()
+{
+    m_plot.ShowTraces();
+}
 
 void CMonitorDlg::StartTimer(int id, std::chrono::milliseconds period)
 {

@@ -15,7 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -85,6 +87,36 @@ private:
     std::mutex m_mutex;
     std::string m_bytes;
 };
+
+// How many pixels of the control's client, as it paints itself, have the colour.
+int PixelsOfColour(HWND control, COLORREF colour)
+{
+    RECT client;
+    GetClientRect(control, &client);
+    BITMAPINFO info {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = client.right;
+    info.bmiHeader.biHeight = -client.bottom;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void *bits = nullptr;
+    const HDC screen = GetDC(nullptr);
+    const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HDC dc = CreateCompatibleDC(screen);
+    const HGDIOBJ previous = SelectObject(dc, bitmap);
+    PrintWindow(control, dc, PW_CLIENTONLY);
+    GdiFlush();
+    const auto *pixels = static_cast<const std::uint32_t *>(bits);
+    const std::uint32_t wanted
+        = GetRValue(colour) << 16 | GetGValue(colour) << 8 | GetBValue(colour);
+    const int count
+        = static_cast<int>(std::count(pixels, pixels + client.right * client.bottom, wanted));
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+    DeleteObject(bitmap);
+    ReleaseDC(nullptr, screen);
+    return count;
+}
 
 std::string LogBytes()
 {
@@ -162,6 +194,9 @@ TEST_F(WindowsMonitorWindow, StartsOnThePortReceivesAndClosesWithEveryByteInTheL
     Send("X07FFY0801Z0ABC\r\nX0100\r\n");
     ASSERT_TRUE(WaitFor([&] { return ItemText(window, IDC_BYTE_COUNT) == "24"; }));
     EXPECT_EQ(dialog.Monitor().Samples().writeIndex, 2);
+    // The X trace in red from one sample to the next.
+    EXPECT_TRUE(
+        WaitFor([&] { return PixelsOfColour(GetDlgItem(window, IDC_PLOT), RGB(255, 0, 0)) > 0; }));
 
     SendDlgItemMessageW(window, IDC_CANCEL, BM_CLICK, 0, 0);
     EXPECT_TRUE(dialog.Ended());
