@@ -13,6 +13,20 @@
 
 enum class TraceChannel { X, Y, Z };
 
+// The pen of a channel among a system's pens for X, Y and Z.
+template<typename Pens> const auto &TracePen(const Pens &pens, TraceChannel channel)
+{
+    switch (channel) {
+    case TraceChannel::X:
+        return pens.x;
+    case TraceChannel::Y:
+        return pens.y;
+    case TraceChannel::Z:
+        break;
+    }
+    return pens.z;
+}
+
 // The channels in the order their traces are drawn: Z over Y, Y over X.
 inline constexpr TraceChannel TRACE_CHANNELS[]
     = {TraceChannel::X, TraceChannel::Y, TraceChannel::Z};

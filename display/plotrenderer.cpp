@@ -41,19 +41,6 @@ const std::array<QStaticText, VALUE_LABEL_COUNT> &ValueLabelTexts()
     return texts;
 }
 
-const QPen &TracePen(const PlotPens &pens, TraceChannel channel)
-{
-    switch (channel) {
-    case TraceChannel::X:
-        return pens.x;
-    case TraceChannel::Y:
-        return pens.y;
-    case TraceChannel::Z:
-        break;
-    }
-    return pens.z;
-}
-
 void EraseGraphArea(QPainter &painter, const QSize &clientSize)
 {
     painter.fillRect(ToQRect(ErasedArea(clientSize.width(), clientSize.height())),

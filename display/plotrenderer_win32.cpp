@@ -66,19 +66,6 @@ void DrawTrace(HDC dc, const std::int32_t *channel, HPEN pen)
     DrawEndPoint(dc, points.back());
 }
 
-HPEN TracePen(const PlotPens &pens, TraceChannel channel)
-{
-    switch (channel) {
-    case TraceChannel::X:
-        return pens.x;
-    case TraceChannel::Y:
-        return pens.y;
-    case TraceChannel::Z:
-        break;
-    }
-    return pens.z;
-}
-
 // Runs draw clipped to the client, with the origin at the client's top-left corner, one-colour
 // text in the drawing font over what lies beneath, and restores the device context afterwards.
 template<typename Draw> void DrawInClient(HDC dc, const RECT &client, Draw draw)
