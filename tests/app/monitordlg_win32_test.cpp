@@ -2,7 +2,7 @@
 // that tools/wine-ports lays between them: the reader's chunks reach the window as posted
 // messages, and its buttons, menu and keys reach the behaviour.
 #include "dialogrun_win32.h"
-#include "messagebox_win32.h"
+#include "dibsurface_win32.h"
 #include "monitordlg_win32.h"
 #include "portsettings.h"
 #include "portsetup.h"
@@ -11,60 +11,23 @@
 #include "settingsfile.h"
 #include "templates.h"
 #include "tempworkdir.h"
-#include "widetext.h"
+#include "win32testing.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <mutex>
 #include <string>
 #include <vector>
 
-using namespace std::chrono_literals;
-
 namespace {
 
 constexpr std::uint32_t WINDOW_PORT = 4; // COM5
 constexpr std::uint32_t DEVICE_END = 5; // COM6
-
-// Takes the thread's messages until predicate holds; false when it still does not after a time
-// far beyond any real wait.
-template<typename Predicate> bool WaitFor(Predicate predicate)
-{
-    const auto giveUp = std::chrono::steady_clock::now() + 20s;
-    while (!predicate()) {
-        if (std::chrono::steady_clock::now() > giveUp)
-            return false;
-        MSG message;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
-    return true;
-}
-
-std::string ItemText(HWND window, int id)
-{
-    wchar_t text[512] = {};
-    GetDlgItemTextW(window, id, text, 512);
-    return Utf8FromWide(text);
-}
-
-std::string WindowTitle(HWND window)
-{
-    wchar_t text[512] = {};
-    GetWindowTextW(window, text, 512);
-    return Utf8FromWide(text);
-}
 
 // What the device end reads.
 class CDeviceInput : public CReceiveSink
@@ -88,36 +51,6 @@ private:
     std::string m_bytes;
 };
 
-// How many pixels of the control's client, as it paints itself, have the colour.
-int PixelsOfColour(HWND control, COLORREF colour)
-{
-    RECT client;
-    GetClientRect(control, &client);
-    BITMAPINFO info {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = client.right;
-    info.bmiHeader.biHeight = -client.bottom;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void *bits = nullptr;
-    const HDC screen = GetDC(nullptr);
-    const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    const HDC dc = CreateCompatibleDC(screen);
-    const HGDIOBJ previous = SelectObject(dc, bitmap);
-    PrintWindow(control, dc, PW_CLIENTONLY);
-    GdiFlush();
-    const auto *pixels = static_cast<const std::uint32_t *>(bits);
-    const std::uint32_t wanted
-        = GetRValue(colour) << 16 | GetGValue(colour) << 8 | GetBValue(colour);
-    const int count
-        = static_cast<int>(std::count(pixels, pixels + client.right * client.bottom, wanted));
-    SelectObject(dc, previous);
-    DeleteDC(dc);
-    DeleteObject(bitmap);
-    ReleaseDC(nullptr, screen);
-    return count;
-}
-
 std::string LogBytes()
 {
     std::string bytes;
@@ -133,12 +66,6 @@ class WindowsMonitorWindow : public testing::Test
 protected:
     void SetUp() override
     {
-        SetMessageBoxHandler(
-            [this](HWND, const std::string &text, MessageButtons, const std::string &) {
-                m_messages.push_back(text);
-                return MessageAnswer::Ok;
-            });
-        SetBeepHandler([this] { ++m_beeps; });
         // Never the machine's own ports: the window starts on COM5.
         ChooseLineSettings({.baudRate = 115200});
         g_portSettings.portIndex = WINDOW_PORT;
@@ -152,19 +79,14 @@ protected:
     {
         SetModalRunner([this, mainWindow](HWND dialog) {
             if (!GetDlgItem(dialog, IDC_SEND_TEXT)) {
-                m_dialogs.push_back(WindowTitle(dialog));
+                m_dialogs.push_back(TextOf(dialog));
                 EndDialogRun(dialog, IDOK);
             } else if (mainWindow) {
                 mainWindow(dialog);
             }
         });
     }
-    void TearDown() override
-    {
-        SetMessageBoxHandler({});
-        SetBeepHandler({});
-        SetModalRunner({});
-    }
+    void TearDown() override { SetModalRunner({}); }
     void Send(const std::string &bytes)
     {
         ASSERT_TRUE(m_device.WritePort(bytes.data(), static_cast<std::int32_t>(bytes.size())));
@@ -172,8 +94,7 @@ protected:
 
     CTempWorkDir m_workDir;
     CSerialPort m_device;
-    std::vector<std::string> m_messages;
-    int m_beeps = 0;
+    CRecordedAlerts m_alerts;
     std::vector<std::string> m_dialogs;
 };
 
@@ -185,18 +106,21 @@ TEST_F(WindowsMonitorWindow, StartsOnThePortReceivesAndClosesWithEveryByteInTheL
     CMonitorDlg dialog;
     ASSERT_NE(dialog.Create(), nullptr);
     dialog.Monitor().OnInitDialog();
-    EXPECT_TRUE(m_messages.empty()) << m_messages.front();
+    EXPECT_TRUE(m_alerts.messages.empty()) << m_alerts.messages.front();
     const HWND window = dialog.Window();
-    EXPECT_EQ(WindowTitle(window), "Orvanta (VER 3.00)   ");
-    EXPECT_EQ(ItemText(window, IDC_STATUS), "起動時のCOMポートが設定されました");
+    EXPECT_EQ(TextOf(window), "Orvanta (VER 3.00)   ");
+    EXPECT_EQ(TextOf(window, IDC_STATUS), "起動時のCOMポートが設定されました");
     ShowWindow(window, SW_SHOW);
 
     Send("X07FFY0801Z0ABC\r\nX0100\r\n");
-    ASSERT_TRUE(WaitFor([&] { return ItemText(window, IDC_BYTE_COUNT) == "24"; }));
+    ASSERT_TRUE(PumpMessagesUntil([&] { return TextOf(window, IDC_BYTE_COUNT) == "24"; }));
     EXPECT_EQ(dialog.Monitor().Samples().writeIndex, 2);
     // The X trace in red from one sample to the next.
-    EXPECT_TRUE(
-        WaitFor([&] { return PixelsOfColour(GetDlgItem(window, IDC_PLOT), RGB(255, 0, 0)) > 0; }));
+    CDibSurface plot;
+    EXPECT_TRUE(PumpMessagesUntil([&] {
+        return PrintedClient(GetDlgItem(window, IDC_PLOT), plot, PrintBy::PrintWindow).Count(RED)
+            > 0;
+    }));
 
     SendDlgItemMessageW(window, IDC_CANCEL, BM_CLICK, 0, 0);
     EXPECT_TRUE(dialog.Ended());
@@ -229,11 +153,11 @@ TEST_F(WindowsMonitorWindow, SendsWhatTheUserTypesAndSwallowsEnterAndEscape)
     deviceReader.StartReader(&input);
     EXPECT_EQ(dialog.DoModal(), IDCANCEL);
     EXPECT_TRUE(dialog.Ended());
-    EXPECT_EQ(m_beeps, 2);
+    EXPECT_EQ(m_alerts.beeps, 2);
     EXPECT_EQ(m_dialogs, (std::vector<std::string> {"ポートの設定", "Orvantaのﾊﾞｰｼﾞｮﾝ情報"}));
-    EXPECT_TRUE(m_messages.empty()) << m_messages.front();
+    EXPECT_TRUE(m_alerts.messages.empty()) << m_alerts.messages.front();
     const std::string expected = "\x91\x97\x90\x4d\r\nabc";
-    ASSERT_TRUE(WaitFor([&] { return input.Bytes().size() >= expected.size(); }));
+    ASSERT_TRUE(PumpMessagesUntil([&] { return input.Bytes().size() >= expected.size(); }));
     EXPECT_EQ(input.Bytes(), expected);
     deviceReader.StopReader();
 }

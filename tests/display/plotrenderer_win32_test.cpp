@@ -1,7 +1,7 @@
-#include "dibpixels_win32.h"
 #include "dibsurface_win32.h"
 #include "plotrenderer_win32.h"
 #include "samplebuffers.h"
+#include "win32testing.h"
 
 #include <gtest/gtest.h>
 
@@ -16,12 +16,6 @@ constexpr int CONTROL_WIDTH = 813;
 constexpr int CONTROL_HEIGHT = 531;
 constexpr RECT CLIENT {2, 2, 811, 529};
 constexpr std::uint32_t UNTOUCHED = Rgb(12, 34, 56);
-
-constexpr std::uint32_t WHITE = Rgb(255, 255, 255);
-constexpr std::uint32_t GRID = Rgb(191, 191, 191);
-constexpr std::uint32_t RED = Rgb(255, 0, 0);
-constexpr std::uint32_t BLUE = Rgb(0, 0, 255);
-constexpr std::uint32_t BLACK = Rgb(0, 0, 0);
 
 // The tops of the value labels and the blanks before each; a label's room runs from x = 10 up
 // to the grid, 20 rows high.
@@ -44,13 +38,6 @@ bool IsGridPixel(int x, int y)
     return (onRow && x >= 50 && x <= 800) || (onColumn && y >= 20 && y <= 520);
 }
 
-void Fill(HDC dc, int width, int height, std::uint32_t rgb)
-{
-    const RECT all {0, 0, width, height};
-    SetDCBrushColor(dc, RGB(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF));
-    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
-}
-
 class PlotRendererOnWindows : public ::testing::Test
 {
 protected:
@@ -62,7 +49,9 @@ protected:
 
     CDibPixels Render(bool tracesShown)
     {
-        Fill(surface.Dc(), CONTROL_WIDTH, CONTROL_HEIGHT, UNTOUCHED);
+        const RECT all {0, 0, CONTROL_WIDTH, CONTROL_HEIGHT};
+        SetDCBrushColor(surface.Dc(), RGB(12, 34, 56));
+        FillRect(surface.Dc(), &all, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
         RenderPlot(surface.Dc(), CLIENT, samples, pens, tracesShown);
         return CDibPixels(surface.Dc());
     }

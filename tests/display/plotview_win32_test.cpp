@@ -1,36 +1,21 @@
-#include "dialogresource.h"
-#include "dibpixels_win32.h"
 #include "dibsurface_win32.h"
 #include "legendview_win32.h"
 #include "plotrenderer_win32.h"
 #include "plotview_win32.h"
 #include "samplebuffers.h"
 #include "templates.h"
+#include "win32testing.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <memory>
-#include <vector>
-
 namespace {
-
-constexpr std::uint32_t WHITE = Rgb(255, 255, 255);
-constexpr std::uint32_t GRID = Rgb(191, 191, 191);
-constexpr std::uint32_t BLUE = Rgb(0, 0, 255);
-constexpr std::uint32_t BLACK = Rgb(0, 0, 0);
 
 // A point of the traces below, away from every grid line: slot 30 at value 240.
 constexpr POINT TRACE_POINT {110, 280};
 // On the grid line y = 70, between two columns.
 constexpr POINT GRID_POINT {125, 70};
-
-struct DialogDestroyer
-{
-    void operator()(HWND dialog) const { DestroyWindow(dialog); }
-};
-using DialogWindow = std::unique_ptr<std::remove_pointer_t<HWND>, DialogDestroyer>;
 
 // The brush the test's dialog gives its static controls; none means the system's default.
 HBRUSH g_staticBackground = nullptr;
@@ -42,13 +27,6 @@ INT_PTR CALLBACK TestDialogProc(HWND, UINT message, WPARAM, LPARAM)
     return FALSE;
 }
 
-RECT ClientOf(HWND window)
-{
-    RECT client;
-    GetClientRect(window, &client);
-    return client;
-}
-
 class PlotViewOnWindows : public ::testing::Test
 {
 protected:
@@ -57,10 +35,6 @@ protected:
         EmptySamples(samples);
         for (int slot = 0; slot < 100; ++slot)
             samples.x[slot] = samples.y[slot] = samples.z[slot] = 240;
-        const std::vector<std::uint8_t> resource = DialogResource(MAIN_TEMPLATE);
-        dialog.reset(CreateDialogIndirectParamW(GetModuleHandleW(nullptr),
-                                                reinterpret_cast<LPCDLGTEMPLATEW>(resource.data()),
-                                                nullptr, TestDialogProc, 0));
         ASSERT_NE(dialog.get(), nullptr) << GetLastError();
         ASSERT_TRUE(view.Attach(GetDlgItem(dialog.get(), IDC_PLOT)));
     }
@@ -77,10 +51,9 @@ protected:
     CDibPixels PaintedClient(HWND control)
     {
         RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-        const RECT client = ClientOf(control);
-        EXPECT_TRUE(printed.Fit(client.right, client.bottom));
-        SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(printed.Dc()), PRF_CLIENT);
-        return CDibPixels(printed.Dc());
+        const CDibPixels pixels = PrintedClient(control, printed);
+        EXPECT_TRUE(pixels.Valid());
+        return pixels;
     }
 
     std::uint32_t ClientPixel(POINT point)
@@ -91,7 +64,7 @@ protected:
     SampleBuffers samples;
     PlotPens pens;
     CPlotView view {samples, pens};
-    DialogWindow dialog;
+    OwnedWindow dialog = MakeMainWindow(TestDialogProc);
     CDibSurface printed;
 };
 
@@ -111,33 +84,39 @@ TEST_F(PlotViewOnWindows, TakesOverThePlottingAreaOfTheTemplateOnce)
     EXPECT_GE(client.bottom, 521);
 }
 
+// The client framed in black around the erased area, over the dialog's background between;
+// the cached background is drawn again when what lies beneath it changes.
 TEST_F(PlotViewOnWindows, FramesTheClientInBlackAroundTheErasedAreaOverTheWindowBackground)
 {
-    const RECT client = ClientOf(view.Window());
-    const CDibPixels image = PaintedClient(view.Window());
-    EXPECT_EQ(image.At(0, 0), BLACK);
-    EXPECT_EQ(image.At(client.right - 1, client.bottom - 1), BLACK);
-    EXPECT_EQ(image.At(0, 300), BLACK);
-    EXPECT_EQ(image.At(2, 2), Rgb(GetSysColor(COLOR_3DFACE)));
-    EXPECT_EQ(image.At(4, 4), WHITE);
-    EXPECT_EQ(image.At(client.right - 5, client.bottom - 5), WHITE);
-    EXPECT_EQ(image.At(GRID_POINT.x, GRID_POINT.y), GRID);
-    EXPECT_EQ(image.At(TRACE_POINT.x, TRACE_POINT.y), WHITE);
-}
-
-// The cached background is drawn again when what lies beneath it changes.
-TEST_F(PlotViewOnWindows, FollowsTheDialogsBackgroundAndSize)
-{
-    ASSERT_EQ(ClientPixel({2, 2}), Rgb(GetSysColor(COLOR_3DFACE)));
-    g_staticBackground = CreateSolidBrush(RGB(10, 200, 30));
-    EXPECT_EQ(ClientPixel({2, 2}), Rgb(10, 200, 30));
-
-    SetWindowPos(view.Window(), nullptr, 0, 0, 900, 600, SWP_NOMOVE | SWP_NOZORDER);
-    const RECT client = ClientOf(view.Window());
-    const CDibPixels image = PaintedClient(view.Window());
-    EXPECT_EQ(image.At(client.right - 1, client.bottom - 1), BLACK);
-    EXPECT_EQ(image.At(client.right - 5, client.bottom - 5), WHITE);
-    EXPECT_EQ(image.At(client.right - 3, client.bottom - 3), Rgb(10, 200, 30));
+    struct Row
+    {
+        COLORREF background;
+        bool newBrush;
+        SIZE resized;
+    };
+    const COLORREF green = RGB(10, 200, 30);
+    const Row rows[]
+        = {{GetSysColor(COLOR_3DFACE), false, {}}, {green, true, {}}, {green, false, {900, 600}}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.resized.cx);
+        if (row.newBrush)
+            g_staticBackground = CreateSolidBrush(row.background);
+        if (row.resized.cx) {
+            SetWindowPos(view.Window(), nullptr, 0, 0, row.resized.cx, row.resized.cy,
+                         SWP_NOMOVE | SWP_NOZORDER);
+        }
+        const RECT client = ClientOf(view.Window());
+        const CDibPixels image = PaintedClient(view.Window());
+        EXPECT_EQ(image.At(0, 0), BLACK);
+        EXPECT_EQ(image.At(client.right - 1, client.bottom - 1), BLACK);
+        EXPECT_EQ(image.At(0, 300), BLACK);
+        EXPECT_EQ(image.At(2, 2), Rgb(row.background));
+        EXPECT_EQ(image.At(client.right - 3, client.bottom - 3), Rgb(row.background));
+        EXPECT_EQ(image.At(4, 4), WHITE);
+        EXPECT_EQ(image.At(client.right - 5, client.bottom - 5), WHITE);
+        EXPECT_EQ(image.At(GRID_POINT.x, GRID_POINT.y), GRID);
+        EXPECT_EQ(image.At(TRACE_POINT.x, TRACE_POINT.y), WHITE);
+    }
 }
 
 TEST_F(PlotViewOnWindows, EveryPaintShowsWhatItWasLastToldToShow)
@@ -180,8 +159,9 @@ TEST_F(PlotViewOnWindows, PaintsAndPrintsTheSameClient)
     ASSERT_EQ(expected.At(TRACE_POINT.x, TRACE_POINT.y), BLACK);
 
     CDibSurface printedWindow;
-    ASSERT_TRUE(printedWindow.Fit(client.right, client.bottom));
-    ASSERT_TRUE(PrintWindow(view.Window(), printedWindow.Dc(), PW_CLIENTONLY));
+    const CDibPixels printedPixels
+        = PrintedClient(view.Window(), printedWindow, PrintBy::PrintWindow);
+    ASSERT_TRUE(printedPixels.Valid());
 
     view.ShowGrid();
     view.ShowTraces();
@@ -194,7 +174,6 @@ TEST_F(PlotViewOnWindows, PaintsAndPrintsTheSameClient)
 
     POINT onScreen {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     ScreenToClient(view.Window(), &onScreen);
-    const CDibPixels printedPixels(printedWindow.Dc());
     const CDibPixels shownPixels(shown.Dc());
     for (int y = 0; y < client.bottom; ++y) {
         for (int x = 0; x < client.right; ++x) {
@@ -218,8 +197,8 @@ TEST_F(PlotViewOnWindows, LegendsOfTheTemplateShowTheirChannelsInsideABlackFrame
         std::uint32_t colour;
     };
     const Row rows[] = {
-        {IDC_LEGEND_X, TraceChannel::X, Rgb(255, 0, 0)},
-        {IDC_LEGEND_Y, TraceChannel::Y, Rgb(0, 0, 255)},
+        {IDC_LEGEND_X, TraceChannel::X, RED},
+        {IDC_LEGEND_Y, TraceChannel::Y, BLUE},
         {IDC_LEGEND_Z, TraceChannel::Z, BLACK},
     };
     for (const Row &row : rows) {

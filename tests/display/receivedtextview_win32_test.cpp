@@ -1,8 +1,8 @@
-#include "dialogresource.h"
-#include "messagebox_win32.h"
+#include "dibsurface_win32.h"
 #include "receivedtext.h"
 #include "receivedtextview_win32.h"
 #include "templates.h"
+#include "win32testing.h"
 
 #include <gtest/gtest.h>
 
@@ -36,11 +36,6 @@ const std::string FRAME = "X07FFY0801Z0ABC\r\n";
 // "エラー" in Shift_JIS.
 const std::string ERROR_TEXT = Bytes({0x83, 0x47, 0x83, 0x89, 0x81, 0x5B});
 
-INT_PTR CALLBACK KeepDefaults(HWND, UINT, WPARAM, LPARAM)
-{
-    return FALSE;
-}
-
 enum Modifier { NONE = 0, CONTROL = 1, SHIFT = 2 };
 
 std::wstring ClipboardText()
@@ -73,15 +68,11 @@ class ReceivedTextWindow : public ::testing::Test
 {
 public:
     ReceivedTextWindow()
-    {
-        const std::vector<std::uint8_t> resource = DialogResource(MAIN_TEMPLATE);
-        dialog = CreateDialogIndirectParamW(GetModuleHandleW(nullptr),
-                                            reinterpret_cast<LPCDLGTEMPLATEW>(resource.data()),
-                                            nullptr, KeepDefaults, 0);
-        view = CReceivedTextWindow::ReplaceEdit(dialog, IDC_RECEIVED, text);
-        window = view ? view->Window() : nullptr;
-    }
-    ~ReceivedTextWindow() override { DestroyWindow(dialog); }
+        : owned(MakeMainWindow())
+        , dialog(owned.get())
+        , view(CReceivedTextWindow::ReplaceEdit(dialog, IDC_RECEIVED, text))
+        , window(view ? view->Window() : nullptr)
+    { }
 
     void SetUp() override { ASSERT_NE(window, nullptr); }
 
@@ -147,9 +138,10 @@ public:
     }
 
     CReceivedText text;
-    HWND dialog = nullptr;
+    OwnedWindow owned;
+    HWND dialog;
     std::unique_ptr<CReceivedTextWindow> view;
-    HWND window = nullptr;
+    HWND window;
 };
 
 TEST_F(ReceivedTextWindow, TakesTheEditsPlaceNumberTabOrderEdgeAndFont)
@@ -184,7 +176,7 @@ TEST_F(ReceivedTextWindow, TabMovesTheFocusOnAndTheBoxOutlivesNoDialog)
     EXPECT_TRUE(IsDialogMessageW(dialog, &tab));
     EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDC_BYTE_COUNT));
 
-    DestroyWindow(dialog);
+    owned.reset();
     EXPECT_EQ(view->Window(), nullptr);
     Receive(FRAME);
     view->SelectAll();
@@ -292,22 +284,18 @@ TEST_F(ReceivedTextWindow, CopiesEverythingWithANulAsItsPicture)
 
 TEST_F(ReceivedTextWindow, RefusesACopyLargerThanItsLimit)
 {
-    std::vector<std::string> messages;
-    SetMessageBoxHandler([&](HWND, const std::string &text, MessageButtons, const std::string &) {
-        messages.push_back(text);
-        return MessageAnswer::Ok;
-    });
+    CRecordedAlerts alerts;
     Receive(Repeat(FRAME, 6));
     view->SetLimits(INT_MAX, 6 * FRAME.size() - 1);
     SetClipboardText(L"before");
     Key('A', CONTROL);
     Key('C', CONTROL);
-    EXPECT_EQ(messages, std::vector<std::string> {"選択範囲が大きすぎるのでコピーできません"});
+    EXPECT_EQ(alerts.messages,
+              std::vector<std::string> {"選択範囲が大きすぎるのでコピーできません"});
     EXPECT_EQ(ClipboardText(), L"before");
     view->SetLimits(INT_MAX, 6 * FRAME.size());
     Key('C', CONTROL);
     EXPECT_EQ(ClipboardText().size(), 6 * FRAME.size());
-    SetMessageBoxHandler({});
 }
 
 TEST_F(ReceivedTextWindow, ContextMenuCopies)
@@ -358,28 +346,21 @@ TEST_F(ReceivedTextWindow, PaintsAsAReadOnlyEditWithTheSelectionHighlighted)
     Receive("abc\r\ndef\r\nghi");
     ClickOnLine(1, 0);
     Key(VK_END, SHIFT);
-    RECT client;
-    GetClientRect(window, &client);
-    const HDC screen = GetDC(window);
-    const HDC dc = CreateCompatibleDC(screen);
-    const HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
-    SelectObject(dc, bitmap);
-    SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-    const auto countInRow = [&](int row, COLORREF colour) {
+    CDibSurface surface;
+    const CDibPixels image = PrintedClient(window, surface);
+    ASSERT_TRUE(image.Valid());
+    const auto countInRow = [&](int row, std::uint32_t colour) {
         int count = 0;
         for (int y = row * LineHeight(); y < (row + 1) * LineHeight(); ++y)
-            for (int x = 0; x < client.right; ++x)
-                count += GetPixel(dc, x, y) == colour;
+            for (int x = 0; x < image.Width(); ++x)
+                count += image.At(x, y) == colour;
         return count;
     };
-    const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
+    const std::uint32_t highlight = Rgb(GetSysColor(COLOR_HIGHLIGHT));
     EXPECT_EQ(countInRow(0, highlight), 0);
     EXPECT_GT(countInRow(1, highlight), 0);
     EXPECT_EQ(countInRow(2, highlight), 0);
-    EXPECT_EQ(GetPixel(dc, client.right - 1, client.bottom - 1), GetSysColor(COLOR_3DFACE));
-    DeleteDC(dc);
-    DeleteObject(bitmap);
-    ReleaseDC(window, screen);
+    EXPECT_EQ(image.At(image.Width() - 1, image.Height() - 1), Rgb(GetSysColor(COLOR_3DFACE)));
 }
 
 } // namespace
