@@ -56,11 +56,6 @@ std::string TextOf(HWND window)
     return Utf8FromWide(text);
 }
 
-std::string TextOf(HWND dialog, int id)
-{
-    return TextOf(GetDlgItem(dialog, id));
-}
-
 CDibPixels::CDibPixels(HDC dc)
 {
     GdiFlush();

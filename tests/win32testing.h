@@ -27,9 +27,8 @@ OwnedWindow MakeMainWindow(DLGPROC procedure = nullptr);
 
 RECT ClientOf(HWND window);
 
-// A window's text, or a dialog item's, as UTF-8.
+// A window's text as UTF-8.
 std::string TextOf(HWND window);
-std::string TextOf(HWND dialog, int id);
 
 // The pixels of the 32-bit bitmap selected into a memory device context, read in place.
 class CDibPixels

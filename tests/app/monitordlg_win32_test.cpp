@@ -109,11 +109,12 @@ TEST_F(WindowsMonitorWindow, StartsOnThePortReceivesAndClosesWithEveryByteInTheL
     EXPECT_TRUE(m_alerts.messages.empty()) << m_alerts.messages.front();
     const HWND window = dialog.Window();
     EXPECT_EQ(TextOf(window), "Orvanta (VER 3.00)   ");
-    EXPECT_EQ(TextOf(window, IDC_STATUS), "起動時のCOMポートが設定されました");
+    EXPECT_EQ(TextOf(GetDlgItem(window, IDC_STATUS)), "起動時のCOMポートが設定されました");
     ShowWindow(window, SW_SHOW);
 
     Send("X07FFY0801Z0ABC\r\nX0100\r\n");
-    ASSERT_TRUE(PumpMessagesUntil([&] { return TextOf(window, IDC_BYTE_COUNT) == "24"; }));
+    ASSERT_TRUE(
+        PumpMessagesUntil([&] { return TextOf(GetDlgItem(window, IDC_BYTE_COUNT)) == "24"; }));
     EXPECT_EQ(dialog.Monitor().Samples().writeIndex, 2);
     // The X trace in red from one sample to the next.
     CDibSurface plot;

@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 namespace {
 
 // A point of the traces below, away from every grid line: slot 30 at value 240.
@@ -119,32 +121,34 @@ TEST_F(PlotViewOnWindows, FramesTheClientInBlackAroundTheErasedAreaOverTheWindow
     }
 }
 
+// A paint shows what the view was last told to show, with the samples as they stand at the
+// paint; showing the grid or the traces asks for a paint of the whole client.
 TEST_F(PlotViewOnWindows, EveryPaintShowsWhatItWasLastToldToShow)
 {
-    EXPECT_FALSE(view.TracesShown());
-    EXPECT_EQ(ClientPixel(TRACE_POINT), WHITE);
-    view.ShowTraces();
-    EXPECT_TRUE(view.TracesShown());
-    EXPECT_EQ(ClientPixel(TRACE_POINT), BLACK);
-    // The samples as they stand at the paint.
-    samples.z[1] = EMPTY_SAMPLE;
-    EXPECT_EQ(ClientPixel(TRACE_POINT), BLUE);
-    view.ShowGrid();
-    EXPECT_EQ(ClientPixel(TRACE_POINT), WHITE);
-}
-
-// Showing the grid or the traces asks for a paint of the whole client.
-TEST_F(PlotViewOnWindows, ShowingGridOrTracesAsksForAPaint)
-{
-    for (const bool traces : {true, false}) {
-        SCOPED_TRACE(traces);
+    struct Step
+    {
+        const char *name;
+        std::function<void()> act;
+        bool asksForPaint;
+        bool tracesShown;
+        std::uint32_t tracePixel;
+    };
+    const Step steps[] = {
+        {"at first", [] {}, false, false, WHITE},
+        {"traces", [this] { view.ShowTraces(); }, true, true, BLACK},
+        {"samples changed", [this] { samples.z[1] = EMPTY_SAMPLE; }, false, true, BLUE},
+        {"grid", [this] { view.ShowGrid(); }, true, false, WHITE},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.name);
         UpdateWindow(view.Window());
+        step.act();
         RECT pending {};
-        ASSERT_FALSE(GetUpdateRect(view.Window(), &pending, FALSE));
-        traces ? view.ShowTraces() : view.ShowGrid();
-        ASSERT_TRUE(GetUpdateRect(view.Window(), &pending, FALSE));
+        ASSERT_EQ(GetUpdateRect(view.Window(), &pending, FALSE) != FALSE, step.asksForPaint);
         const RECT client = ClientOf(view.Window());
-        EXPECT_TRUE(EqualRect(&pending, &client));
+        EXPECT_TRUE(!step.asksForPaint || EqualRect(&pending, &client));
+        EXPECT_EQ(view.TracesShown(), step.tracesShown);
+        EXPECT_EQ(ClientPixel(TRACE_POINT), step.tracePixel);
     }
 }
 

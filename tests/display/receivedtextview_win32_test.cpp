@@ -10,19 +10,10 @@
 
 #include <functional>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
 namespace {
-
-std::string Bytes(std::initializer_list<int> values)
-{
-    std::string bytes;
-    for (int value : values)
-        bytes += static_cast<char>(value);
-    return bytes;
-}
 
 std::string Repeat(const std::string &piece, std::size_t count)
 {
@@ -34,7 +25,7 @@ std::string Repeat(const std::string &piece, std::size_t count)
 
 const std::string FRAME = "X07FFY0801Z0ABC\r\n";
 // "エラー" in Shift_JIS.
-const std::string ERROR_TEXT = Bytes({0x83, 0x47, 0x83, 0x89, 0x81, 0x5B});
+const std::string ERROR_TEXT = "\x83\x47\x83\x89\x81\x5B";
 
 enum Modifier { NONE = 0, CONTROL = 1, SHIFT = 2 };
 
@@ -82,12 +73,6 @@ public:
         view->TextChanged();
     }
 
-    void Clear()
-    {
-        text.Clear();
-        view->TextChanged();
-    }
-
     void Scroll(int request) { SendMessageW(window, WM_VSCROLL, MAKEWPARAM(request, 0), 0); }
 
     SCROLLINFO Bar() const
@@ -111,9 +96,7 @@ public:
     }
     std::uint64_t Rows() const
     {
-        RECT client;
-        GetClientRect(window, &client);
-        return static_cast<std::uint64_t>(client.bottom / LineHeight());
+        return static_cast<std::uint64_t>(ClientOf(window).bottom / LineHeight());
     }
 
     // The key as the system delivers it, with Ctrl and Shift held as asked.
@@ -129,12 +112,12 @@ public:
         SetKeyboardState(state);
     }
 
-    void ClickOnLine(std::uint64_t line, int x)
+    void ClickOnLine(std::uint64_t line)
     {
         const auto row = static_cast<int>(line - view->FirstLineInSight());
         const int y = row * LineHeight() + LineHeight() / 2;
-        SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
-        SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+        SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(0, y));
+        SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(0, y));
     }
 
     CReceivedText text;
@@ -191,11 +174,6 @@ struct FollowCase
     bool follows;
 };
 
-void PrintTo(const FollowCase &row, std::ostream *out)
-{
-    *out << row.name;
-}
-
 const FollowCase FOLLOW_CASES[] = {
     {"AtStart", 1000, [](auto &) {}, false},
     {"InTheMiddle", 1000, [](auto &t) { t.Scroll(SB_PAGEDOWN); }, false},
@@ -210,7 +188,8 @@ const FollowCase FOLLOW_CASES[] = {
     {"AtTheEndThenCleared", 1000,
      [](auto &t) {
          t.Scroll(SB_BOTTOM);
-         t.Clear();
+         t.text.Clear();
+         t.view->TextChanged();
      },
      true},
 };
@@ -240,14 +219,14 @@ TEST_F(ReceivedTextWindow, DecodesWithTheSystemsTableAndShowsASplitCharacterWhol
 {
     Receive(ERROR_TEXT.substr(0, 1));
     EXPECT_EQ(view->DisplayedLine(0), L"\uFFFD");
-    Receive(ERROR_TEXT.substr(1) + Bytes({0x87, 0x40, 0x85, 0x40, 0xB1, 0x80, 0x1A, 0x7F}));
+    Receive(ERROR_TEXT.substr(1) + "\x87\x40\x85\x40\xB1\x80\x1A\x7F");
     EXPECT_EQ(view->DisplayedLine(0), L"エラー①\uFFFDｱ\uFFFD\u241A\u2421");
 }
 
 TEST_F(ReceivedTextWindow, SelectsWithShiftKeysAndCopies)
 {
     Receive("abc\r\naaa\r\naaaa" + ERROR_TEXT);
-    ClickOnLine(1, 0);
+    ClickOnLine(1);
     Key(VK_END, SHIFT);
     EXPECT_EQ(view->SelectedText(), L"aaa");
     Key(VK_DOWN, SHIFT);
@@ -276,7 +255,7 @@ TEST_F(ReceivedTextWindow, ShiftPageDownScrollsTheSelectionsEndIntoSight)
 
 TEST_F(ReceivedTextWindow, CopiesEverythingWithANulAsItsPicture)
 {
-    Receive(Bytes({'a', 0x00, 'b', 0x1A, '\r', '\n'}) + ERROR_TEXT);
+    Receive(std::string("a\0b\x1A\r\n", 6) + ERROR_TEXT);
     Key('A', CONTROL);
     Key('C', CONTROL);
     EXPECT_EQ(ClipboardText(), L"a\u2400b\x1A\r\nエラー");
@@ -344,7 +323,7 @@ TEST_F(ReceivedTextWindow, RepaintsOnlyWhenTheChangeIsInSight)
 TEST_F(ReceivedTextWindow, PaintsAsAReadOnlyEditWithTheSelectionHighlighted)
 {
     Receive("abc\r\ndef\r\nghi");
-    ClickOnLine(1, 0);
+    ClickOnLine(1);
     Key(VK_END, SHIFT);
     CDibSurface surface;
     const CDibPixels image = PrintedClient(window, surface);
