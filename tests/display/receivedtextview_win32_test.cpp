@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -127,7 +128,7 @@ public:
     HWND window;
 };
 
-TEST_F(ReceivedTextWindow, TakesTheEditsPlaceNumberTabOrderEdgeAndFont)
+TEST_F(ReceivedTextWindow, TakesTheEditsPlaceNumberTabOrderEdgeAndFontAndDiesWithTheDialog)
 {
     EXPECT_EQ(GetDlgItem(dialog, IDC_RECEIVED), window);
     RECT place;
@@ -148,10 +149,8 @@ TEST_F(ReceivedTextWindow, TakesTheEditsPlaceNumberTabOrderEdgeAndFont)
     // Template order: the cancel button, the received-data box, the byte count.
     EXPECT_EQ(GetNextDlgTabItem(dialog, GetDlgItem(dialog, IDC_CANCEL), FALSE), window);
     EXPECT_EQ(GetNextDlgTabItem(dialog, window, FALSE), GetDlgItem(dialog, IDC_BYTE_COUNT));
-}
 
-TEST_F(ReceivedTextWindow, TabMovesTheFocusOnAndTheBoxOutlivesNoDialog)
-{
+    // Tab moves the focus on, and the box outlives no dialog.
     ShowWindow(dialog, SW_SHOW);
     SetFocus(window);
     ASSERT_EQ(GetFocus(), window);
@@ -173,6 +172,11 @@ struct FollowCase
     std::function<void(ReceivedTextWindow &)> leave;
     bool follows;
 };
+
+void PrintTo(const FollowCase &row, std::ostream *out)
+{
+    *out << row.name;
+}
 
 const FollowCase FOLLOW_CASES[] = {
     {"AtStart", 1000, [](auto &) {}, false},
@@ -253,12 +257,25 @@ TEST_F(ReceivedTextWindow, ShiftPageDownScrollsTheSelectionsEndIntoSight)
     EXPECT_EQ(view->FirstLineInSight(), Rows() + 1);
 }
 
-TEST_F(ReceivedTextWindow, CopiesEverythingWithANulAsItsPicture)
+// Everything selected is copied, a NUL as its picture, by Ctrl+C and by the context menu.
+TEST_F(ReceivedTextWindow, CopiesEverythingWithANulAsItsPictureByKeyAndByMenu)
 {
     Receive(std::string("a\0b\x1A\r\n", 6) + ERROR_TEXT);
     Key('A', CONTROL);
-    Key('C', CONTROL);
-    EXPECT_EQ(ClipboardText(), L"a\u2400b\x1A\r\nエラー");
+    const std::function<void()> copies[] = {
+        [this] { Key('C', CONTROL); },
+        // The menu's own loop takes the mnemonic of its copy entry.
+        [this] {
+            PostMessageW(window, WM_CHAR, L'c', 0);
+            SendMessageW(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window),
+                         MAKELPARAM(10, 10));
+        },
+    };
+    for (const auto &copy : copies) {
+        SetClipboardText(L"before");
+        copy();
+        EXPECT_EQ(ClipboardText(), L"a\u2400b\x1A\r\nエラー");
+    }
 }
 
 TEST_F(ReceivedTextWindow, RefusesACopyLargerThanItsLimit)
@@ -275,17 +292,6 @@ TEST_F(ReceivedTextWindow, RefusesACopyLargerThanItsLimit)
     view->SetLimits(INT_MAX, 6 * FRAME.size());
     Key('C', CONTROL);
     EXPECT_EQ(ClipboardText().size(), 6 * FRAME.size());
-}
-
-TEST_F(ReceivedTextWindow, ContextMenuCopies)
-{
-    Receive(ERROR_TEXT);
-    view->SelectAll();
-    SetClipboardText(L"before");
-    // The menu's own loop takes the mnemonic of its copy entry.
-    PostMessageW(window, WM_CHAR, L'c', 0);
-    SendMessageW(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window), MAKELPARAM(10, 10));
-    EXPECT_EQ(ClipboardText(), L"エラー");
 }
 
 // A thousand lines on a bar of a hundred steps: ten lines a step, and both ends still reached.
