@@ -32,30 +32,6 @@ std::wstring ProgramPath()
         .wstring();
 }
 
-class ProgramResources : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        m_module = LoadLibraryExW(ProgramPath().c_str(), nullptr,
-                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-        ASSERT_NE(m_module, nullptr) << GetLastError();
-    }
-    void TearDown() override { FreeLibrary(m_module); }
-
-    // A resource's bytes, empty when the program has none of that name.
-    std::vector<BYTE> Resource(const wchar_t *name, const wchar_t *type) const
-    {
-        const HRSRC found = FindResourceW(m_module, name, type);
-        if (!found)
-            return {};
-        const auto *bytes = static_cast<const BYTE *>(LockResource(LoadResource(m_module, found)));
-        return {bytes, bytes + SizeofResource(m_module, found)};
-    }
-
-    HMODULE m_module = nullptr;
-};
-
 // Rows of the two pictures (res/mainicon32.xpm, res/mainicon16.xpm) by their colours' letters, a
 // blank where the ground shows through: a picture upside down, mirrored or with red and blue
 // swapped fails on them.
@@ -101,14 +77,23 @@ std::vector<std::string> DrawnOnGround(HICON icon, int size)
     return rows;
 }
 
-TEST_F(ProgramResources, TheIconHasBothPicturesAtTheirOwnSize)
+TEST(ProgramIcon, HasBothPicturesAtTheirOwnSize)
 {
-    std::vector<BYTE> directory = Resource(MAKEINTRESOURCEW(MAIN_ICON), WideType(RT_GROUP_ICON));
+    const HMODULE program = LoadLibraryExW(
+        ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(program, nullptr) << GetLastError();
+    // A resource's bytes, empty when the program has none of that name.
+    const auto resource = [program](const wchar_t *name, LPCSTR type) -> std::vector<BYTE> {
+        const HRSRC found = FindResourceW(program, name, WideType(type));
+        const auto *bytes = static_cast<const BYTE *>(LockResource(LoadResource(program, found)));
+        return {bytes, bytes + (found ? SizeofResource(program, found) : 0)};
+    };
+    std::vector<BYTE> directory = resource(MAKEINTRESOURCEW(MAIN_ICON), RT_GROUP_ICON);
     ASSERT_FALSE(directory.empty()) << "no icon " << MAIN_ICON;
     for (const auto &[size, rows] : ICON_ROWS) {
         const int id
             = LookupIconIdFromDirectoryEx(directory.data(), TRUE, size, size, LR_DEFAULTCOLOR);
-        std::vector<BYTE> bits = Resource(MAKEINTRESOURCEW(id), WideType(RT_ICON));
+        std::vector<BYTE> bits = resource(MAKEINTRESOURCEW(id), RT_ICON);
         ASSERT_FALSE(bits.empty()) << size;
         // Asked for no size, the icon keeps that of its picture.
         const HICON icon = CreateIconFromResourceEx(bits.data(), static_cast<DWORD>(bits.size()),
@@ -128,6 +113,7 @@ TEST_F(ProgramResources, TheIconHasBothPicturesAtTheirOwnSize)
         for (const auto &[y, row] : rows)
             EXPECT_EQ(drawn[y], row) << size << " pixels, row " << y;
     }
+    FreeLibrary(program);
 }
 
 TEST(ProgramVersion, ExplorerShowsTheVersionOfTheBuild)
