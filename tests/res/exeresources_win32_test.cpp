@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -151,80 +152,56 @@ TEST(ProgramVersion, ExplorerShowsTheVersionOfTheBuild)
     }
 }
 
-// The activation context that the loader makes of the program's manifest: made at all only when
-// the manifest is sound, which Windows checks before the program runs.
-class ProgramManifest : public ::testing::Test
+// The activation context that the loader makes of the program's manifest is made at all only
+// when the manifest is sound, which Windows checks before the program runs.
+TEST(ProgramManifest, AsksForEachMonitorsDpiTheSystemsCodePageUsersRightsAndCommonControls6)
 {
-protected:
-    void SetUp() override
-    {
-        const std::wstring path = ProgramPath();
-        ACTCTXW request = {};
-        request.cbSize = sizeof request;
-        request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
-        request.lpSource = path.c_str();
-        request.lpResourceName = WideType(CREATEPROCESS_MANIFEST_RESOURCE_ID);
-        m_context = CreateActCtxW(&request);
-        ASSERT_NE(m_context, INVALID_HANDLE_VALUE) << GetLastError();
-    }
-    void TearDown() override
-    {
-        if (m_context != INVALID_HANDLE_VALUE)
-            ReleaseActCtx(m_context);
-    }
+    const std::wstring path = ProgramPath();
+    ACTCTXW request = {};
+    request.cbSize = sizeof request;
+    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = path.c_str();
+    request.lpResourceName = WideType(CREATEPROCESS_MANIFEST_RESOURCE_ID);
+    const HANDLE context = CreateActCtxW(&request);
+    ASSERT_NE(context, INVALID_HANDLE_VALUE) << GetLastError();
 
-    // A value of the manifest's windowsSettings in the namespace of the Windows that brought it,
-    // empty where there is none.
-    std::wstring Setting(const wchar_t *space, const wchar_t *name) const
-    {
+    // Values of windowsSettings in the namespace of the Windows that brought them; none is empty.
+    const std::tuple<int, const wchar_t *, const wchar_t *> settings[] = {
+        {2016, L"dpiAwareness", L"PerMonitorV2, PerMonitor"},
+        {2005, L"dpiAware", L"true/pm"},
+        {2019, L"activeCodePage", L""},
+    };
+    for (const auto &[year, name, expected] : settings) {
+        const std::wstring space
+            = L"http://schemas.microsoft.com/SMI/" + std::to_wstring(year) + L"/WindowsSettings";
         wchar_t value[128] = {};
         SIZE_T written = 0;
-        if (!QueryActCtxSettingsW(0, m_context, space, name, value, 128, &written))
-            return {};
-        return value;
+        QueryActCtxSettingsW(0, context, space.c_str(), name, value, 128, &written);
+        EXPECT_STREQ(value, expected) << name;
     }
 
-    HANDLE m_context = INVALID_HANDLE_VALUE;
-};
-
-constexpr const wchar_t *SETTINGS_2005 = L"http://schemas.microsoft.com/SMI/2005/WindowsSettings";
-constexpr const wchar_t *SETTINGS_2016 = L"http://schemas.microsoft.com/SMI/2016/WindowsSettings";
-constexpr const wchar_t *SETTINGS_2019 = L"http://schemas.microsoft.com/SMI/2019/WindowsSettings";
-
-TEST_F(ProgramManifest, TheProgramDrawsAtEachMonitorsDpiInTheSystemsCodePage)
-{
-    EXPECT_EQ(Setting(SETTINGS_2016, L"dpiAwareness"), L"PerMonitorV2, PerMonitor");
-    EXPECT_EQ(Setting(SETTINGS_2005, L"dpiAware"), L"true/pm");
-    EXPECT_EQ(Setting(SETTINGS_2019, L"activeCodePage"), L"");
-}
-
-TEST_F(ProgramManifest, TheProgramRunsWithItsUsersRights)
-{
     ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION runLevel = {};
-    ASSERT_TRUE(QueryActCtxW(0, m_context, nullptr, RunlevelInformationInActivationContext,
-                             &runLevel, sizeof runLevel, nullptr));
+    EXPECT_TRUE(QueryActCtxW(0, context, nullptr, RunlevelInformationInActivationContext, &runLevel,
+                             sizeof runLevel, nullptr));
     EXPECT_EQ(runLevel.RunLevel, ACTCTX_RUN_LEVEL_AS_INVOKER);
     EXPECT_FALSE(runLevel.UiAccess);
-}
 
-// The system loads the common controls of the assembly that the manifest names, from that
-// assembly's folder. Wine's copy there still reports version 5.81 by DllGetVersion, so the folder
-// is what is checked.
-TEST_F(ProgramManifest, TheProgramGetsTheCommonControlsOfVersion6)
-{
+    // The system loads the common controls of the assembly that the manifest names, from that
+    // assembly's folder. Wine's copy there still reports version 5.81 by DllGetVersion, so the
+    // folder is what is checked.
     ULONG_PTR cookie = 0;
-    ASSERT_TRUE(ActivateActCtx(m_context, &cookie));
+    EXPECT_TRUE(ActivateActCtx(context, &cookie));
     const HMODULE controls = LoadLibraryW(L"comctl32.dll");
     DeactivateActCtx(0, cookie);
-    ASSERT_NE(controls, nullptr);
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(controls, path, MAX_PATH);
+    ReleaseActCtx(context);
+    wchar_t controlsPath[MAX_PATH] = {};
+    GetModuleFileNameW(controls, controlsPath, MAX_PATH);
     FreeLibrary(controls);
-    std::wstring folder = std::filesystem::path(path).parent_path().filename().wstring();
+    std::wstring folder = std::filesystem::path(controlsPath).parent_path().filename().wstring();
     CharLowerW(folder.data());
     EXPECT_NE(folder.find(L"_microsoft.windows.common-controls_6595b64144ccf1df_6."),
               std::wstring::npos)
-        << std::filesystem::path(path).string();
+        << std::filesystem::path(controlsPath).string();
 }
 
 } // namespace
