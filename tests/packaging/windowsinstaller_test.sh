@@ -46,18 +46,15 @@ IFS='|' read -r local_app_data profile app_data \
     < <(wine_run cmd /c 'echo %LOCALAPPDATA%^|%USERPROFILE%^|%APPDATA%')
 install_dir="$local_app_data\\Programs\\Orvanta"
 work_dir="$profile\\Orvanta"
-shortcut="$app_data\\Microsoft\\Windows\\Start Menu\\Programs\\Orvanta.lnk"
 unix_install_dir=$(winepath -u "$install_dir")
 unix_work_dir=$(winepath -u "$work_dir")
-unix_shortcut=$(winepath -u "$shortcut")
-
-for file in orvanta.exe uninstall.exe LICENSE.txt; do
-    expect_file "$unix_install_dir/$file"
-done
-expect_file "$unix_shortcut"
+# What the installer puts in place and the uninstaller takes away.
+installed=("$unix_install_dir"/{orvanta.exe,uninstall.exe,LICENSE.txt}
+    "$(winepath -u "$app_data\\Microsoft\\Windows\\Start Menu\\Programs\\Orvanta.lnk")")
+for file in "${installed[@]}"; do expect_file "$file"; done
 [ -d "$unix_work_dir" ] || fail "missing: the working folder $work_dir"
 # A shortcut keeps its working folder as UTF-16 text.
-strings -el "$unix_shortcut" | grep -qxF "$work_dir" \
+strings -el "${installed[-1]}" | grep -qxF "$work_dir" \
     || fail "Orvanta.lnk does not start the program in $work_dir"
 
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvanta'
@@ -91,19 +88,17 @@ expect_equal "installed orvanta.exe --version" \
 
 # What the user made stays: the settings in the working folder, and a file in the program's
 # folder of a program started there.
-printf 'settings' >"$unix_work_dir/rs232c.ini"
-printf 'settings' >"$unix_install_dir/rs232c.ini"
+users_files=("$unix_work_dir/rs232c.ini" "$unix_install_dir/rs232c.ini")
+printf 'settings' | tee "${users_files[@]}" >/dev/null
 quiet_uninstall=$(entry_value QuietUninstallString)
 uninstaller=${quiet_uninstall#\"}
 uninstaller=${uninstaller%%\"*}
 wine_setup "$uninstaller" /S || fail "the uninstaller failed"
-for file in orvanta.exe uninstall.exe LICENSE.txt; do
-    [ ! -e "$unix_install_dir/$file" ] || fail "left after the uninstall: $file"
+for file in "${installed[@]}"; do
+    [ ! -e "$file" ] || fail "left after the uninstall: $file"
 done
-[ ! -e "$unix_shortcut" ] || fail "left after the uninstall: Orvanta.lnk"
 wine_run reg query "$uninstall_key" >/dev/null 2>&1 && fail "left after the uninstall: $uninstall_key"
-expect_file "$unix_work_dir/rs232c.ini"
-expect_file "$unix_install_dir/rs232c.ini"
+for file in "${users_files[@]}"; do expect_file "$file"; done
 
 # The portable zip: one folder with the program and its licence; the program runs from it.
 mkdir "$scratch/zip"

@@ -35,23 +35,22 @@ TEST(DialogRun, FilterSwallowsOnlyEnterAndEscapePressedInTheDialog)
     ASSERT_NE(dialog, nullptr);
     ShowWindow(dialog, SW_SHOW);
     const HWND ok = GetDlgItem(dialog, IDC_SETTINGS_OK);
-    const HWND speed = GetDlgItem(dialog, IDC_COMBO_SPEED);
     const HWND ports = GetDlgItem(dialog, IDC_COMBO_PORT);
     SendMessageW(ports, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"COM1"));
     SendMessageW(ports, CB_SHOWDROPDOWN, TRUE, 0);
     ASSERT_TRUE(SendMessageW(ports, CB_GETDROPPEDSTATE, 0, 0));
-    struct Row
+    const struct
     {
         const char *name;
         HWND target;
         UINT message;
         WPARAM key;
         bool swallowed;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {"Enter on the dialog", dialog, WM_KEYDOWN, VK_RETURN, true},
         {"Enter on OK", ok, WM_KEYDOWN, VK_RETURN, true},
-        {"Escape on a closed list", speed, WM_KEYDOWN, VK_ESCAPE, true},
+        {"Escape on a closed list", GetDlgItem(dialog, IDC_COMBO_SPEED), WM_KEYDOWN, VK_ESCAPE,
+         true},
         {"Enter on a dropped-down list", ports, WM_KEYDOWN, VK_RETURN, false},
         {"Escape on a dropped-down list", ports, WM_KEYDOWN, VK_ESCAPE, false},
         {"space on OK", ok, WM_KEYDOWN, VK_SPACE, false},
@@ -60,12 +59,11 @@ TEST(DialogRun, FilterSwallowsOnlyEnterAndEscapePressedInTheDialog)
         {"Enter on another window", GetDesktopWindow(), WM_KEYDOWN, VK_RETURN, false},
     };
     int swallowed = 0;
-    for (const Row &row : rows) {
+    for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(SwallowEnterAndEscape(dialog, MSG {row.target, row.message, row.key, 0, 0, {}}),
                   row.swallowed);
-        swallowed += row.swallowed;
-        EXPECT_EQ(beeps, swallowed);
+        EXPECT_EQ(beeps, swallowed += row.swallowed);
     }
     DestroyWindow(dialog);
     SetBeepHandler({});
@@ -80,10 +78,8 @@ TEST(DialogRun, NestsAndPassesQuitOn)
     bool ownerDisabledAfterInner = false;
     INT_PTR innerResult = 0;
     SetModalRunner([&](HWND shown) {
-        if (shown != outer) {
-            EndDialogRun(shown, 5);
-            return;
-        }
+        if (shown != outer)
+            return EndDialogRun(shown, 5);
         innerResult = RunDialogModal(CreateSettingsDialog(owner), owner);
         ownerDisabledAfterInner = !IsWindowEnabled(owner);
         PostQuitMessage(7);
@@ -107,7 +103,8 @@ std::wstring TextOf(HWND window)
     return text;
 }
 
-// What the box showed: its caption, texts, icon and "button n" for each button, in any order.
+// What the box showed: its caption, texts, icon and "button n" for each button, sorted; and
+// whether its buttons sit in the middle.
 std::vector<std::wstring> g_boxSeen;
 bool g_buttonsCentred = false;
 int g_buttonToPress = 0;
@@ -125,8 +122,9 @@ BOOL CALLBACK LookAtShownBox(HWND box, LPARAM)
         RECT place;
         GetWindowRect(child, &place);
         MapWindowPoints(nullptr, box, reinterpret_cast<POINT *>(&place), 2);
-        if (!IsWindowVisible(child)) {
-        } else if (SendMessageW(child, WM_GETDLGCODE, 0, 0) & (DLGC_BUTTON | DLGC_DEFPUSHBUTTON)) {
+        if (!IsWindowVisible(child))
+            continue;
+        if (SendMessageW(child, WM_GETDLGCODE, 0, 0) & (DLGC_BUTTON | DLGC_DEFPUSHBUTTON)) {
             g_boxSeen.push_back(L"button " + std::to_wstring(GetDlgCtrlID(child)));
             span = {std::min(span.left, place.left), 0, std::max(span.right, place.right), 0};
         } else if (reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0)) == warning) {
@@ -135,6 +133,7 @@ BOOL CALLBACK LookAtShownBox(HWND box, LPARAM)
             g_boxSeen.push_back(TextOf(child));
         }
     }
+    std::sort(g_boxSeen.begin(), g_boxSeen.end());
     // Wine centres the buttons in the width of the frame rather than of the client area.
     g_buttonsCentred = std::abs(span.left - (client.right - span.right)) <= 8;
     PostMessageW(box, WM_COMMAND, g_buttonToPress, 0);
@@ -150,49 +149,34 @@ void CALLBACK LookForTheBox(HWND, UINT, UINT_PTR, DWORD)
 
 TEST(MessageBoxOnWindows, ShowsTheTextsUnderTheProgramsNameAndAnswersAsPressed)
 {
-    struct Row
+    const struct
     {
         MessageButtons buttons;
         const char *informativeText;
         int pressed;
-        std::vector<std::wstring> seen;
         MessageAnswer answer;
+    } rows[] = {
+        {MessageButtons::Ok, "", IDOK, MessageAnswer::Ok},
+        {MessageButtons::Ok, "アクセスが拒否されました。", IDOK, MessageAnswer::Ok},
+        {MessageButtons::RetryIgnore, "", IDRETRY, MessageAnswer::Retry},
+        {MessageButtons::RetryIgnore, "", IDIGNORE, MessageAnswer::Ignore},
     };
-    const std::wstring text = L"ポートが開けません。";
-    const Row rows[] = {
-        {MessageButtons::Ok,
-         "",
-         IDOK,
-         {L"orvanta", L"warning icon", text, L"button 1"},
-         MessageAnswer::Ok},
-        {MessageButtons::Ok,
-         "アクセスが拒否されました。",
-         IDOK,
-         {L"orvanta", L"warning icon", text + L"\n\nアクセスが拒否されました。", L"button 1"},
-         MessageAnswer::Ok},
-        {MessageButtons::RetryIgnore,
-         "",
-         IDRETRY,
-         {L"orvanta", L"warning icon", text, L"button 4", L"button 5"},
-         MessageAnswer::Retry},
-        {MessageButtons::RetryIgnore,
-         "",
-         IDIGNORE,
-         {L"orvanta", L"warning icon", text, L"button 4", L"button 5"},
-         MessageAnswer::Ignore},
-    };
-    for (const Row &row : rows) {
+    for (const auto &row : rows) {
         SCOPED_TRACE(row.pressed);
         g_boxSeen.clear();
         g_buttonToPress = row.pressed;
         const UINT_PTR timer = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, LookForTheBox);
-        const MessageAnswer answer
-            = ShowMessageBox(nullptr, "ポートが開けません。", row.buttons, row.informativeText);
+        EXPECT_EQ(ShowMessageBox(nullptr, "ポートが開けません。", row.buttons, row.informativeText),
+                  row.answer);
         KillTimer(nullptr, timer);
-        EXPECT_EQ(answer, row.answer);
-        std::vector<std::wstring> expected = row.seen;
+        std::vector<std::wstring> expected {L"orvanta", L"warning icon", L"ポートが開けません。"};
+        if (*row.informativeText)
+            expected.back() += L"\n\nアクセスが拒否されました。";
+        if (row.buttons == MessageButtons::Ok)
+            expected.push_back(L"button 1");
+        else
+            expected.insert(expected.end(), {L"button 4", L"button 5"});
         std::sort(expected.begin(), expected.end());
-        std::sort(g_boxSeen.begin(), g_boxSeen.end());
         EXPECT_EQ(g_boxSeen, expected);
         EXPECT_TRUE(g_buttonsCentred);
     }

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -31,30 +32,6 @@ std::wstring ProgramPath()
         .make_preferred()
         .wstring();
 }
-
-class ProgramResources : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        m_module = LoadLibraryExW(ProgramPath().c_str(), nullptr,
-                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-        ASSERT_NE(m_module, nullptr) << GetLastError();
-    }
-    void TearDown() override { FreeLibrary(m_module); }
-
-    // A resource's bytes, empty when the program has none of that name.
-    std::vector<BYTE> Resource(const wchar_t *name, const wchar_t *type) const
-    {
-        const HRSRC found = FindResourceW(m_module, name, type);
-        if (!found)
-            return {};
-        const auto *bytes = static_cast<const BYTE *>(LockResource(LoadResource(m_module, found)));
-        return {bytes, bytes + SizeofResource(m_module, found)};
-    }
-
-    HMODULE m_module = nullptr;
-};
 
 // Rows of the two pictures (res/mainicon32.xpm, res/mainicon16.xpm) by their colours' letters, a
 // blank where the ground shows through: a picture upside down, mirrored or with red and blue
@@ -101,14 +78,23 @@ std::vector<std::string> DrawnOnGround(HICON icon, int size)
     return rows;
 }
 
-TEST_F(ProgramResources, TheIconHasBothPicturesAtTheirOwnSize)
+TEST(ProgramIcon, HasBothPicturesAtTheirOwnSize)
 {
-    std::vector<BYTE> directory = Resource(MAKEINTRESOURCEW(MAIN_ICON), WideType(RT_GROUP_ICON));
+    const HMODULE program = LoadLibraryExW(
+        ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(program, nullptr) << GetLastError();
+    // A resource's bytes, empty when the program has none of that name.
+    const auto resource = [program](const wchar_t *name, LPCSTR type) -> std::vector<BYTE> {
+        const HRSRC found = FindResourceW(program, name, WideType(type));
+        const auto *bytes = static_cast<const BYTE *>(LockResource(LoadResource(program, found)));
+        return {bytes, bytes + (found ? SizeofResource(program, found) : 0)};
+    };
+    std::vector<BYTE> directory = resource(MAKEINTRESOURCEW(MAIN_ICON), RT_GROUP_ICON);
     ASSERT_FALSE(directory.empty()) << "no icon " << MAIN_ICON;
     for (const auto &[size, rows] : ICON_ROWS) {
         const int id
             = LookupIconIdFromDirectoryEx(directory.data(), TRUE, size, size, LR_DEFAULTCOLOR);
-        std::vector<BYTE> bits = Resource(MAKEINTRESOURCEW(id), WideType(RT_ICON));
+        std::vector<BYTE> bits = resource(MAKEINTRESOURCEW(id), RT_ICON);
         ASSERT_FALSE(bits.empty()) << size;
         // Asked for no size, the icon keeps that of its picture.
         const HICON icon = CreateIconFromResourceEx(bits.data(), static_cast<DWORD>(bits.size()),
@@ -128,6 +114,7 @@ TEST_F(ProgramResources, TheIconHasBothPicturesAtTheirOwnSize)
         for (const auto &[y, row] : rows)
             EXPECT_EQ(drawn[y], row) << size << " pixels, row " << y;
     }
+    FreeLibrary(program);
 }
 
 TEST(ProgramVersion, ExplorerShowsTheVersionOfTheBuild)
@@ -165,80 +152,56 @@ TEST(ProgramVersion, ExplorerShowsTheVersionOfTheBuild)
     }
 }
 
-// The activation context that the loader makes of the program's manifest: made at all only when
-// the manifest is sound, which Windows checks before the program runs.
-class ProgramManifest : public ::testing::Test
+// The activation context that the loader makes of the program's manifest is made at all only
+// when the manifest is sound, which Windows checks before the program runs.
+TEST(ProgramManifest, AsksForEachMonitorsDpiTheSystemsCodePageUsersRightsAndCommonControls6)
 {
-protected:
-    void SetUp() override
-    {
-        const std::wstring path = ProgramPath();
-        ACTCTXW request = {};
-        request.cbSize = sizeof request;
-        request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
-        request.lpSource = path.c_str();
-        request.lpResourceName = WideType(CREATEPROCESS_MANIFEST_RESOURCE_ID);
-        m_context = CreateActCtxW(&request);
-        ASSERT_NE(m_context, INVALID_HANDLE_VALUE) << GetLastError();
-    }
-    void TearDown() override
-    {
-        if (m_context != INVALID_HANDLE_VALUE)
-            ReleaseActCtx(m_context);
-    }
+    const std::wstring path = ProgramPath();
+    ACTCTXW request = {};
+    request.cbSize = sizeof request;
+    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = path.c_str();
+    request.lpResourceName = WideType(CREATEPROCESS_MANIFEST_RESOURCE_ID);
+    const HANDLE context = CreateActCtxW(&request);
+    ASSERT_NE(context, INVALID_HANDLE_VALUE) << GetLastError();
 
-    // A value of the manifest's windowsSettings in the namespace of the Windows that brought it,
-    // empty where there is none.
-    std::wstring Setting(const wchar_t *space, const wchar_t *name) const
-    {
+    // Values of windowsSettings in the namespace of the Windows that brought them; none is empty.
+    const std::tuple<int, const wchar_t *, const wchar_t *> settings[] = {
+        {2016, L"dpiAwareness", L"PerMonitorV2, PerMonitor"},
+        {2005, L"dpiAware", L"true/pm"},
+        {2019, L"activeCodePage", L""},
+    };
+    for (const auto &[year, name, expected] : settings) {
+        const std::wstring space
+            = L"http://schemas.microsoft.com/SMI/" + std::to_wstring(year) + L"/WindowsSettings";
         wchar_t value[128] = {};
         SIZE_T written = 0;
-        if (!QueryActCtxSettingsW(0, m_context, space, name, value, 128, &written))
-            return {};
-        return value;
+        QueryActCtxSettingsW(0, context, space.c_str(), name, value, 128, &written);
+        EXPECT_STREQ(value, expected) << name;
     }
 
-    HANDLE m_context = INVALID_HANDLE_VALUE;
-};
-
-constexpr const wchar_t *SETTINGS_2005 = L"http://schemas.microsoft.com/SMI/2005/WindowsSettings";
-constexpr const wchar_t *SETTINGS_2016 = L"http://schemas.microsoft.com/SMI/2016/WindowsSettings";
-constexpr const wchar_t *SETTINGS_2019 = L"http://schemas.microsoft.com/SMI/2019/WindowsSettings";
-
-TEST_F(ProgramManifest, TheProgramDrawsAtEachMonitorsDpiInTheSystemsCodePage)
-{
-    EXPECT_EQ(Setting(SETTINGS_2016, L"dpiAwareness"), L"PerMonitorV2, PerMonitor");
-    EXPECT_EQ(Setting(SETTINGS_2005, L"dpiAware"), L"true/pm");
-    EXPECT_EQ(Setting(SETTINGS_2019, L"activeCodePage"), L"");
-}
-
-TEST_F(ProgramManifest, TheProgramRunsWithItsUsersRights)
-{
     ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION runLevel = {};
-    ASSERT_TRUE(QueryActCtxW(0, m_context, nullptr, RunlevelInformationInActivationContext,
-                             &runLevel, sizeof runLevel, nullptr));
+    EXPECT_TRUE(QueryActCtxW(0, context, nullptr, RunlevelInformationInActivationContext, &runLevel,
+                             sizeof runLevel, nullptr));
     EXPECT_EQ(runLevel.RunLevel, ACTCTX_RUN_LEVEL_AS_INVOKER);
     EXPECT_FALSE(runLevel.UiAccess);
-}
 
-// The system loads the common controls of the assembly that the manifest names, from that
-// assembly's folder. Wine's copy there still reports version 5.81 by DllGetVersion, so the folder
-// is what is checked.
-TEST_F(ProgramManifest, TheProgramGetsTheCommonControlsOfVersion6)
-{
+    // The system loads the common controls of the assembly that the manifest names, from that
+    // assembly's folder. Wine's copy there still reports version 5.81 by DllGetVersion, so the
+    // folder is what is checked.
     ULONG_PTR cookie = 0;
-    ASSERT_TRUE(ActivateActCtx(m_context, &cookie));
+    EXPECT_TRUE(ActivateActCtx(context, &cookie));
     const HMODULE controls = LoadLibraryW(L"comctl32.dll");
     DeactivateActCtx(0, cookie);
-    ASSERT_NE(controls, nullptr);
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(controls, path, MAX_PATH);
+    ReleaseActCtx(context);
+    wchar_t controlsPath[MAX_PATH] = {};
+    GetModuleFileNameW(controls, controlsPath, MAX_PATH);
     FreeLibrary(controls);
-    std::wstring folder = std::filesystem::path(path).parent_path().filename().wstring();
+    std::wstring folder = std::filesystem::path(controlsPath).parent_path().filename().wstring();
     CharLowerW(folder.data());
     EXPECT_NE(folder.find(L"_microsoft.windows.common-controls_6595b64144ccf1df_6."),
               std::wstring::npos)
-        << std::filesystem::path(path).string();
+        << std::filesystem::path(controlsPath).string();
 }
 
 } // namespace
