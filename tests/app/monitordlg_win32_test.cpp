@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -51,11 +52,18 @@ private:
     std::string m_bytes;
 };
 
+// The logs' bytes in the order they were written: a clear and the close may fall in two minutes.
 std::string LogBytes()
 {
+    std::vector<std::filesystem::path> logs;
+    for (const auto &entry : std::filesystem::directory_iterator("DATALOG"))
+        logs.push_back(entry.path());
+    std::sort(logs.begin(), logs.end(), [](const auto &a, const auto &b) {
+        return std::filesystem::last_write_time(a) < std::filesystem::last_write_time(b);
+    });
     std::string bytes;
-    for (const auto &entry : std::filesystem::directory_iterator("DATALOG")) {
-        std::ifstream file(entry.path(), std::ios::binary);
+    for (const auto &log : logs) {
+        std::ifstream file(log, std::ios::binary);
         bytes.append(std::istreambuf_iterator<char>(file), {});
     }
     return bytes;
@@ -123,10 +131,17 @@ TEST_F(WindowsMonitorWindow, StartsOnThePortReceivesAndClosesWithEveryByteInTheL
             > 0;
     }));
 
+    // The clear writes the text to the log, which the window waits for while it paints.
+    SendDlgItemMessageW(window, IDC_DISPLAY_CLEAR, BM_CLICK, 0, 0);
+    EXPECT_EQ(dialog.Monitor().ReceivedText().Size(), 0u);
+    EXPECT_EQ(LogBytes(), "X07FFY0801Z0ABC\r\nX0100\r\n");
+    Send("X0200\r\n");
+    ASSERT_TRUE(PumpMessagesUntil([&] { return dialog.Monitor().ReceivedText().Size() == 7; }));
+
     SendDlgItemMessageW(window, IDC_CANCEL, BM_CLICK, 0, 0);
     EXPECT_TRUE(dialog.Ended());
     EXPECT_FALSE(dialog.Monitor().Reader().Running());
-    EXPECT_EQ(LogBytes(), "X07FFY0801Z0ABC\r\nX0100\r\n");
+    EXPECT_EQ(LogBytes(), "X07FFY0801Z0ABC\r\nX0100\r\nX0200\r\n");
     EXPECT_EQ(std::filesystem::file_size("rs232c.ini"), 124u);
 }
 
