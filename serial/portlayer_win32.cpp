@@ -3,9 +3,8 @@
 #include "closesinflight.h"
 #include "portconfig.h"
 
+#include <memory>
 #include <string>
-#include <system_error>
-#include <thread>
 
 namespace {
 
@@ -186,9 +185,32 @@ bool CSerialPort::WriteAll(PortHandle port, const char *bytes, std::int32_t leng
     return true;
 }
 
+namespace {
+
+// What a close on the system's thread pool needs; it owns its share of both.
+struct CloseJob
+{
+    std::shared_ptr<CLineControl> control;
+    std::shared_ptr<CClosesInFlight> closes;
+    HANDLE port;
+    std::uint32_t index;
+};
+
+DWORD WINAPI RunCloseJob(void *context)
+{
+    const std::unique_ptr<CloseJob> job(static_cast<CloseJob *>(context));
+    job->control->Close(job->port);
+    job->closes->End(job->index);
+    return 0;
+}
+
+} // namespace
+
 // Output still queued is dropped and flow control let go first, here, so that little is left
-// to drain; CloseHandle itself runs on a thread of its own, so no window waits for a line that a
-// device holds. An open of the same port waits for that close, a bounded while.
+// to drain; CloseHandle itself runs on the system's thread pool, so no window waits for a line
+// that a device holds. A detached thread of the C++ library is not used: one started right after
+// another had ended was seen never to run, and the port stayed open for good. An open of the same
+// port waits for the close, a bounded while.
 void CSerialPort::ClosePort()
 {
     const HANDLE port = m_handle.exchange(INVALID_PORT_HANDLE);
@@ -196,15 +218,10 @@ void CSerialPort::ClosePort()
         return;
     m_control->DiscardOutput(port);
     m_control->ReleaseFlowControl(port);
-    const std::uint32_t index = m_portIndex;
-    m_closes->Begin(index);
-    const auto closeAndReport = [control = m_control, closes = m_closes, port, index] {
-        control->Close(port);
-        closes->End(index);
-    };
-    try {
-        std::thread(closeAndReport).detach();
-    } catch (const std::system_error &) {
-        closeAndReport();
-    }
+    m_closes->Begin(m_portIndex);
+    auto job = std::make_unique<CloseJob>(CloseJob {m_control, m_closes, port, m_portIndex});
+    if (QueueUserWorkItem(RunCloseJob, job.get(), WT_EXECUTELONGFUNCTION))
+        job.release();
+    else
+        RunCloseJob(job.release());
 }

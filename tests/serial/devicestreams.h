@@ -40,6 +40,11 @@ inline bool StopReaderWithin(CReader &reader, std::chrono::milliseconds timeout)
 {
     std::packaged_task<void()> stop([&reader] { reader.StopReader(); });
     auto stopped = stop.get_future();
-    std::thread(std::move(stop)).detach();
-    return stopped.wait_for(timeout) == std::future_status::ready;
+    std::thread stopping(std::move(stop));
+    const bool inTime = stopped.wait_for(timeout) == std::future_status::ready;
+    if (inTime)
+        stopping.join();
+    else
+        stopping.detach();
+    return inTime;
 }

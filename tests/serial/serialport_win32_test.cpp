@@ -33,8 +33,8 @@ const std::string FRAME = "X07FFY0801Z0ABC\r\n";
 const std::string NOT_PRESENT
     = "デバイスが見つかりません。アダプタが接続されているか確認してください。";
 
-// The close of a test's port runs on a thread of its own, which Wine starts through its server;
-// on a busy machine that can take longer than the program's bound, so a test waits longer.
+// The close of a test's port runs on the system's thread pool, which Wine starts through its
+// server; on a busy machine that can take longer than the program's bound, so a test waits longer.
 constexpr auto CLOSE_WAIT = 10s;
 
 // Keeps what a reader reports, with the time each chunk came.
