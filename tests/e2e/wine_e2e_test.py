@@ -43,6 +43,7 @@ def check(condition, what):
         raise TestFailure(what)
 
 
+# The device's sample frame, then frames whose three values climb at paces of their own.
 def frames(count, seed):
     stream = b"X07FFY0801Z0ABC\r\n"
     for i in range(count):
