@@ -10,6 +10,7 @@
 #include "viewerplot_win32.h"
 #include "viewertext.h"
 #include "widetext.h"
+#include "windowobject_win32.h"
 
 #include <commctrl.h>
 
@@ -61,13 +62,17 @@ public:
     HWND Window() const { return m_hWnd; }
     bool Open(std::string &failure);
 
-private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // Every message of the window but its last; the last frees this object, once the controls
+    // are gone: the writer and the scan end before the rest goes.
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
     HWND MakeControl(const wchar_t *className, const std::string &text, DWORD style, int id);
     void MakeControls();
     void Layout(int width, int height);
     int TextWidth(HWND control) const;
+    // Pixels at 96 dots per inch, on the window's screen.
+    int Scaled(int pixels) const;
     void OnCommand(int id, int notification);
     void PostScanProgress();
     void OnScanProgress();
@@ -147,8 +152,9 @@ bool CLogViewerWindow::Create(HWND owner)
                              GetModuleHandleW(nullptr), nullptr);
     if (m_hWnd == nullptr)
         return false;
-    SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
+    AttachWindowObject(m_hWnd, this);
+    SetWindowPos(m_hWnd, nullptr, 0, 0, Scaled(INITIAL_WIDTH), Scaled(INITIAL_HEIGHT),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     m_font = MessageFont();
     MakeControls();
     RECT client {};
@@ -198,6 +204,11 @@ void CLogViewerWindow::MakeControls()
     SendMessageW(scan, PBM_SETRANGE32, 0, SCAN_PROGRESS_STEPS);
 }
 
+int CLogViewerWindow::Scaled(int pixels) const
+{
+    return MulDiv(pixels, static_cast<int>(GetDpiForWindow(m_hWnd)), USER_DEFAULT_SCREEN_DPI);
+}
+
 int CLogViewerWindow::TextWidth(HWND control) const
 {
     wchar_t caption[128] = {};
@@ -216,50 +227,41 @@ int CLogViewerWindow::TextWidth(HWND control) const
 // above a status row of the readout, the CSV writer's bar and the scan's.
 void CLogViewerWindow::Layout(int width, int height)
 {
-    int x = GAP;
+    const int gap = Scaled(GAP);
+    const int rowHeight = Scaled(ROW_HEIGHT);
+    const int statusHeight = Scaled(STATUS_HEIGHT);
+    const int progressWidth = Scaled(PROGRESS_WIDTH);
+    const int comboWidth = Scaled(COMBO_WIDTH);
+    int x = gap;
     for (const auto &[id, caption] : COMMANDS) {
         const HWND button = Control(id);
-        const int buttonWidth = TextWidth(button) + BUTTON_PADDING;
-        MoveWindow(button, x, GAP, buttonWidth, ROW_HEIGHT, TRUE);
-        x += buttonWidth + GAP / 2;
+        const int buttonWidth = TextWidth(button) + Scaled(BUTTON_PADDING);
+        MoveWindow(button, x, gap, buttonWidth, rowHeight, TRUE);
+        x += buttonWidth + gap / 2;
     }
-    const int comboLeft = width - GAP - COMBO_WIDTH;
-    MoveWindow(Control(IDC_VIEWER_BIT_LENGTH), comboLeft, GAP, COMBO_WIDTH, COMBO_LIST_HEIGHT,
-               TRUE);
+    const int comboLeft = width - gap - comboWidth;
+    MoveWindow(Control(IDC_VIEWER_BIT_LENGTH), comboLeft, gap, comboWidth,
+               Scaled(COMBO_LIST_HEIGHT), TRUE);
     const HWND label = Control(IDC_VIEWER_BIT_LENGTH_LABEL);
-    const int labelWidth = TextWidth(label) + GAP;
-    MoveWindow(label, comboLeft - labelWidth - GAP / 2, GAP, labelWidth, ROW_HEIGHT, TRUE);
+    const int labelWidth = TextWidth(label) + gap;
+    MoveWindow(label, comboLeft - labelWidth - gap / 2, gap, labelWidth, rowHeight, TRUE);
 
-    const int statusTop = height - GAP - STATUS_HEIGHT;
-    const int plotTop = GAP + ROW_HEIGHT + GAP;
-    MoveWindow(m_plot->Window(), GAP, plotTop, std::max(0, width - 2 * GAP),
-               std::max(0, statusTop - GAP - plotTop), TRUE);
-    int right = width - GAP;
+    const int statusTop = height - gap - statusHeight;
+    const int plotTop = gap + rowHeight + gap;
+    MoveWindow(m_plot->Window(), gap, plotTop, std::max(0, width - 2 * gap),
+               std::max(0, statusTop - gap - plotTop), TRUE);
+    int right = width - gap;
     const auto place = [&](int id, int placeWidth) {
         right -= placeWidth;
-        MoveWindow(Control(id), right, statusTop, placeWidth, STATUS_HEIGHT, TRUE);
-        right -= GAP;
+        MoveWindow(Control(id), right, statusTop, placeWidth, statusHeight, TRUE);
+        right -= gap;
     };
-    place(IDC_VIEWER_SCAN_PROGRESS, PROGRESS_WIDTH);
-    place(IDC_VIEWER_SCAN_TEXT, PROGRESS_WIDTH / 2);
-    place(IDC_VIEWER_CSV_PROGRESS, PROGRESS_WIDTH / 2);
-    place(IDC_VIEWER_CSV_TEXT, TextWidth(Control(IDC_VIEWER_CSV_TEXT)) + GAP);
-    MoveWindow(Control(IDC_VIEWER_READOUT), GAP, statusTop, std::max(0, right - GAP), STATUS_HEIGHT,
+    place(IDC_VIEWER_SCAN_PROGRESS, progressWidth);
+    place(IDC_VIEWER_SCAN_TEXT, progressWidth / 2);
+    place(IDC_VIEWER_CSV_PROGRESS, progressWidth / 2);
+    place(IDC_VIEWER_CSV_TEXT, TextWidth(Control(IDC_VIEWER_CSV_TEXT)) + gap);
+    MoveWindow(Control(IDC_VIEWER_READOUT), gap, statusTop, std::max(0, right - gap), statusHeight,
                TRUE);
-}
-
-LRESULT CALLBACK CLogViewerWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
-                                              LPARAM lParam)
-{
-    auto *viewer = reinterpret_cast<CLogViewerWindow *>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (viewer == nullptr)
-        return DefWindowProcW(window, message, wParam, lParam);
-    if (message != WM_NCDESTROY)
-        return viewer->Handle(message, wParam, lParam);
-    // The controls are gone by now; the writer and the scan end before the rest goes.
-    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    delete viewer;
-    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 LRESULT CLogViewerWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
@@ -270,8 +272,15 @@ LRESULT CLogViewerWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_GETMINMAXINFO: {
         auto *limits = reinterpret_cast<MINMAXINFO *>(lParam);
-        limits->ptMinTrackSize = {CViewerLayout::MIN_WIDTH + 4 * GAP,
-                                  CViewerLayout::MIN_HEIGHT + 2 * ROW_HEIGHT + 6 * GAP};
+        limits->ptMinTrackSize = {CViewerLayout::MIN_WIDTH + Scaled(4 * GAP),
+                                  CViewerLayout::MIN_HEIGHT + Scaled(2 * ROW_HEIGHT + 6 * GAP)};
+        return 0;
+    }
+    case WM_DPICHANGED: {
+        const RECT &suggested = *reinterpret_cast<const RECT *>(lParam);
+        SetWindowPos(m_hWnd, nullptr, suggested.left, suggested.top,
+                     suggested.right - suggested.left, suggested.bottom - suggested.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
         return 0;
     }
     case WM_ACTIVATE:

@@ -1,5 +1,7 @@
 #include "viewerplot_win32.h"
 
+#include "windowobject_win32.h"
+
 #include <windowsx.h>
 
 #include <cmath>
@@ -125,25 +127,11 @@ CViewerPlotWindow *CViewerPlotWindow::Create(HWND parent, int id, const CRecordi
         return nullptr;
     }
     plot->m_hWnd = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(plot));
-    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
+    AttachWindowObject(window, plot);
     RECT client {};
     GetClientRect(window, &client);
     plot->m_state.SetSize(client.right, client.bottom);
     return plot;
-}
-
-LRESULT CALLBACK CViewerPlotWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
-                                               LPARAM lParam)
-{
-    auto *plot = reinterpret_cast<CViewerPlotWindow *>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (plot == nullptr)
-        return DefWindowProcW(window, message, wParam, lParam);
-    if (message != WM_NCDESTROY)
-        return plot->Handle(message, wParam, lParam);
-    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    delete plot;
-    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 LRESULT CViewerPlotWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
@@ -200,12 +188,16 @@ LRESULT CViewerPlotWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         m_state.Leave();
         return 0;
     case WM_KEYDOWN:
-        if (const std::optional<PlotKey> key = KeyOfVirtualKey(wParam))
-            return OnKey(*key) ? 0 : 1;
+        if (const std::optional<PlotKey> key = KeyOfVirtualKey(wParam)) {
+            m_state.Key(*key);
+            return 0;
+        }
         break;
     case WM_CHAR:
-        if (const std::optional<PlotKey> key = KeyOfChar(wParam))
-            return OnKey(*key) ? 0 : 1;
+        if (const std::optional<PlotKey> key = KeyOfChar(wParam)) {
+            m_state.Key(*key);
+            return 0;
+        }
         break;
     default:
         break;
@@ -224,12 +216,6 @@ void CViewerPlotWindow::OnMouseMove(int x, int y)
         m_trackingLeave = TrackMouseEvent(&track) != FALSE;
     }
     m_state.MoveTo(x, y);
-}
-
-bool CViewerPlotWindow::OnKey(PlotKey key)
-{
-    m_state.Key(key);
-    return true;
 }
 
 void CViewerPlotWindow::OnPaint()

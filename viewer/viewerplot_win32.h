@@ -32,17 +32,17 @@ public:
     // there is no bitmap for it.
     bool PaintInto(CDibSurface &surface) const;
 
+    // Every message of the window but its last, which frees this object.
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+
 private:
     CViewerPlotWindow(const CRecording &recording,
                       std::function<void(std::int64_t)> pointedFrameChanged);
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void Render(HDC dc, int width, int height) const;
     void DrawGrid(HDC dc, const CViewerLayout &layout) const;
     void DrawShapes(HDC dc, const PlotShapes &shapes, const PlotRect &area) const;
     void OnPaint();
     void OnMouseMove(int x, int y);
-    bool OnKey(PlotKey key);
 
     HWND m_hWnd = nullptr;
     CViewerPlotState m_state;
