@@ -460,9 +460,10 @@ HWND OpenLogViewer(HWND owner, const std::string &path)
     auto viewer = std::make_unique<CLogViewerWindow>(path);
     std::string failure;
     if (!viewer->Create(owner)) {
+        const DWORD error = GetLastError();
         if (viewer->Window() != nullptr)
             DestroyWindow(viewer.release()->Window());
-        ShowMessageBox(owner, SystemMessage(GetLastError()));
+        ShowMessageBox(owner, SystemMessage(error));
         return nullptr;
     }
     // From here on the window owns the viewer and frees it when it is destroyed.
