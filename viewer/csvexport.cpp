@@ -1,6 +1,7 @@
 #include "csvexport.h"
 
 #include "frameparser.h"
+#include "outputfile.h"
 #include "recording.h"
 #include "texts.h"
 
@@ -15,6 +16,12 @@ namespace {
 
 constexpr std::int64_t FRAMES_PER_PIECE = 16384;
 constexpr const char *CRLF = "\r\n";
+constexpr const char *UTF8_BYTE_ORDER_MARK = "\xEF\xBB\xBF";
+
+std::string SystemFailure(const char *text)
+{
+    return std::string(text) + "：" + std::strerror(errno);
+}
 
 bool StandsAsItIs(char ch)
 {
@@ -80,7 +87,7 @@ bool Write(const std::string &text, std::FILE *out, std::string &failure)
 {
     if (std::fwrite(text.data(), 1, text.size(), out) == text.size() && std::fflush(out) == 0)
         return true;
-    failure = std::string(Strings::CSV_CANNOT_WRITE) + "：" + std::strerror(errno);
+    failure = SystemFailure(Strings::CSV_CANNOT_WRITE);
     return false;
 }
 
@@ -114,4 +121,27 @@ bool WriteWholeCsv(const CRecording &recording, std::int32_t code, std::FILE *ou
 {
     recording.WaitForScan();
     return WriteCsv(recording, 0, recording.FrameCount(), code, out, failure);
+}
+
+bool WriteCsvFile(const CRecording &recording, std::int64_t first, std::optional<std::int64_t> last,
+                  std::int32_t code, const std::string &path, std::string &failure)
+{
+    std::FILE *out = OpenOutputFile(path);
+    if (out == nullptr) {
+        failure = SystemFailure(Strings::CSV_CANNOT_WRITE);
+        return false;
+    }
+    // A spreadsheet reads a file without the UTF-8 mark in the system's code page, which turns
+    // the Japanese header into nonsense; standard output, for scripts, goes without it.
+    bool written = std::fputs(UTF8_BYTE_ORDER_MARK, out) >= 0;
+    if (!written)
+        failure = SystemFailure(Strings::CSV_CANNOT_WRITE);
+    written = written
+        && (last ? WriteCsv(recording, first, *last, code, out, failure)
+                 : WriteWholeCsv(recording, code, out, failure));
+    if (std::fclose(out) != 0 && written) {
+        failure = SystemFailure(Strings::CSV_CANNOT_WRITE);
+        written = false;
+    }
+    return written;
 }

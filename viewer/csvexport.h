@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 class CRecording;
@@ -20,3 +21,9 @@ bool WriteCsv(const CRecording &recording, std::int64_t first, std::int64_t last
 // asked for while the scan still runs holds the whole file too.
 bool WriteWholeCsv(const CRecording &recording, std::int32_t code, std::FILE *out,
                    std::string &failure);
+
+// Writes frames [first, last) into a file of their own at `path` (UTF-8), after the UTF-8 mark,
+// on the calling thread; without a last frame, every frame of the file. False with the reason,
+// for the user, when the file could not be made or written or the log not read.
+bool WriteCsvFile(const CRecording &recording, std::int64_t first, std::optional<std::int64_t> last,
+                  std::int32_t code, const std::string &path, std::string &failure);

@@ -2,19 +2,17 @@
 
 #include "csvexport.h"
 #include "filechoice.h"
-#include "frameparser.h"
 #include "mainicon.h"
 #include "messagebox.h"
 #include "recording.h"
 #include "samplebuffers.h"
 #include "texts.h"
 #include "viewerplot.h"
+#include "viewertext.h"
 
 #include <QBoxLayout>
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QPixmap>
 #include <QProgressBar>
@@ -22,26 +20,21 @@
 #include <QTimer>
 #include <QWindow>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-
 namespace {
 
 constexpr int SCAN_PROGRESS_STEPS = 1000;
 constexpr int PROGRESS_WIDTH = 220;
 constexpr int CSV_PROGRESS_DELAY_MS = 500;
 constexpr QSize INITIAL_SIZE(1000, 640);
-constexpr char CHANNEL_LETTERS[] = "XYZ";
 
 QString Text(const char *utf8)
 {
     return QString::fromUtf8(utf8);
 }
 
-std::string SystemFailure(const char *text)
+QString Text(const std::string &utf8)
 {
-    return std::string(text) + "：" + std::strerror(errno);
+    return QString::fromStdString(utf8);
 }
 
 QPushButton *CommandButton(const char *caption, QWidget *parent)
@@ -52,33 +45,6 @@ QPushButton *CommandButton(const char *caption, QWidget *parent)
     return button;
 }
 
-constexpr const char *UTF8_BYTE_ORDER_MARK = "\xEF\xBB\xBF";
-
-// Writes frames [first, last) to the file at `path`, on the calling thread; without a last
-// frame, every frame of the file.
-bool WriteCsvFile(const CRecording &recording, std::int64_t first, std::optional<std::int64_t> last,
-                  std::int32_t code, const std::string &path, std::string &failure)
-{
-    std::FILE *out = std::fopen(path.c_str(), "wb");
-    if (out == nullptr) {
-        failure = SystemFailure(Strings::CSV_CANNOT_WRITE);
-        return false;
-    }
-    // A spreadsheet reads a file without the UTF-8 mark in the system's code page, which turns
-    // the Japanese header into nonsense; standard output, for scripts, goes without it.
-    bool written = std::fputs(UTF8_BYTE_ORDER_MARK, out) >= 0;
-    if (!written)
-        failure = SystemFailure(Strings::CSV_CANNOT_WRITE);
-    written = written
-        && (last ? WriteCsv(recording, first, *last, code, out, failure)
-                 : WriteWholeCsv(recording, code, out, failure));
-    if (std::fclose(out) != 0 && written) {
-        failure = SystemFailure(Strings::CSV_CANNOT_WRITE);
-        written = false;
-    }
-    return written;
-}
-
 } // namespace
 
 CLogViewer::CLogViewer(const QString &path, QWidget *parent)
@@ -87,7 +53,7 @@ CLogViewer::CLogViewer(const QString &path, QWidget *parent)
     , m_recording(std::make_unique<CRecording>(QFile::encodeName(path).toStdString()))
     , m_code(BIT_LENGTH_12)
 {
-    setWindowTitle(Text(Strings::VIEWER_TITLE).arg(QFileInfo(path).fileName()));
+    setWindowTitle(Text(ViewerTitle(path.toStdString())));
     setWindowIcon(MainIcon());
     m_plot = new CViewerPlot(*m_recording, this);
     auto *layout = new QVBoxLayout(this);
@@ -215,22 +181,7 @@ QString CLogViewer::ReadoutText() const
 
 void CLogViewer::ShowReadout(std::int64_t frame)
 {
-    const std::vector<RecordedFrame> frames
-        = frame < 0 ? std::vector<RecordedFrame> {} : m_recording->Frames(frame, 1);
-    if (frames.empty()) {
-        m_readout->clear();
-        return;
-    }
-    const RecordedFrame &found = frames.front();
-    QString text = Text(Strings::READOUT_FRAME).arg(found.number).arg(found.bytePosition);
-    for (int c = 0; c < found.channels; ++c) {
-        const char *digits = found.digits[c];
-        text += Text(Strings::READOUT_CHANNEL)
-                    .arg(QChar::fromLatin1(CHANNEL_LETTERS[c]))
-                    .arg(QString::fromLatin1(digits, 4))
-                    .arg(DecodeChannelValue(digits, m_code));
-    }
-    m_readout->setText(text);
+    m_readout->setText(Text(::ReadoutText(*m_recording, frame, m_code)));
 }
 
 void CLogViewer::OnReload()
@@ -250,8 +201,7 @@ void CLogViewer::OnSelchangeBitLength()
 // Beside the log, named after it.
 QString CLogViewer::SuggestedFile(const char *suffix) const
 {
-    const QFileInfo log(m_path);
-    return log.dir().filePath(log.completeBaseName() + QString::fromLatin1(suffix));
+    return Text(::SuggestedFile(m_path.toStdString(), suffix));
 }
 
 void CLogViewer::OnSaveAllCsv()

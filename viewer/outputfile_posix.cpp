@@ -1,0 +1,6 @@
+#include "outputfile.h"
+
+std::FILE *OpenOutputFile(const std::string &path)
+{
+    return std::fopen(path.c_str(), "wb");
+}
