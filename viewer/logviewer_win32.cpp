@@ -1,11 +1,11 @@
 #include "logviewer_win32.h"
 
 #include "csvexport.h"
+#include "filechoice_win32.h"
 #include "messagebox_win32.h"
 #include "pngpicture_win32.h"
 #include "recording.h"
 #include "samplebuffers.h"
-#include "savefilechoice_win32.h"
 #include "texts.h"
 #include "viewerplot_win32.h"
 #include "viewertext.h"
@@ -403,7 +403,7 @@ void CLogViewerWindow::OnSelchangeBitLength()
 std::string CLogViewerWindow::ChooseFile(const char *caption, const char *suffix,
                                          const char *filter)
 {
-    return ChooseSaveFile(m_hWnd, {caption, SuggestedFile(m_path, suffix), filter});
+    return ::ChooseFile(m_hWnd, {FileChoice::Save, caption, SuggestedFile(m_path, suffix), filter});
 }
 
 void CLogViewerWindow::EnableCommands(bool enabled)

@@ -1,5 +1,5 @@
+#include "filechoice_win32.h"
 #include "logviewer_win32.h"
-#include "savefilechoice_win32.h"
 #include "tempworkdir.h"
 #include "widetext.h"
 #include "win32testing.h"
@@ -43,15 +43,15 @@ class CChooserStandIn
 public:
     CChooserStandIn()
     {
-        SetSaveFileChooser([this](HWND, const SaveFileRequest &request) {
+        SetFileChooser([this](HWND, const FileRequest &request) {
             requests.push_back(request);
             return chosen;
         });
     }
-    ~CChooserStandIn() { SetSaveFileChooser({}); }
+    ~CChooserStandIn() { SetFileChooser({}); }
 
     std::string chosen;
-    std::vector<SaveFileRequest> requests;
+    std::vector<FileRequest> requests;
 };
 
 bool Shown(HWND window)
@@ -164,7 +164,7 @@ TEST_F(LogViewerWindow, SavesTheWholeFileAsCsvAndThePlotAsAPicture)
     Click(IDC_VIEWER_SAVE_ALL_CSV);
     ASSERT_TRUE(PumpMessagesUntil([this] { return CommandsEnabled(); }));
     ASSERT_EQ(chooser.requests.size(), 1u);
-    EXPECT_EQ(chooser.requests[0].suggested, "log.csv");
+    EXPECT_EQ(chooser.requests[0].start, "log.csv");
     EXPECT_EQ(chooser.requests[0].filter, "CSVファイル (*.csv)");
     EXPECT_EQ(chooser.requests[0].caption, "CSVで保存");
     std::string expected = std::string("\xEF\xBB\xBF") + CSV_HEADER;
@@ -175,7 +175,7 @@ TEST_F(LogViewerWindow, SavesTheWholeFileAsCsvAndThePlotAsAPicture)
 
     chooser.chosen = "plot.png";
     Click(IDC_VIEWER_SAVE_PICTURE);
-    EXPECT_EQ(chooser.requests.back().suggested, "log.png");
+    EXPECT_EQ(chooser.requests.back().start, "log.png");
     EXPECT_EQ(chooser.requests.back().filter, "PNG画像 (*.png)");
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     {
