@@ -1,4 +1,5 @@
 #include "commandline.h"
+#include "logviewer_win32.h"
 #include "monitordlg_win32.h"
 #include "texts.h"
 #include "widetext.h"
@@ -90,6 +91,21 @@ private:
     UINT m_codePage = 0;
 };
 
+// The viewer alone, until the user closes it; 1 when the file cannot be read, which the viewer
+// has said.
+int ViewLog(const std::string &path)
+{
+    const HWND viewer = OpenLogViewer(nullptr, path);
+    if (!viewer)
+        return 1;
+    MSG msg;
+    while (IsWindow(viewer) && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
@@ -98,17 +114,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     WindowChoice choice;
     if (const std::optional<int> status = RunCommandLine(Utf8Arguments(), choice))
         return *status;
-    // The viewer is not built for Windows yet.
-    if (!choice.viewPath.empty()) {
-        std::fputs(Strings::USAGE, stderr);
-        std::fflush(stderr);
-        MessageBoxW(nullptr, WideFromUtf8(Strings::VIEWER_NOT_BUILT).c_str(),
-                    WideFromUtf8(Strings::APP_NAME).c_str(), MB_OK | MB_ICONINFORMATION);
-        return USAGE_ERROR;
-    }
     const INITCOMMONCONTROLSEX controls {sizeof(INITCOMMONCONTROLSEX),
                                          ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
+    if (!choice.viewPath.empty())
+        return ViewLog(choice.viewPath);
     CMonitorDlg dialog;
     if (choice.demo)
         dialog.Monitor().UseDemoDevice();

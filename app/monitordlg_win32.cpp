@@ -3,6 +3,9 @@
 #include "aboutdlg_win32.h"
 #include "dialogresource.h"
 #include "dialogrun_win32.h"
+#include "filechoice_win32.h"
+#include "lognames.h"
+#include "logviewer_win32.h"
 #include "messagebox_win32.h"
 #include "portsettingsdlg_win32.h"
 #include "templates.h"
@@ -10,14 +13,20 @@
 #include "widetext.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace {
 
 // The port watch's wait posts this once the watch's signal is set.
 constexpr UINT WM_PORTS_SIGNALLED = WM_APP + 1;
+
+// The window's own menu's one entry; a menu that was dismissed returns 0.
+constexpr UINT MENU_OPEN_LOG = 1;
 
 // A log write that takes longer than this shows how far it has got.
 constexpr auto PROGRESS_DELAY = std::chrono::milliseconds(500);
@@ -191,6 +200,8 @@ void CMonitorDlg::OnInitWindow()
         = CReceivedTextWindow::ReplaceEdit(m_hWnd, IDC_RECEIVED, m_monitor.ReceivedText());
     // A repaint of the whole window leaves the controls' pixels to them, so nothing flashes.
     SetWindowLongPtrW(m_hWnd, GWL_STYLE, GetWindowLongPtrW(m_hWnd, GWL_STYLE) | WS_CLIPCHILDREN);
+    // A log dropped on the window opens in a viewer.
+    DragAcceptFiles(m_hWnd, TRUE);
     m_monitor.DoDataExchange();
 }
 
@@ -221,6 +232,12 @@ bool CMonitorDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return true;
     case WM_PORTS_SIGNALLED:
         OnPortsSignalled();
+        return true;
+    case WM_CONTEXTMENU:
+        OnContextMenu(lParam);
+        return true;
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
         return true;
     default:
         return false;
@@ -423,4 +440,50 @@ void CMonitorDlg::WaitShowingProgress(
     // The quit is for the loop outside.
     if (quit)
         PostQuitMessage(static_cast<int>(*quit));
+}
+
+// The window's own menu: at the pointer, or at the window's corner when the keyboard asked for it
+// (Shift+F10 or the menu key), which gives no point. The received text has its own menu.
+void CMonitorDlg::OnContextMenu(LPARAM position)
+{
+    POINT at {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+    if (at.x == -1 && at.y == -1) {
+        at = {0, 0};
+        ClientToScreen(m_hWnd, &at);
+    }
+    const HMENU menu = CreatePopupMenu();
+    if (!menu)
+        return;
+    AppendMenuW(menu, MF_STRING, MENU_OPEN_LOG, WideFromUtf8(Strings::OPEN_LOG_MENU).c_str());
+    const BOOL chosen
+        = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, m_hWnd, nullptr);
+    DestroyMenu(menu);
+    if (chosen == MENU_OPEN_LOG)
+        OnOpenLog();
+}
+
+void CMonitorDlg::OnOpenLog()
+{
+    const std::string path = ChooseFile(
+        m_hWnd,
+        {FileChoice::Open, Strings::OPEN_LOG_CAPTION, LOG_DIRECTORY, Strings::LOG_FILE_FILTER});
+    if (!path.empty())
+        OpenLogViewer(m_hWnd, path);
+}
+
+// Each file dropped opens in a viewer of its own; a folder is no log.
+void CMonitorDlg::OnDropFiles(HDROP drop)
+{
+    std::vector<std::string> files;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        std::wstring path(DragQueryFileW(drop, i, nullptr, 0), L'\0');
+        DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size() + 1));
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            files.push_back(Utf8FromWide(path));
+    }
+    DragFinish(drop);
+    for (const std::string &file : files)
+        OpenLogViewer(m_hWnd, file);
 }

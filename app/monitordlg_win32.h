@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <memory>
 
 // The main window on Windows: a dialog that the dialog manager makes from the main window's
@@ -41,6 +43,9 @@ private:
     bool OnCommand(int id, int code);
     void OnInitWindow();
     void OnPortsSignalled();
+    void OnContextMenu(LPARAM position);
+    void OnOpenLog();
+    void OnDropFiles(HDROP drop);
     void ArmPortWait();
     void DisarmPortWait();
 

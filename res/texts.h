@@ -110,9 +110,6 @@ inline constexpr const char *USAGE
       "                ログをCSVにして標準出力に書き、終了します (既定は12ビット)\n"
       "  --help        この説明を表示して終了します\n"
       "  --version     バージョンを表示して終了します\n";
-// Windows, started with --view: the viewer is not built there yet.
-inline constexpr const char *VIEWER_NOT_BUILT
-    = "この版ではログを表示するウィンドウはまだ使えません。CSVには orvanta --csv で書き出せます。";
 inline constexpr const char *UNKNOWN_OPTION = "不明なオプションです: ";
 inline constexpr const char *OPTION_VALUE_MISSING = "オプションの値がありません: ";
 inline constexpr const char *BIT_LENGTH_INVALID = "ビット長は 16, 14, 12, 10, 8 のどれかです: ";

@@ -1,5 +1,5 @@
 // The options on Windows: the run through the command interpreter, the port list from the registry,
-// and --view while there is no viewer yet.
+// and --view of a file that cannot be read.
 
 #include "commandlinetesting.h"
 
@@ -13,7 +13,7 @@
 // Wine has no message box without a display: the box returns at once, and the exit status shows.
 // A start without options opens the window and its port, which no test here does.
 const std::vector<CommandLineCase> SYSTEM_COMMAND_LINE_CASES = {
-    {"--view log", 2, "使い方: orvanta"},
+    {"--view missing", 1, ""},
     {"--csv missing", 1, "ログファイルがオープンできません："},
 };
 

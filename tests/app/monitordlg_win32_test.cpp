@@ -3,6 +3,7 @@
 // messages, and its buttons, menu and keys reach the behaviour.
 #include "dialogrun_win32.h"
 #include "dibsurface_win32.h"
+#include "filechoice_win32.h"
 #include "monitordlg_win32.h"
 #include "portsettings.h"
 #include "portsetup.h"
@@ -15,12 +16,16 @@
 
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -67,6 +72,47 @@ std::string LogBytes()
         bytes.append(std::istreambuf_iterator<char>(file), {});
     }
     return bytes;
+}
+
+// What the shell hands a window when files are dropped on it: the wide paths one after
+// another, each ended by a null, and one null more at the end.
+HDROP DropOf(const std::vector<std::wstring> &paths)
+{
+    std::wstring list;
+    for (const std::wstring &path : paths)
+        list += path + L'\0';
+    list += L'\0';
+    const std::size_t size = sizeof(DROPFILES) + list.size() * sizeof(wchar_t);
+    const HGLOBAL memory = GlobalAlloc(GHND, size);
+    auto *drop = static_cast<DROPFILES *>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    std::memcpy(drop + 1, list.data(), list.size() * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+// The titles of the thread's viewer windows that `owner` owns, or of all of them.
+std::vector<std::string> ViewerTitles(HWND owner = nullptr)
+{
+    struct Search
+    {
+        HWND owner;
+        std::vector<std::string> titles;
+    } search {owner, {}};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM found) {
+            auto *search = reinterpret_cast<Search *>(found);
+            const std::string title = TextOf(window);
+            const bool viewer = title.ends_with(" - ログ表示") && IsWindowVisible(window);
+            if (viewer && (!search->owner || GetWindow(window, GW_OWNER) == search->owner))
+                search->titles.push_back(title);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    std::sort(search.titles.begin(), search.titles.end());
+    return search.titles;
 }
 
 class WindowsMonitorWindow : public testing::Test
@@ -176,4 +222,49 @@ TEST_F(WindowsMonitorWindow, SendsWhatTheUserTypesAndSwallowsEnterAndEscape)
     ASSERT_TRUE(PumpMessagesUntil([&] { return input.Bytes().size() >= expected.size(); }));
     EXPECT_EQ(input.Bytes(), expected);
     deviceReader.StopReader();
+}
+
+// A log opens in a viewer of the window's own from the window's menu, whose entry is chosen by
+// its letter, and when it is dropped on the window; a folder dropped with it opens nothing.
+TEST_F(WindowsMonitorWindow, OpensLogsFromItsMenuAndFromFilesDroppedOnIt)
+{
+    RunDialogs();
+    std::ofstream("first.txt", std::ios::binary) << "X07FFY0801Z0ABC\r\n";
+    std::ofstream("second.txt", std::ios::binary) << "X07FFY0801Z0ABC\r\nX0100\r\n";
+    std::filesystem::create_directory("folder");
+    std::vector<FileRequest> requests;
+    SetFileChooser([&](HWND, const FileRequest &request) {
+        requests.push_back(request);
+        return std::string("first.txt");
+    });
+    auto dialog = std::make_unique<CMonitorDlg>();
+    ASSERT_NE(dialog->Create(), nullptr);
+    dialog->Monitor().OnInitDialog();
+    const HWND window = dialog->Window();
+    ShowWindow(window, SW_SHOW);
+
+    // The menu's loop takes the key that waits for it.
+    PostMessageW(window, WM_KEYDOWN, 'O', 0);
+    SendMessageW(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window), MAKELPARAM(10, 10));
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].choice, FileChoice::Open);
+    EXPECT_EQ(requests[0].caption, "ログを開く");
+    EXPECT_EQ(requests[0].start, "./DATALOG");
+    EXPECT_EQ(requests[0].filter, "ログファイル (*.txt);;すべてのファイル (*)");
+    EXPECT_EQ(ViewerTitles(window), std::vector<std::string> {"first.txt - ログ表示"});
+
+    const std::filesystem::path here = std::filesystem::current_path();
+    SendMessageW(window, WM_DROPFILES,
+                 reinterpret_cast<WPARAM>(
+                     DropOf({(here / "second.txt").wstring(), (here / "folder").wstring()})),
+                 0);
+    EXPECT_EQ(ViewerTitles(window),
+              (std::vector<std::string> {"first.txt - ログ表示", "second.txt - ログ表示"}));
+    EXPECT_TRUE(m_alerts.messages.empty()) << m_alerts.messages.front();
+
+    // The viewers go with the window.
+    SendDlgItemMessageW(window, IDC_CANCEL, BM_CLICK, 0, 0);
+    dialog.reset();
+    SetFileChooser({});
+    EXPECT_TRUE(ViewerTitles().empty());
 }

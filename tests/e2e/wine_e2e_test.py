@@ -216,6 +216,7 @@ def check_traces(screen, plot, before, picture):
     winetools.save_png(screen.picture(screen.window("^Orvanta \\(VER", PATIENCE)), picture)
 
 
+# The log's name.
 def check_files(work, sent):
     logs = glob.glob(os.path.join(work, "DATALOG", "COM5_*_DataLogger.txt"))
     check(len(logs) == 1, f"log files {logs}")
@@ -223,6 +224,29 @@ def check_files(work, sent):
         check(log.read() == sent, "the log does not hold every byte sent, in order")
     with open(os.path.join(work, "rs232c.ini"), "rb") as settings:
         check(settings.read()[28:33] == b"COM5\0", "rs232c.ini does not name COM5")
+    return os.path.basename(logs[0])
+
+
+# X and Y in a picture of the viewer's window; its frame and scale are black, as Z is.
+def viewer_traces_missing(ppm):
+    width, height = (int(n) for n in re.match(rb"P6\s+(\d+)\s+(\d+)\s", ppm).groups())
+    points = colour_points(ppm, (0, 0, width, height))
+    return [channel for channel in ("X", "Y") if not points[channel]]
+
+
+# The log opens in the viewer alone, which plots X in red and Y in blue, and ends with its window.
+def check_viewer(screen, orvanta, prefix, work, log, picture, wine_log):
+    viewer = winetools.start_wine(prefix, orvanta, "--view", "DATALOG\\" + log, cwd=work,
+                                  env=screen.environment, stderr=wine_log)
+    title = "^" + re.escape(log + " - ログ表示") + "$"
+    window = focus(screen, title)
+    deadline = time.monotonic() + PATIENCE
+    while missing := viewer_traces_missing(screen.picture(window)):
+        check(time.monotonic() < deadline, f"the viewer shows no trace of {missing}")
+    winetools.save_png(screen.picture(window), picture)
+    keys(screen, "alt+F4")
+    status = viewer.wait(PATIENCE)
+    check(status == 0, f"orvanta.exe --view exited with {status}")
 
 
 def run(build, orvanta, watch_program, screen, prefix):
@@ -237,6 +261,7 @@ def drive(build, orvanta, watch_program, screen, prefix, bells):
     work = os.path.join(build, "e2e-wine-work")
     link = os.path.join(build, "e2e-wine-com5")
     picture = os.path.join(build, "e2e-wine-main.png")
+    viewer_picture = os.path.join(build, "e2e-wine-viewer.png")
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
     device = Device(link)
@@ -270,7 +295,9 @@ def drive(build, orvanta, watch_program, screen, prefix, bells):
     watch.wait_seen("main-gone")
     status = program.wait(PATIENCE)
     check(status == 0, f"orvanta.exe exited with {status}")
-    check_files(work, before + after)
+    log = check_files(work, before + after)
+    with open(os.path.join(build, "e2e-wine.log"), "ab") as wine_log:
+        check_viewer(screen, orvanta, prefix, work, log, viewer_picture, wine_log)
     device.unplug()
     os.remove(link)
     print(f"{len(before + after)} bytes sent and logged; back {back - replugged:.1f} s after the "
