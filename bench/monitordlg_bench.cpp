@@ -6,6 +6,7 @@
 //   bytes a second through the real reader, against the screen's rate.
 #include "figurereporter.h"
 #include "linefeeder.h"
+#include "pacer.h"
 #include "pseudoterminal.h"
 #include "reader.h"
 #include "receivedtextview.h"
@@ -70,14 +71,17 @@ void ChunkWithRepaint(benchmark::State &state, std::uint64_t receivedBefore)
     window.FillTo(receivedBefore);
     CEventCounter plotPaints(QEvent::Paint);
     window.Control(IDC_PLOT).installEventFilter(&plotPaints);
-    const int frameMs = static_cast<int>(std::ceil(1000 / window.ScreenRate()));
+    // A chunk that comes a screen frame after the last repaint and a show interval after the last
+    // shown chunk is shown and painted at once.
+    const int quietMs = std::max(static_cast<int>(std::ceil(1000 / window.ScreenRate())),
+                                 static_cast<int>(RECEIVED_SHOW_INTERVAL.count()))
+        + 2;
 
     std::vector<double> milliseconds;
     std::vector<double> cpuMilliseconds;
     std::uint64_t repainted = 0;
     for (auto _ : state) {
-        // A frame since the last repaint: this chunk's repaint is not held back.
-        RunEventLoopFor(frameMs + 2);
+        RunEventLoopFor(quietMs);
         QByteArray chunk = window.NextChunk();
         const std::uint64_t paintsBefore = plotPaints.count;
         const double cpuStart = MainThreadCpuSeconds();

@@ -21,6 +21,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -362,6 +363,18 @@ void PrintBeside(std::optional<double> perMegabyte, CMinimalReader &minimal,
                 static_cast<double>(feeder.Stats()[1].stalledWakeUps), "");
 }
 
+// Threads that ended during the run (the clears' copies) are left out of this split, but not
+// out of the whole process's figure.
+void PrintByThread(const std::map<std::string, double> &before,
+                   const std::map<std::string, double> &after, std::uint64_t sent)
+{
+    for (const auto &[name, seconds] : after) {
+        const auto earlier = before.find(name);
+        const double spent = seconds - (earlier == before.end() ? 0.0 : earlier->second);
+        PrintFigure("  thread " + name, PerMegabyte(spent, sent), "CPU-s/MB");
+    }
+}
+
 void MeasureLineRate(COrvantaUnderTest &program, const std::string &minimalReaderPath)
 {
     Heading("Line rate: 300,000 B/s for 60 s, two display clears on the way; the minimal read() "
@@ -369,6 +382,7 @@ void MeasureLineRate(COrvantaUnderTest &program, const std::string &minimalReade
     CMinimalReader minimal(minimalReaderPath);
     const CProcessStats stats = program.Stats();
     const std::optional<double> cpuBefore = stats.CpuSeconds();
+    const std::map<std::string, double> threadsBefore = stats.CpuSecondsByThreadName();
     const Clock::time_point start = Clock::now();
     CLineFeeder feeder({&program.Device(), &minimal.End()}, LINE_RATE, program.Record());
     int clicked = 0;
@@ -381,10 +395,12 @@ void MeasureLineRate(COrvantaUnderTest &program, const std::string &minimalReade
     const std::uint64_t sent = feeder.BytesSent();
     program.WaitUntilTaken();
     const std::optional<double> cpu = Difference(stats.CpuSeconds(), cpuBefore);
+    const std::map<std::string, double> threadsAfter = stats.CpuSecondsByThreadName();
 
     PrintFigure("sent to each line", static_cast<double>(sent) / MB, "MB");
     PrintTarget("display clears clicked", clicked, "", "2", clicked == CLEARS_ON_THE_WAY);
     PrintBeside(PerMegabyte(cpu, sent), minimal, feeder);
+    PrintByThread(threadsBefore, threadsAfter, sent);
     PrintStalls(feeder);
 }
 

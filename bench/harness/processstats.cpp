@@ -31,15 +31,10 @@ std::optional<std::uint64_t> StatusField(const std::string &path, const std::str
     return std::nullopt;
 }
 
-} // namespace
-
-CProcessStats::CProcessStats(pid_t pid)
-    : m_directory("/proc/" + std::to_string(pid))
-{ }
-
-std::optional<double> CProcessStats::CpuSeconds() const
+// User and system time from a /proc stat file, of a process or of one of its threads.
+std::optional<double> StatCpuSeconds(const std::string &path)
 {
-    const std::optional<std::string> stat = ReadText(m_directory + "/stat");
+    const std::optional<std::string> stat = ReadText(path);
     if (!stat)
         return std::nullopt;
     // The name in parentheses may hold blanks; the fields are counted after it. utime and stime
@@ -56,6 +51,30 @@ std::optional<double> CProcessStats::CpuSeconds() const
     if (!(fields >> userTicks >> systemTicks))
         return std::nullopt;
     return static_cast<double>(userTicks + systemTicks) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+} // namespace
+
+CProcessStats::CProcessStats(pid_t pid)
+    : m_directory("/proc/" + std::to_string(pid))
+{ }
+
+std::optional<double> CProcessStats::CpuSeconds() const
+{
+    return StatCpuSeconds(m_directory + "/stat");
+}
+
+std::map<std::string, double> CProcessStats::CpuSecondsByThreadName() const
+{
+    std::map<std::string, double> seconds;
+    std::error_code error;
+    for (const auto &task : std::filesystem::directory_iterator(m_directory + "/task", error)) {
+        const std::optional<std::string> comm = ReadText(task.path().string() + "/comm");
+        const std::optional<double> cpu = StatCpuSeconds(task.path().string() + "/stat");
+        if (comm && cpu)
+            seconds[comm->substr(0, comm->find('\n'))] += *cpu;
+    }
+    return seconds;
 }
 
 std::optional<std::uint64_t> CProcessStats::ResidentBytes() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -15,6 +16,8 @@ public:
 
     // User and system time of every thread, from /proc/PID/stat.
     std::optional<double> CpuSeconds() const;
+    // The same for each living thread, summed over threads of one name.
+    std::map<std::string, double> CpuSecondsByThreadName() const;
     // VmRSS from /proc/PID/status.
     std::optional<std::uint64_t> ResidentBytes() const;
     // The first thread whose name is `name`.
