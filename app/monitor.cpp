@@ -16,7 +16,7 @@ CMonitor::CMonitor(CMonitorWindow &window, CReceiveSink &readerSink,
     : m_window(window)
     , m_readerSink(readerSink)
     , m_port(std::move(lineControl))
-    , m_showPacer([] { return std::chrono::nanoseconds(RECEIVED_SHOW_INTERVAL); },
+    , m_showPacer([this] { return std::chrono::nanoseconds(m_showInterval); },
                   [this] { ShowReceivedNow(); },
                   {[this](std::chrono::nanoseconds delay) {
                        m_window.StartTimer(SHOW_RECEIVED_TIMER,

@@ -90,6 +90,7 @@ public:
     const std::string &PortInfoText() const { return m_strPortInfo; }
     const SampleBuffers &Samples() const { return m_samples; }
     std::int32_t TracesShown() const { return m_bTracesShown; }
+    std::chrono::milliseconds ShowInterval() const { return m_showInterval; }
     bool RedrawTimerRunning() const { return m_redrawTimerRunning; }
     bool WaitingForPort() const { return m_waitingForPort; }
     // How often the port has been tried since it was lost.
@@ -159,6 +160,9 @@ private:
     bool m_receiveErrorDeferred = false;
     std::vector<std::string> m_deferredChunks;
     JournalRecovery m_journalRecovery = JournalRecovery::Nothing;
+    // The frames stored when chunks were last shown, and how soon they may be shown again.
+    std::uint64_t m_framesShown = 0;
+    std::chrono::milliseconds m_showInterval = RECEIVED_SHOW_INTERVAL;
     CPacer m_showPacer;
     bool m_redrawTimerRunning = false;
     bool m_waitingForPort = false;

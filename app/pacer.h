@@ -12,8 +12,8 @@
 // The main window paces two things this way. Showing what was received: at 3 Mbaud a chunk
 // arrives every 14 ms, and laying out the counter's new text, indexing the text view and drawing
 // the whole graph for each would cost more than the chunk; the window shows them at most
-// RECEIVED_SHOW_INTERVAL apart. And, where the system paints on request, its repaints, at the
-// screen's rate.
+// RECEIVED_SHOW_INTERVAL apart (WHOLE_SWEEP_SHOW_INTERVAL on a fast line). And, where the system
+// paints on request, its repaints, at the screen's rate.
 class CPacer
 {
 public:
@@ -54,3 +54,9 @@ private:
 // How often received chunks are shown while they stream in: 25 pictures a second, as smooth as
 // the eye follows, and with the chunk's own hand-over well inside a tenth of a second.
 inline constexpr std::chrono::milliseconds RECEIVED_SHOW_INTERVAL {40};
+// How often they are shown once a whole sweep of frames or more comes between two shows (from
+// about 160,000 B/s of XYZ frames): then every picture of the graph is new from end to end and
+// the sweep crosses it faster than the eye follows, so 10 pictures a second show as much, and
+// spare the window most of what a fast line costs it. What arrives is still on the screen within
+// a fifth of a second.
+inline constexpr std::chrono::milliseconds WHOLE_SWEEP_SHOW_INTERVAL {100};

@@ -19,7 +19,7 @@ void CMonitor::OnReceivedData(std::string_view chunk)
 }
 
 // Every chunk is taken into the text and the samples at once; what the window shows of them
-// follows at most RECEIVED_SHOW_INTERVAL later, once for all the chunks of that time.
+// follows at most a show interval later, once for all the chunks of that time.
 void CMonitor::ShowReceived(std::string_view chunk)
 {
     // Every received byte is kept, also those after a NUL: the log must hold what the device
@@ -36,6 +36,12 @@ void CMonitor::ShowReceivedNow()
 {
     m_strByteCount = std::to_string(m_strReceived.Size());
     UpdateData(false);
+    const std::uint64_t frames = m_samples.framesStored - m_framesShown;
+    m_framesShown = m_samples.framesStored;
+    m_showInterval = frames >= SWEEP_LENGTH ? WHOLE_SWEEP_SHOW_INTERVAL : RECEIVED_SHOW_INTERVAL;
+    // Without a new frame the graph would be painted again as it stands.
+    if (frames == 0 && m_bTracesShown == 1)
+        return;
     m_window.DrawGrid();
     DrawTraces();
 }

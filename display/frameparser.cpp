@@ -45,6 +45,7 @@ constexpr std::array<std::int8_t, 256> HEX_DIGIT_VALUES = [] {
 // keep what they hold.
 void AdvanceSweep(SampleBuffers &samples, int channelCount)
 {
+    ++samples.framesStored;
     if (++samples.writeIndex < SWEEP_LENGTH)
         return;
     EmptyChannel(samples.x);

@@ -15,6 +15,8 @@ struct SampleBuffers
     std::int32_t y[SAMPLE_CAPACITY];
     std::int32_t z[SAMPLE_CAPACITY];
     std::int32_t writeIndex;
+    // Frames stored since the buffers were made; emptying them leaves the count alone.
+    std::uint64_t framesStored = 0;
 };
 
 void EmptyChannel(std::int32_t (&channel)[SAMPLE_CAPACITY]);

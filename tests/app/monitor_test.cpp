@@ -131,6 +131,46 @@ TEST_F(MonitorWithoutPort, CountsTheBytesOfEveryChunkAndShowsThemPaced)
     EXPECT_EQ(Monitor().Samples().writeIndex, 1) << "the frames end at the NUL";
 }
 
+std::string XFrames(int count)
+{
+    std::string frames;
+    for (int i = 0; i < count; ++i)
+        frames += "X0100\r\n";
+    return frames;
+}
+
+// Each row is one chunk, shown on its own: the frames it brings decide how soon the next show
+// may come (a sweep holds 375 slots) and whether the graph is drawn again at all.
+TEST_F(MonitorWithoutPort, ShowsLessOftenOnceAWholeSweepArrivesAndDrawsTheGraphOnlyForNewFrames)
+{
+    struct Row
+    {
+        const char *what;
+        std::string chunk;
+        std::chrono::milliseconds nextShowAfter;
+        bool graphDrawn;
+    };
+    const Row rows[] = {
+        {"text before any graph", "no frames\r\n", 40ms, true},
+        {"one frame short of a sweep", XFrames(374), 40ms, true},
+        {"a whole sweep", XFrames(375), 100ms, true},
+        {"text only, the graph unchanged", "text\r\n", 40ms, false},
+        {"more than a sweep", XFrames(500), 100ms, true},
+        {"one frame", XFrames(1), 40ms, true},
+    };
+    std::size_t total = 0;
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        const int drawnBefore = Window().tracePaints;
+        Receive(row.chunk);
+        total += row.chunk.size();
+        ASSERT_TRUE(Window().WaitFor(
+            [&] { return Window().Text(IDC_BYTE_COUNT) == std::to_string(total); }));
+        EXPECT_EQ(Monitor().ShowInterval(), row.nextShowAfter);
+        EXPECT_EQ(Window().tracePaints, drawnBefore + (row.graphDrawn ? 1 : 0));
+    }
+}
+
 TEST_F(MonitorWithoutPort, ReplacesTheTextOnAReceiveErrorAndKeepsTheCount)
 {
     Receive(std::string(100, 'a'));
