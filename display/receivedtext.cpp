@@ -3,6 +3,7 @@
 #include "shiftjis.h"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -10,6 +11,15 @@ constexpr unsigned char CR = '\r';
 constexpr unsigned char LF = '\n';
 // Segments whose lines were found by a scan, kept for the next look.
 constexpr std::size_t CACHED_SEGMENT_LINES = 8;
+
+// Bytes that are a character of their own and break no line: neither CR, LF nor a lead byte.
+constexpr auto SINGLE_BYTE_CHARACTERS = [] {
+    std::array<bool, 256> single {};
+    for (int byte = 0; byte < 256; ++byte)
+        single[byte]
+            = byte != CR && byte != LF && !IsShiftJisLeadByte(static_cast<unsigned char>(byte));
+    return single;
+}();
 
 // What a byte does to the lines: nothing, start a line after it (a break) or before it (the
 // length limit), or move the line that its CR began past it (the LF of a CR LF).
@@ -93,14 +103,37 @@ void CReceivedText::Append(const char *data, std::size_t length)
         }
         const std::size_t taken = std::min(length, SEGMENT_SIZE - used);
         std::copy_n(data, taken, m_memory.back().get() + used);
-        const std::uint64_t first = m_size;
+        IndexBytes(reinterpret_cast<const unsigned char *>(data), taken, m_size);
         m_size += taken;
-        for (std::size_t i = 0; i < taken; ++i)
-            IndexByte(static_cast<unsigned char>(data[i]), first + i);
         data += taken;
         length -= taken;
     }
     TrimStoredSegments();
+}
+
+// A run of single-byte characters that the open line has room for only lengthens it, so it is
+// counted in one step; every other byte goes through the scan.
+void CReceivedText::IndexBytes(const unsigned char *bytes, std::size_t count, std::uint64_t offset)
+{
+    std::size_t i = 0;
+    while (i < count) {
+        if (!m_state.leadBytePending) {
+            const std::size_t most
+                = std::min<std::size_t>(count - i, DISPLAY_LINE_LIMIT - m_state.openLineLength);
+            std::size_t run = 0;
+            while (run < most && SINGLE_BYTE_CHARACTERS[bytes[i + run]])
+                ++run;
+            if (run > 0) {
+                m_state.openLineLength = static_cast<std::uint16_t>(m_state.openLineLength + run);
+                m_state.afterCarriageReturn = false;
+                m_longestLine = std::max<std::uint64_t>(m_longestLine, m_state.openLineLength);
+                i += run;
+                continue;
+            }
+        }
+        IndexByte(bytes[i], offset + i);
+        ++i;
+    }
 }
 
 void CReceivedText::IndexByte(unsigned char byte, std::uint64_t offset)

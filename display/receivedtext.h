@@ -128,6 +128,7 @@ private:
         std::vector<std::uint64_t> starts;
     };
 
+    void IndexBytes(const unsigned char *bytes, std::size_t count, std::uint64_t offset);
     void IndexByte(unsigned char byte, std::uint64_t offset);
     void TrimStoredSegments();
     std::size_t SegmentLength(std::uint64_t segment) const;
