@@ -48,6 +48,7 @@ public:
         switch (static_cast<std::uint32_t>(event->type())) {
         case WM_RECEIVED_DATA:
             m_chunks.push_back(static_cast<CReceivedDataEvent *>(event)->chunk().toStdString());
+            m_arrivals.push_back(std::chrono::steady_clock::now());
             m_received += m_chunks.back().size();
             return true;
         case WM_PORT_LOST:
@@ -61,6 +62,11 @@ public:
         }
     }
     const std::vector<std::string> &chunks() const { return m_chunks; }
+    // When each chunk reached the window, on the test's clock.
+    const std::vector<std::chrono::steady_clock::time_point> &arrivals() const
+    {
+        return m_arrivals;
+    }
     std::size_t received() const { return m_received; }
     const std::vector<std::size_t> &lostAfterChunks() const { return m_lostAfterChunks; }
     const std::vector<LineErrorCounts> &lineErrors() const { return m_lineErrors; }
@@ -69,6 +75,7 @@ public:
 private:
     CWindowEvents m_events {this};
     std::vector<std::string> m_chunks;
+    std::vector<std::chrono::steady_clock::time_point> m_arrivals;
     std::size_t m_received = 0;
     std::vector<std::size_t> m_lostAfterChunks;
     std::vector<LineErrorCounts> m_lineErrors;
@@ -173,17 +180,29 @@ TEST_F(Reader, GapFreeStreamComesInFullChunks)
     EXPECT_EQ(received, stream);
 }
 
-// A device that never pauses for the read interval: its bytes reach the window about every
-// 50 ms, not once the buffer is full, which would take seconds.
-TEST_F(Reader, SteadyStreamIsHandedOverWithoutWaitingForAFullBuffer)
+// A device that never pauses for the read interval: each of its bytes reaches the window about
+// 50 ms after the first byte of its chunk, not once the buffer is full, which would take three
+// seconds at this rate. The bound is generous, for a loaded machine; the wait it catches is not.
+TEST_F(Reader, SteadyStreamReachesTheWindowWithinATenthOfASecond)
 {
+    constexpr std::size_t FRAME_BYTES = 7;
+    std::vector<std::chrono::steady_clock::time_point> written;
     m_reader.StartReader(m_window.events());
-    std::jthread device = SteadyDevice([&](const std::string &frame) { m_device.Send(frame); });
-    const bool handedOver = DeliverUntil([&] { return m_window.chunks().size() >= 3; }, 30s);
+    std::jthread device = SteadyDevice([&](const std::string &frame) {
+        m_device.Send(frame);
+        written.push_back(std::chrono::steady_clock::now());
+    });
+    const bool handedOver = DeliverUntil([&] { return m_window.chunks().size() >= 10; }, 30s);
     device.request_stop();
+    device.join();
     ASSERT_TRUE(handedOver);
-    for (std::size_t chunk = 0; chunk < 2; ++chunk)
-        EXPECT_LT(m_window.chunks()[chunk].size(), 1000u) << "chunk " << chunk;
+    std::size_t offset = 0;
+    for (std::size_t chunk = 0; chunk < m_window.chunks().size(); ++chunk) {
+        // The chunk's first byte has waited longest; it was written with its frame.
+        const auto waited = m_window.arrivals()[chunk] - written[offset / FRAME_BYTES];
+        EXPECT_LT(waited, 500ms) << "chunk " << chunk;
+        offset += m_window.chunks()[chunk].size();
+    }
 }
 
 TEST_F(Reader, StopDuringIdleWaitEndsThreadThenClosesPort)
