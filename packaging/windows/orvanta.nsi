@@ -82,7 +82,22 @@ Section "Uninstall"
     Delete "$SMPROGRAMS\Orvanta.lnk"
     Delete "$INSTDIR\orvanta.exe"
     Delete "$INSTDIR\LICENSE.txt"
-    Delete "$INSTDIR\uninstall.exe"
+    Call un.DeleteUninstaller
     RMDir "$INSTDIR"
     DeleteRegKey HKCU "${UNINSTALL_KEY}"
 SectionEnd
+
+; The uninstaller runs from a copy of itself in the temporary folder, started by uninstall.exe,
+; which holds its file until it has ended; on a busy machine that takes a moment. Up to 10 s.
+Function un.DeleteUninstaller
+    StrCpy $0 0
+    retry:
+        ClearErrors
+        Delete "$INSTDIR\uninstall.exe"
+        IfErrors 0 done
+        IntOp $0 $0 + 1
+        IntCmp $0 100 done
+        Sleep 100
+        Goto retry
+    done:
+FunctionEnd

@@ -58,7 +58,7 @@ strings -el "${installed[-1]}" | grep -qxF "$work_dir" \
     || fail "Orvanta.lnk does not start the program in $work_dir"
 
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvanta'
-entry=$(wine_run reg query "$uninstall_key" 2>/dev/null) || fail "no $uninstall_key"
+entry=$(wine_run reg query "$uninstall_key" 2>&1) || fail "no $uninstall_key: $entry"
 # The value NAME of the uninstall entry, as reg prints it: "NAME    TYPE    DATA".
 entry_value()
 {
