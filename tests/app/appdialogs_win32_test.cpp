@@ -95,7 +95,13 @@ TEST_F(Dialogs, AboutBoxShowsItsTextsAndEndsByOkEnterOrEscape)
                                               != SS_ICON)
                                               texts.push_back(TextOf(child));
                                       }
-                                      return {[key] { PostKey(GetFocus(), key); }};
+                                      // The box opens with the focus on OK, where the key
+                                      // goes; aimed at the focus at the time of the press, it
+                                      // would be lost whenever another program's window had
+                                      // come to the front meanwhile.
+                                      const HWND ok = GetDlgItem(dialog, IDC_ABOUT_OK);
+                                      EXPECT_EQ(GetFocus(), ok);
+                                      return {[key, ok] { PostKey(ok, key); }};
                                   }))
             << key;
         EXPECT_EQ(texts,
